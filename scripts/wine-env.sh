@@ -1,0 +1,35 @@
+# Sourced by the scripts that run Windows programs: the project's own Wine prefix and X display,
+# never the user's ~/.wine.
+TERVOLO_ROOT=${TERVOLO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${TERVOLO_WINEPREFIX:-$TERVOLO_ROOT/build/wineprefix}
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install prompts: the program needs neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+TERVOLO_XVFB_DISPLAY=${TERVOLO_XVFB_DISPLAY:-:87}
+TERVOLO_PORTS_DIR="$WINEPREFIX/tervolo-ports"
+
+# Starts Xvfb on our display unless an X server already answers there.
+tervolo_start_xvfb() {
+    if ! xdpyinfo -display "$TERVOLO_XVFB_DISPLAY" >/dev/null 2>&1; then
+        local n=${TERVOLO_XVFB_DISPLAY#:}
+        rm -f "/tmp/.X${n}-lock" "/tmp/.X11-unix/X${n}"
+        (setsid Xvfb "$TERVOLO_XVFB_DISPLAY" -screen 0 1280x1024x24 -nolisten tcp \
+            >"$TERVOLO_ROOT/build/xvfb.log" 2>&1 &)
+        for _ in $(seq 1 100); do
+            xdpyinfo -display "$TERVOLO_XVFB_DISPLAY" >/dev/null 2>&1 && break
+            sleep 0.1
+        done
+    fi
+    export DISPLAY=$TERVOLO_XVFB_DISPLAY
+}
+
+# Creates the prefix on first use (takes a minute).
+tervolo_ensure_prefix() {
+    mkdir -p "$TERVOLO_PORTS_DIR"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Creating the Wine prefix $WINEPREFIX ..."
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+}
