@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds everything: the native part (simulator, portable code, native tests) and the
+# Windows program for x86_64 and i686 with its Windows tests.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=${TERVOLO_JOBS:-$(nproc)}
+cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/native" -j "$jobs"
+for arch in x86_64 i686; do
+    cmake -S "$root" -B "$root/build/win-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+        -DTERVOLO_SIM_EXE="$root/build/native/sim/tervolo-sim" >/dev/null
+    cmake --build "$root/build/win-$arch" -j "$jobs"
+done
