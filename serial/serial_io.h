@@ -1,0 +1,78 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+#include "serial/receive_buffer.h"
+
+// Posted by the reader for every read: wParam = bytes read (0 to 300, 0 included), lParam =
+// address of the first of them inside CSerialIO::m_rxBuffer.
+#define WM_SERIAL_DATA (WM_USER + 0x65)
+// Handled by the main window; nothing posts it.
+#define WM_DOWNLOAD_END (WM_USER + 0x66)
+
+namespace serial
+{
+// Exit codes of the reader thread: it ended after a stop request, or it had to be killed.
+constexpr DWORD kReaderEndedExitCode = 0;
+constexpr DWORD kReaderKilledExitCode = 1;
+} // namespace serial
+
+// One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
+// The class writes nothing to the port: writers use m_hPort. A new baud rate means Close() and a
+// new object.
+//
+// Threads: "owner" is the thread that constructs and closes the object (the user-interface
+// thread); "reader" is TracingThread. The owner sets the reader's fields before the reader starts
+// and touches them again only after the reader has ended.
+class CSerialIO
+{
+public:
+    // Opens the debug log, the port (a bounded number of tries), configures the line and starts the
+    // reader. Failures are shown in message boxes captioned "CSerialIO"; an unopenable port leaves
+    // an object that is not IsOpen(), on which Close() and writes to m_hPort are harmless.
+    CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
+              HWND notifyWnd);
+    ~CSerialIO();
+    CSerialIO(const CSerialIO&) = delete;
+    CSerialIO& operator=(const CSerialIO&) = delete;
+
+    // False when the port could not be opened: no reader runs and m_hPort is INVALID_HANDLE_VALUE.
+    bool IsOpen() const;
+    // Ends the reader by handshake and waits for it; does nothing once it has ended.
+    void StopReader();
+    // Stops the reader, closes the log, closes the port. May be called more than once.
+    void Close();
+    // The file the log went to: "c:\debugfile.txt" or, when that cannot be created, debugfile.txt
+    // in the temporary folder.
+    const char* LogPath() const { return m_logPath; }
+
+    HANDLE m_hPort;       // owner: WriteFile and PurgeComm by the download engine
+    HWND m_hNotifyWnd;    // reader: window that receives WM_SERIAL_DATA
+    HANDLE m_hReaderPort; // reader: its copy of the port handle for waits and reads
+    FILE* m_logFile;      // reader writes while it runs; owner opens and closes
+    BYTE* m_pRxBuffer;    // set once at open: address of m_rxBuffer
+    // Written by the reader, read by the owner for the end of received data. An atomic so that it
+    // is always loaded and stored whole.
+    std::atomic<std::uint32_t> m_writeIndex;
+    BYTE m_rxBuffer[serial::kRxBufferBytes]; // reader writes; owner reads notified chunks in place
+    HANDLE m_hThread;                        // owner: the reader thread, null when none runs
+
+private:
+    static unsigned __stdcall TracingThread(void* channel);
+    void ReadPort();
+    void LogErrorRound();
+    void LogText(const char* text);
+
+    void OpenLog();
+    bool OpenPort(const char* portName);
+    void Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
+    void StartReader();
+
+    std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
+    bool m_logAbandoned;               // owner: the reader was killed and may hold the log's lock
+    char m_logPath[MAX_PATH];          // owner, set at open
+};
