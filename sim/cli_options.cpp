@@ -1,0 +1,165 @@
+#include "sim/cli_options.h"
+
+#include "sim/hex_text.h"
+
+namespace sim
+{
+
+const char kUsageText[] =
+    "Usage: tervolo-sim [--link PATH] [--wine-prefix DIR --com N] [--control PORT]\n"
+    "                   [--mobile-id TEXT] [--product-id TEXT] [--pace] [--verbose]\n"
+    "                   [--transcript FILE] [--help]\n"
+    "\n"
+    "Plays a TervoloPLUS handset on a pseudo-terminal.\n"
+    "\n"
+    "  --link PATH        publish the terminal as a symbolic link at PATH\n"
+    "  --wine-prefix DIR  make COM<N> of this Wine prefix the link (needs --com;\n"
+    "                     the link defaults to DIR/tervolo-ports/com<N>)\n"
+    "  --com N            the COM port number for --wine-prefix\n"
+    "  --control PORT     control channel on 127.0.0.1:PORT (default 24747, 0: any)\n"
+    "  --mobile-id TEXT   mobile_id of the handset, up to 5 characters (default \"RT47 \")\n"
+    "  --product-id TEXT  product_id, up to 16 characters (default \"RT47-SIM-0001\")\n"
+    "  --pace             take the real line time of every byte (10 bits a byte)\n"
+    "  --verbose          print every frame received and every answer sent\n"
+    "  --transcript FILE  write frames, garbage and answers with times to FILE\n"
+    "  --help             show this text\n"
+    "\n"
+    "SIGINT or SIGTERM removes the link and ends the program.\n";
+
+namespace
+{
+
+bool NeedsValue(const std::string& name)
+{
+    return name == "--link" || name == "--wine-prefix" || name == "--com" || name == "--control" ||
+           name == "--mobile-id" || name == "--product-id" || name == "--transcript";
+}
+
+bool ParseNumberOption(const std::string& name, const std::string& value, std::uint64_t max,
+                       std::uint64_t& number, std::string& error)
+{
+    if (!ParseUnsigned(value, number) || number > max)
+    {
+        error = name + " needs a number up to " + std::to_string(max) + ", not '" + value + "'";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options, std::string& error)
+{
+    bool comGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i)
+    {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        const std::size_t equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos)
+        {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        if (NeedsValue(name) && !hasValue)
+        {
+            if (i + 1 >= args.size())
+            {
+                error = name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            hasValue = true;
+        }
+        else if (!NeedsValue(name) && hasValue)
+        {
+            error = name + " takes no value";
+            return false;
+        }
+
+        std::uint64_t number = 0;
+        if (name == "--link")
+        {
+            options.config.linkPath = value;
+        }
+        else if (name == "--wine-prefix")
+        {
+            options.winePrefix = value;
+        }
+        else if (name == "--com")
+        {
+            if (!ParseNumberOption(name, value, kMaxComNumber, number, error) || number == 0)
+            {
+                error = "--com needs a port number from 1 to " + std::to_string(kMaxComNumber);
+                return false;
+            }
+            options.comNumber = static_cast<int>(number);
+            comGiven = true;
+        }
+        else if (name == "--control")
+        {
+            if (!ParseNumberOption(name, value, 65535, number, error))
+            {
+                return false;
+            }
+            options.config.controlPort = static_cast<unsigned short>(number);
+        }
+        else if (name == "--mobile-id")
+        {
+            if (!options.config.record.SetText("mobile_id", value, ' ', error))
+            {
+                error = "--mobile-id: " + error;
+                return false;
+            }
+        }
+        else if (name == "--product-id")
+        {
+            if (!options.config.record.SetText("product_id", value, '\0', error))
+            {
+                error = "--product-id: " + error;
+                return false;
+            }
+        }
+        else if (name == "--transcript")
+        {
+            options.config.transcriptPath = value;
+        }
+        else if (name == "--pace")
+        {
+            options.config.pace = true;
+        }
+        else if (name == "--verbose")
+        {
+            options.config.verbose = true;
+        }
+        else if (name == "--help" || name == "-h")
+        {
+            options.help = true;
+        }
+        else
+        {
+            error = "unknown option '" + name + "'";
+            return false;
+        }
+        if (hasValue && value.empty())
+        {
+            error = name + " needs a value";
+            return false;
+        }
+    }
+    if (options.winePrefix.empty() != !comGiven)
+    {
+        error = "--wine-prefix and --com go together";
+        return false;
+    }
+    if (!options.winePrefix.empty() && options.config.linkPath.empty())
+    {
+        options.config.linkPath =
+            options.winePrefix + "/tervolo-ports/com" + std::to_string(options.comNumber);
+    }
+    return true;
+}
+
+} // namespace sim

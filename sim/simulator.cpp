@@ -1,0 +1,425 @@
+#include "sim/simulator.h"
+
+#include "sim/hex_text.h"
+#include "sim/monotonic_clock.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace sim
+{
+namespace
+{
+
+constexpr std::size_t kLineReadSize = 4096;
+constexpr std::int64_t kNoDeadline = -1;
+constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
+constexpr std::size_t kAnswerShownWhole = 8; // longer answers are shown by their start
+
+// Bytes as people read them: printable characters as they are, others as \xNN.
+std::string Printable(const std::uint8_t* bytes, std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        if (bytes[i] >= 0x20 && bytes[i] < 0x7F)
+        {
+            text.push_back(static_cast<char>(bytes[i]));
+        }
+        else
+        {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02X", bytes[i]);
+            text += escaped;
+        }
+    }
+    return text;
+}
+
+std::string DescribeFrame(const std::vector<std::uint8_t>& frame)
+{
+    char text[96];
+    switch (frame[1])
+    {
+    case kProtocolChangeLetter:
+        std::snprintf(text, sizeof(text), "<p baud digit '%s' type %u",
+                      Printable(&frame[2], 1).c_str(), frame[3]);
+        return text;
+    case kBlockLetter:
+        std::snprintf(text, sizeof(text), "<w %02X %02X (%s block %u)", frame[2], frame[3],
+                      (frame[2] & kLanguagePackBlockFlag) ? "lp" : "main",
+                      ((frame[2] & ~kLanguagePackBlockFlag & 0xFFu) << 8) | frame[3]);
+        return text;
+    case kChecksumLetter:
+        std::snprintf(text, sizeof(text), "<c %02X%02X %02X%02X", frame[2], frame[3], frame[4],
+                      frame[5]);
+        return text;
+    default:
+        return Printable(frame.data(), frame.size());
+    }
+}
+
+std::string DescribeAnswer(const std::vector<std::uint8_t>& bytes)
+{
+    if (bytes.size() <= kAnswerShownWhole)
+    {
+        return Printable(bytes.data(), bytes.size());
+    }
+    return Printable(bytes.data(), 2) + " ... (" + std::to_string(bytes.size()) + " bytes)";
+}
+
+} // namespace
+
+Simulator::Simulator(const SimConfig& config, std::ostream& out)
+    : m_config(config), m_out(out), m_handset(config.record), m_pace(config.pace)
+{
+}
+
+bool Simulator::Start(std::string& error)
+{
+    int wake[2];
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+    {
+        error = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    m_wakeRead.Reset(wake[0]);
+    m_wakeWrite.Reset(wake[1]);
+    if (!m_config.transcriptPath.empty())
+    {
+        m_transcriptFile.open(m_config.transcriptPath, std::ios::out | std::ios::trunc);
+        if (!m_transcriptFile)
+        {
+            error = "cannot write " + m_config.transcriptPath;
+            return false;
+        }
+    }
+    if (!m_control.Listen(m_config.controlPort, error) || !Plug(error))
+    {
+        return false;
+    }
+    m_epochUs = NowUs();
+    return true;
+}
+
+void Simulator::RequestStop()
+{
+    const char byte = 0;
+    // Async-signal-safe; a full pipe already holds a wake-up.
+    [[maybe_unused]] const ssize_t ignored = ::write(m_wakeWrite.Get(), &byte, 1);
+}
+
+bool Simulator::Plug(std::string& error)
+{
+    if (!m_port.Open(error))
+    {
+        return false;
+    }
+    if (!m_config.linkPath.empty() && !m_link.Publish(m_config.linkPath, m_port.SlavePath(), error))
+    {
+        m_port.Close();
+        return false;
+    }
+    m_handset.Replug();
+    m_assembler.Reset();
+    m_incoming.clear();
+    m_outgoing.clear();
+    m_lineFull = false;
+    m_rxLineFreeUs = 0;
+    m_txLineFreeUs = 0;
+    return true;
+}
+
+void Simulator::Unplug()
+{
+    m_link.Remove();
+    m_port.Close();
+    m_assembler.Reset();
+    m_incoming.clear();
+    m_outgoing.clear();
+    m_lineFull = false;
+    m_acknowledgementOnLine = false;
+}
+
+int Simulator::Run()
+{
+    while (!m_stopping)
+    {
+        const std::int64_t deadline = NextDeadline();
+        timespec timeout{};
+        timespec* timeoutPointer = nullptr;
+        if (deadline != kNoDeadline)
+        {
+            const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - NowUs());
+            timeout.tv_sec = static_cast<time_t>(waitUs / 1000000);
+            timeout.tv_nsec = static_cast<long>(waitUs % 1000000) * 1000;
+            timeoutPointer = &timeout;
+        }
+
+        enum
+        {
+            kWake,
+            kLine,
+            kListener,
+            kClient,
+            kFdCount
+        };
+        pollfd fds[kFdCount] = {};
+        fds[kWake] = {m_wakeRead.Get(), POLLIN, 0};
+        fds[kLine] = {m_port.IsOpen() ? m_port.MasterFd() : -1,
+                      static_cast<short>(POLLIN | (m_lineFull ? POLLOUT : 0)), 0};
+        fds[kListener] = {m_control.HasClient() ? -1 : m_control.ListenFd(), POLLIN, 0};
+        fds[kClient] = {m_control.HasClient() ? m_control.ClientFd() : -1,
+                        static_cast<short>(POLLIN | (m_control.WantsToWrite() ? POLLOUT : 0)), 0};
+        if (::ppoll(fds, kFdCount, timeoutPointer, nullptr) < 0)
+        {
+            if (errno == EINTR)
+            {
+                continue;
+            }
+            m_out << "tervolo-sim: poll: " << std::strerror(errno) << std::endl;
+            return 1;
+        }
+        if (fds[kWake].revents != 0)
+        {
+            break;
+        }
+        if (fds[kLine].revents & POLLOUT)
+        {
+            m_lineFull = false;
+        }
+        if (fds[kLine].revents & POLLIN)
+        {
+            ReadFromLine();
+        }
+        const std::int64_t now = NowUs();
+        DeliverDue(now);
+        WriteDue(now);
+        if (fds[kClient].revents != 0)
+        {
+            m_control.ReadClient();
+            if (!m_control.HasClient())
+            {
+                m_wait.active = false;
+            }
+        }
+        if (fds[kListener].revents & POLLIN)
+        {
+            m_control.Accept();
+        }
+        ServeClient();
+        CheckPendingWait(NowUs());
+        m_control.FlushOutput();
+    }
+    Unplug();
+    return 0;
+}
+
+std::int64_t Simulator::NextDeadline() const
+{
+    std::int64_t deadline = kNoDeadline;
+    const auto consider = [&deadline](std::int64_t at)
+    {
+        if (deadline == kNoDeadline || at < deadline)
+        {
+            deadline = at;
+        }
+    };
+    if (!m_incoming.empty())
+    {
+        consider(m_incoming.front().dueUs);
+    }
+    if (!m_outgoing.empty() && !m_lineFull)
+    {
+        consider(m_outgoing.front().dueUs);
+    }
+    if (m_wait.active)
+    {
+        consider(m_wait.deadlineUs);
+    }
+    return deadline;
+}
+
+void Simulator::ReadFromLine()
+{
+    std::uint8_t buffer[kLineReadSize];
+    for (;;)
+    {
+        const ssize_t count = ::read(m_port.MasterFd(), buffer, sizeof(buffer));
+        if (count <= 0)
+        {
+            // EAGAIN: all taken. EIO cannot happen while we hold the slave open.
+            return;
+        }
+        const std::int64_t now = NowUs();
+        std::vector<std::uint8_t> bytes(buffer, buffer + count);
+        if (!m_pace)
+        {
+            Deliver(bytes, now);
+            continue;
+        }
+        // The bytes count as received once the line could have carried them.
+        m_rxLineFreeUs = std::max(now, m_rxLineFreeUs) +
+                         static_cast<std::int64_t>(LineTimeUs(bytes.size(), m_handset.LineRate()));
+        m_incoming.push_back({m_rxLineFreeUs, std::move(bytes)});
+    }
+}
+
+void Simulator::DeliverDue(std::int64_t nowUs)
+{
+    while (!m_incoming.empty() && m_incoming.front().dueUs <= nowUs)
+    {
+        const Incoming piece = std::move(m_incoming.front());
+        m_incoming.pop_front();
+        Deliver(piece.bytes, piece.dueUs);
+    }
+}
+
+void Simulator::Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs)
+{
+    m_received.insert(m_received.end(), bytes.begin(), bytes.end());
+    const std::uint64_t sinceEpoch = SinceEpochUs(timeUs);
+    for (ReceivedRecord& record : m_assembler.Feed(bytes.data(), bytes.size(), sinceEpoch))
+    {
+        if (record.kind == RecordKind::Garbage)
+        {
+            m_garbageBytes += record.bytes.size();
+            Log("GARBAGE", sinceEpoch, record.bytes);
+            if (m_config.verbose)
+            {
+                Say(timeUs, "PC -> MS  garbage " + ToHex(record.bytes));
+            }
+            m_transcript.push_back({sinceEpoch, std::move(record.bytes), true});
+            continue;
+        }
+        OnFrame(record, timeUs);
+        m_transcript.push_back({sinceEpoch, std::move(record.bytes), false});
+    }
+}
+
+void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs)
+{
+    ++m_frameCount;
+    ++m_framesByLetter[frame.Letter()];
+    Log("FRAME", SinceEpochUs(timeUs), frame.bytes);
+    if (m_acknowledgementOnLine)
+    {
+        m_turnarounds.Add(
+            static_cast<std::uint64_t>(std::max<std::int64_t>(0, timeUs - m_acknowledgementUs)));
+        m_acknowledgementOnLine = false;
+    }
+
+    const sim::Reply reply = m_handset.OnFrame(frame.bytes);
+    if (m_config.verbose)
+    {
+        Say(timeUs, "PC -> MS  " + DescribeFrame(frame.bytes) +
+                        (reply.note.empty() ? "" : "   [" + reply.note + "]"));
+    }
+    std::int64_t afterUs = timeUs;
+    for (const AnswerPiece& piece : reply.pieces)
+    {
+        QueueWrite(piece.waitMs, piece.bytes, reply.blockAcknowledged, afterUs);
+    }
+}
+
+void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes,
+                           bool acknowledgement, std::int64_t& afterUs)
+{
+    if (!m_port.IsOpen())
+    {
+        return;
+    }
+    std::int64_t due = afterUs + static_cast<std::int64_t>(waitMs) * kMicrosecondsPerMillisecond;
+    if (m_pace)
+    {
+        due = std::max(due, m_txLineFreeUs) +
+              static_cast<std::int64_t>(LineTimeUs(bytes.size(), m_handset.LineRate()));
+        m_txLineFreeUs = due;
+    }
+    if (!m_outgoing.empty())
+    {
+        due = std::max(due, m_outgoing.back().dueUs); // the line keeps the order
+    }
+    afterUs = due;
+    m_outgoing.push_back({due, std::move(bytes), 0, acknowledgement});
+}
+
+void Simulator::WriteDue(std::int64_t nowUs)
+{
+    while (m_port.IsOpen() && !m_lineFull && !m_outgoing.empty() &&
+           m_outgoing.front().dueUs <= nowUs)
+    {
+        Outgoing& piece = m_outgoing.front();
+        const ssize_t count = ::write(m_port.MasterFd(), piece.bytes.data() + piece.written,
+                                      piece.bytes.size() - piece.written);
+        if (count < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        {
+            m_lineFull = true; // the PC has not read for a while; wait for room
+            return;
+        }
+        if (count < 0)
+        {
+            m_out << "tervolo-sim: write to the line: " << std::strerror(errno) << std::endl;
+            m_outgoing.pop_front();
+            continue;
+        }
+        piece.written += static_cast<std::size_t>(count);
+        if (piece.written == piece.bytes.size())
+        {
+            const Outgoing done = std::move(piece);
+            m_outgoing.pop_front();
+            OnWritten(done, NowUs());
+        }
+    }
+}
+
+void Simulator::OnWritten(const Outgoing& piece, std::int64_t timeUs)
+{
+    ++m_answerCount;
+    const std::uint64_t sinceEpoch = SinceEpochUs(timeUs);
+    Log("ANSWER", sinceEpoch, piece.bytes);
+    m_answers.push_back({sinceEpoch, piece.bytes, false});
+    if (piece.blockAcknowledgement)
+    {
+        m_acknowledgementOnLine = true;
+        m_acknowledgementUs = timeUs;
+    }
+    if (m_config.verbose)
+    {
+        Say(timeUs, "MS -> PC  " + DescribeAnswer(piece.bytes));
+    }
+}
+
+std::uint64_t Simulator::SinceEpochUs(std::int64_t timeUs) const
+{
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(0, timeUs - m_epochUs));
+}
+
+void Simulator::Log(const std::string& kind, std::uint64_t timeUs,
+                    const std::vector<std::uint8_t>& bytes)
+{
+    if (m_transcriptFile.is_open())
+    {
+        m_transcriptFile << kind << ' ' << timeUs << ' ' << ToHex(bytes) << '\n';
+        m_transcriptFile.flush();
+    }
+}
+
+void Simulator::Say(std::int64_t timeUs, const std::string& text)
+{
+    char stamp[32];
+    std::snprintf(stamp, sizeof(stamp), "[%11.6f] ",
+                  static_cast<double>(SinceEpochUs(timeUs)) / 1e6);
+    m_out << stamp << text << std::endl;
+}
+
+} // namespace sim

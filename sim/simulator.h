@@ -1,0 +1,172 @@
+// The simulator proper: one handset on one pseudo-terminal, driven by an event loop that
+// waits on the line, the control channel and its own timers. Single-threaded; only
+// RequestStop may be called from elsewhere (another thread or a signal handler).
+#pragma once
+
+#include "sim/control_server.h"
+#include "sim/frame_assembler.h"
+#include "sim/handset.h"
+#include "sim/pty_port.h"
+#include "sim/turnaround_stats.h"
+#include "sim/unique_fd.h"
+
+#include <cstdint>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace sim
+{
+
+struct SimConfig
+{
+    std::string linkPath; // empty: no link
+    unsigned short controlPort = kDefaultControlPort;
+    HandsetRecord record; // the record at start-up and after RESET
+    bool pace = false;
+    bool verbose = false;
+    std::string transcriptPath; // empty: none
+};
+
+class Simulator
+{
+public:
+    Simulator(const SimConfig& config, std::ostream& out);
+
+    // Creates the terminal, the link, the control listener and the transcript file.
+    bool Start(std::string& error);
+    // Serves until RequestStop; returns the exit code.
+    int Run();
+    void RequestStop();
+
+    unsigned short ControlPort() const { return m_control.Port(); }
+    const std::string& SlavePath() const { return m_port.SlavePath(); }
+
+private:
+    // A piece of the PC's stream waiting for its line time (pacing).
+    struct Incoming
+    {
+        std::int64_t dueUs;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    // A write to the line waiting for its time.
+    struct Outgoing
+    {
+        std::int64_t dueUs;
+        std::vector<std::uint8_t> bytes;
+        std::size_t written = 0;
+        bool blockAcknowledgement = false;
+    };
+
+    struct TimedBytes
+    {
+        std::uint64_t timeUs; // since the epoch
+        std::vector<std::uint8_t> bytes;
+        bool garbage = false; // in the transcript: bytes outside any frame
+    };
+
+    // A WAITFRAME or WAITBYTES whose answer is still due.
+    struct PendingWait
+    {
+        bool active = false;
+        bool forBytes = false;
+        std::uint8_t letter = 0;
+        std::uint64_t count = 0;
+        std::int64_t deadlineUs = 0;
+    };
+
+    // Line.
+    bool Plug(std::string& error);
+    void Unplug();
+    void ReadFromLine();
+    void DeliverDue(std::int64_t nowUs);
+    void Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs);
+    void OnFrame(const ReceivedRecord& frame, std::int64_t timeUs);
+    void QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes, bool acknowledgement,
+                    std::int64_t& afterUs);
+    void WriteDue(std::int64_t nowUs);
+    void OnWritten(const Outgoing& piece, std::int64_t timeUs);
+    std::int64_t NextDeadline() const;
+
+    // Control channel (control_commands.cpp). Each command handler gets the words of the
+    // line (the command first) and the line itself, and answers through Reply.
+    using Words = std::vector<std::string>;
+    using CommandHandler = void (Simulator::*)(const Words& words, const std::string& line);
+    struct Command
+    {
+        const char* name;
+        CommandHandler handler;
+    };
+    static const Command kCommands[];
+
+    void ServeClient();
+    void Execute(const std::string& line);
+    void CheckPendingWait(std::int64_t nowUs);
+    void Reply(const std::string& line) { m_control.SendLine(line); }
+
+    void OnReset(const Words& words, const std::string& line);
+    void OnSet(const Words& words, const std::string& line);
+    void OnSetStr(const Words& words, const std::string& line);
+    void OnSetNum(const Words& words, const std::string& line);
+    void OnMode(const Words& words, const std::string& line);
+    void OnFault(const Words& words, const std::string& line);
+    void OnPace(const Words& words, const std::string& line);
+    void OnSend(const Words& words, const std::string& line);
+    void OnReceived(const Words& words, const std::string& line);
+    void OnTranscript(const Words& words, const std::string& line);
+    void OnAnswers(const Words& words, const std::string& line);
+    void OnWaitFrame(const Words& words, const std::string& line);
+    void OnWaitBytes(const Words& words, const std::string& line);
+    void OnFlash(const Words& words, const std::string& line);
+    void OnDump(const Words& words, const std::string& line);
+    void OnLine(const Words& words, const std::string& line);
+    void OnUnplug(const Words& words, const std::string& line);
+    void OnPlug(const Words& words, const std::string& line);
+    void OnStats(const Words& words, const std::string& line);
+    void OnStatus(const Words& words, const std::string& line);
+    void OnHelp(const Words& words, const std::string& line);
+
+    // Records and people.
+    std::uint64_t SinceEpochUs(std::int64_t timeUs) const;
+    void Log(const std::string& kind, std::uint64_t timeUs, const std::vector<std::uint8_t>& bytes);
+    void Say(std::int64_t timeUs, const std::string& text);
+
+    SimConfig m_config;
+    std::ostream& m_out;
+    UniqueFd m_wakeRead; // RequestStop writes to m_wakeWrite
+    UniqueFd m_wakeWrite;
+    PtyPort m_port;
+    PortLink m_link;
+    ControlServer m_control;
+    std::ofstream m_transcriptFile;
+
+    Handset m_handset;
+    FrameAssembler m_assembler;
+    bool m_pace = false;
+    std::int64_t m_epochUs = 0; // RESET or start
+    std::deque<Incoming> m_incoming;
+    std::deque<Outgoing> m_outgoing;
+    bool m_lineFull = false;         // the head of m_outgoing waits for room in the terminal
+    std::int64_t m_rxLineFreeUs = 0; // when the PC's last byte has crossed the paced line
+    std::int64_t m_txLineFreeUs = 0; // when our last byte has crossed it
+
+    std::vector<std::uint8_t> m_received;
+    std::vector<TimedBytes> m_transcript; // frames and garbage, in order
+    std::vector<TimedBytes> m_answers;
+    std::map<std::uint8_t, std::uint64_t> m_framesByLetter;
+    std::uint64_t m_frameCount = 0;
+    std::uint64_t m_garbageBytes = 0;
+    std::uint64_t m_answerCount = 0;
+    TurnaroundStats m_turnarounds;
+    bool m_acknowledgementOnLine = false; // ">w" written, next frame not yet in
+    std::int64_t m_acknowledgementUs = 0;
+
+    PendingWait m_wait;
+    bool m_stopping = false;
+};
+
+} // namespace sim
