@@ -8,6 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
+struct ReportLines;
+
+// The handset's parameter answer: seen at the start of the receive buffer, and being handled.
+// They live as long as the program; a download start leaves them as they are.
+extern bool g_paramResponseSeen;
+extern bool g_paramResponseBusy;
+
 enum DownloadState : int
 {
     Signalling = 1,
@@ -111,6 +118,71 @@ public:
     ChecksumRequest m_checksumRequest;
     DownloadSetup m_setup;
 
+    // True while a notification or a tick is being handled (message boxes inside the handling
+    // run nested message loops).
+    bool Handling() const { return m_depth > 0; }
+    // Notifications that arrived during the handling and wait to be replayed after it.
+    std::size_t PendingNotifications() const { return m_deferredCount; }
+
 private:
+    // A notification that arrived while another was being handled.
+    struct DeferredNotification
+    {
+        std::size_t count;
+        const std::uint8_t* chunk;
+        std::uint32_t endIndex; // the reader's write index when it arrived
+        unsigned channelEpoch;  // m_channelEpoch when it arrived
+    };
+    static constexpr std::size_t kDeferredCapacity = 32;
+
+    // Counts handling depth for the lifetime of one entry into the engine.
+    class HandlingScope
+    {
+    public:
+        explicit HandlingScope(int& depth) : m_depth(depth) { ++m_depth; }
+        ~HandlingScope() { --m_depth; }
+        HandlingScope(const HandlingScope&) = delete;
+        HandlingScope& operator=(const HandlingScope&) = delete;
+
+    private:
+        int& m_depth;
+    };
+
+    bool Running() const;
+    bool Alive() const;
+    void NewChannelEpoch();
+    void Defer(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+    void ReplayDeferred();
+    void Handle(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+
+    void OnSignalling(std::size_t count, const std::uint8_t* chunk);
+    void OnParameterExchange(std::uint32_t endIndex);
+    void ProcessParameterRecord(const std::uint8_t* recordBytes);
+    void OnLpOverride(std::size_t count, const std::uint8_t* chunk);
+    void OnErase(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+    void OnTransfer(std::size_t count, const std::uint8_t* chunk);
+    void OnChecksumWait(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+    void GangTick();
+
+    void EraseStep();
+    void WaitForErase();
+    void SendEraseCommand();
+    void EnterLpOverride();
+    void StartSection(Section section);
+    void SendFromCurrentBlock();
+    void CompleteSection(Section section);
+    void EndWithVerdict();
+    void AddLines(const ReportLines& lines);
+    Section TransferSection() const;
+
     EngineHost& m_host;
+    int m_depth = 0;
+    bool m_active = false;          // the engine has not ended the current download itself
+    bool m_gangWaiting = false;     // timer 3 counts down to the first block
+    unsigned m_downloadId = 0;      // changes with every Begin
+    unsigned m_handledDownload = 0; // m_downloadId when the current handling began
+    unsigned m_channelEpoch = 0;    // changes with every Begin and every reopened channel
+    DeferredNotification m_deferred[kDeferredCapacity] = {};
+    std::size_t m_deferredHead = 0;
+    std::size_t m_deferredCount = 0;
 };

@@ -14,6 +14,8 @@ constexpr std::size_t kBlockDataSize = 1024;
 constexpr std::size_t kBlockFrameSize = 4 + kBlockDataSize;
 constexpr std::size_t kParameterRecordSize = 66;
 constexpr std::size_t kChecksumRequestSize = 6;
+constexpr std::size_t kProtocolChangeSize = 4;
+constexpr std::size_t kCommandSize = 2; // every command but the three above
 
 // Commands of the PC.
 constexpr std::uint8_t kSignalCommand[2] = {'<', 'i'};

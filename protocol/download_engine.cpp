@@ -1,0 +1,675 @@
+#include "protocol/download_engine.h"
+
+#include "protocol/model_check.h"
+
+#include <cstring>
+
+bool g_paramResponseSeen = false;
+bool g_paramResponseBusy = false;
+
+namespace
+{
+
+constexpr unsigned kRxWrapBytes = 2800;  // the reader's write index returns to 0 here
+constexpr unsigned kSettlePauseMs = 200; // lets the rest of a response arrive
+constexpr unsigned kProtocolChangePauseMs = 1000;
+constexpr unsigned kWriteFailedPauseMs = 1000;
+
+constexpr unsigned kSignalAnswerMinBytes = 2;
+constexpr unsigned kSignallingChunkLimit = 53;
+constexpr unsigned kEraseRetryLimit = 3;
+constexpr unsigned kInvalidEraseResponseLimit = 3;
+constexpr unsigned kTransferFailureLimit = 3;
+constexpr unsigned kChecksumAnswerMinBytes = 4;
+constexpr unsigned kStrayAnswerBytes = 2; // a late ">i" ahead of ">p"
+constexpr int kGangWaitTicks = 60;
+constexpr std::size_t kChecksumAnswerBytes = 6;
+
+// Two-byte responses of the handset.
+struct ResponseCode
+{
+    char lead;
+    char letter;
+};
+constexpr ResponseCode kSignalAnswer = {'>', 'i'};
+constexpr ResponseCode kParameterAnswer = {'>', 'p'};
+constexpr ResponseCode kEraseDone = {'>', 'e'};
+constexpr ResponseCode kEraseFailed = {'>', 'E'};
+constexpr ResponseCode kOverrideDone = {'>', 'o'};
+constexpr ResponseCode kBlockWritten = {'>', 'w'};
+constexpr ResponseCode kBlockFailed = {'>', 'W'};
+constexpr ResponseCode kChecksumGood = {'>', 'c'};
+constexpr ResponseCode kChecksumBad = {'>', 'C'};
+
+bool Starts(const std::uint8_t* bytes, std::size_t count, ResponseCode code)
+{
+    return StartsWith(bytes, count, code.lead, code.letter);
+}
+
+// The count bytes that end at the end of received data. Once the reader's index has wrapped
+// since the chunk was stored (end < count) those bytes are not in one piece before the end;
+// the chunk itself is then the newest stretch that lies whole in the buffer.
+const std::uint8_t* LatestStretch(const std::uint8_t* bufferStart, std::size_t count,
+                                  const std::uint8_t* chunk, std::uint32_t endIndex)
+{
+    if (endIndex >= count)
+    {
+        return bufferStart + (endIndex - count);
+    }
+    return chunk;
+}
+
+} // namespace
+
+void CDownloadEngine::Begin(const DownloadSetup& setup)
+{
+    m_setup = setup;
+    m_state = Signalling;
+    m_retryCount = 0;
+    m_rxTotal = 0;
+    m_blockIndex = 0;
+    m_modelAccepted = false;
+    m_gangPromptShown = false;
+    m_gangCountdown = kGangWaitTicks;
+    m_gangWaiting = false;
+    ClearChecksums();
+    ++m_downloadId;
+    NewChannelEpoch();
+    m_active = true;
+}
+
+void CDownloadEngine::ClearChecksums()
+{
+    m_mainCrc = 0;
+    m_lpCrc = 0;
+    m_checksumRequest.ClearCrcs();
+}
+
+bool CDownloadEngine::Running() const
+{
+    return m_active && m_host.DownloadRunning();
+}
+
+bool CDownloadEngine::Alive() const
+{
+    return Running() && m_downloadId == m_handledDownload;
+}
+
+void CDownloadEngine::NewChannelEpoch()
+{
+    // Deferred notifications point into the old channel's buffer: drop them.
+    ++m_channelEpoch;
+    m_deferredHead = 0;
+    m_deferredCount = 0;
+}
+
+void CDownloadEngine::OnSerialData(std::size_t count, const std::uint8_t* chunk)
+{
+    // The reader posts empty reads many times a second: they bring nothing, so they cost nothing.
+    if (count == 0)
+    {
+        return;
+    }
+    // A notification posted just before the download ended.
+    if (!Running())
+    {
+        return;
+    }
+    const std::uint32_t endIndex = m_host.RxWriteIndex();
+    if (m_depth > 0)
+    {
+        // A message box of the current handling is open: acting now would act on this
+        // download twice. The notification waits for the handling to return.
+        Defer(count, chunk, endIndex);
+        return;
+    }
+    {
+        HandlingScope scope(m_depth);
+        Handle(count, chunk, endIndex);
+    }
+    ReplayDeferred();
+}
+
+void CDownloadEngine::OnGangTick()
+{
+    // A tick inside a handling is dropped: the timer fires again. A tick after the first block
+    // was already queued when the timer stopped.
+    if (!Running() || m_depth > 0 || !m_gangWaiting)
+    {
+        return;
+    }
+    {
+        HandlingScope scope(m_depth);
+        m_handledDownload = m_downloadId;
+        GangTick();
+    }
+    ReplayDeferred();
+}
+
+void CDownloadEngine::Defer(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex)
+{
+    if (m_deferredCount == kDeferredCapacity)
+    {
+        // Only a flood fills the queue; its oldest chunks are the likeliest to have been
+        // overwritten by the reader meanwhile.
+        m_deferredHead = (m_deferredHead + 1) % kDeferredCapacity;
+        --m_deferredCount;
+    }
+    const std::size_t tail = (m_deferredHead + m_deferredCount) % kDeferredCapacity;
+    m_deferred[tail] = DeferredNotification{count, chunk, endIndex, m_channelEpoch};
+    ++m_deferredCount;
+}
+
+void CDownloadEngine::ReplayDeferred()
+{
+    while (m_depth == 0 && m_deferredCount > 0)
+    {
+        const DeferredNotification next = m_deferred[m_deferredHead];
+        m_deferredHead = (m_deferredHead + 1) % kDeferredCapacity;
+        --m_deferredCount;
+        if (next.channelEpoch != m_channelEpoch || !Running())
+        {
+            continue;
+        }
+        HandlingScope scope(m_depth);
+        Handle(next.count, next.chunk, next.endIndex);
+    }
+}
+
+void CDownloadEngine::Handle(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex)
+{
+    m_handledDownload = m_downloadId;
+
+    m_rxTotal += static_cast<unsigned>(count);
+    if (m_rxTotal >= kRxWrapBytes)
+    {
+        m_rxTotal = 0;
+    }
+    if (m_state != MainTransfer && m_state != LpTransfer)
+    {
+        m_host.Pause(kSettlePauseMs);
+    }
+
+    switch (m_state)
+    {
+    case Signalling:
+        OnSignalling(count, chunk);
+        break;
+    case ParameterExchange:
+        OnParameterExchange(endIndex);
+        break;
+    case LpOverride:
+        OnLpOverride(count, chunk);
+        break;
+    case MainErase:
+    case LpErase:
+        OnErase(count, chunk, endIndex);
+        break;
+    case MainTransfer:
+    case LpTransfer:
+        OnTransfer(count, chunk);
+        break;
+    case ChecksumWait:
+        OnChecksumWait(count, chunk, endIndex);
+        break;
+    default:
+        m_host.ShowMessage("Unrecognised state!");
+        break;
+    }
+}
+
+void CDownloadEngine::OnSignalling(std::size_t count, const std::uint8_t* chunk)
+{
+    if (m_rxTotal < kSignalAnswerMinBytes)
+    {
+        return;
+    }
+    if (!Starts(chunk, count, kSignalAnswer))
+    {
+        m_host.PurgePort();
+        m_rxTotal = 0;
+        ++m_retryCount;
+        if (m_retryCount >= kSignallingChunkLimit)
+        {
+            Abort();
+        }
+        return;
+    }
+
+    if (m_setup.gangMode)
+    {
+        if (m_gangPromptShown)
+        {
+            return;
+        }
+        m_gangPromptShown = true;
+        const bool allSignalling = m_host.AskOkCancel("Press OK when all units read Signalling...");
+        if (!Alive())
+        {
+            return;
+        }
+        if (!allSignalling)
+        {
+            Abort();
+            return;
+        }
+    }
+
+    m_host.StopTimer(kSignalTimer);
+    m_host.Pause(kProtocolChangePauseMs);
+    m_host.PurgePort();
+    m_host.AddReportLine("Changing protocol...");
+    std::uint8_t change[kProtocolChangeSize];
+    BuildProtocolChange(change, m_setup.baudIndex, m_setup.bootCode, m_setup.mainCode,
+                        m_setup.languagePack);
+    m_host.WritePort(change, sizeof change);
+    m_host.ReopenChannel(BaudRateAt(m_setup.baudIndex));
+    NewChannelEpoch();
+    if (!Alive())
+    {
+        return;
+    }
+    m_retryCount = 0;
+    m_rxTotal = 0;
+    m_state = ParameterExchange;
+}
+
+void CDownloadEngine::OnParameterExchange(std::uint32_t endIndex)
+{
+    // The channel was opened fresh at the protocol change, so the answer starts the buffer.
+    const std::uint8_t* start = m_host.RxBufferStart();
+    const bool strayFirst =
+        Starts(start, 2, kSignalAnswer) && Starts(start + kStrayAnswerBytes, 2, kParameterAnswer);
+    const unsigned needed =
+        static_cast<unsigned>(kParameterRecordSize) + (strayFirst ? kStrayAnswerBytes : 0);
+    if (strayFirst || Starts(start, 2, kParameterAnswer))
+    {
+        g_paramResponseSeen = true;
+    }
+
+    // The record is the 66 bytes before the end of received data; an end nearer the buffer's
+    // start than that (the reader wrapped) cannot hold it yet.
+    if (m_rxTotal >= needed && endIndex >= kParameterRecordSize && !m_modelAccepted &&
+        !g_paramResponseBusy && g_paramResponseSeen)
+    {
+        ProcessParameterRecord(start + (endIndex - kParameterRecordSize));
+        if (!Alive() || m_state != ParameterExchange)
+        {
+            return;
+        }
+    }
+    if (m_modelAccepted)
+    {
+        EraseStep();
+    }
+}
+
+void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
+{
+    g_paramResponseBusy = true;
+    g_paramResponseSeen = false;
+    m_host.PurgePort();
+    m_host.AddReportLine("Protocol Response received...");
+    const ParameterRecord record = ParseParameterRecord(recordBytes);
+    if (m_setup.diagnostics)
+    {
+        AddLines(ParameterDumpLines(record));
+    }
+
+    if (!IsCompatibleHandset(m_setup.modelName, record.mobile_id))
+    {
+        m_host.AddReportLine("Mobile Protocol not compatible.");
+        g_paramResponseBusy = false;
+        Abort();
+        return;
+    }
+
+    if (m_setup.mainCode)
+    {
+        const ImageModelCheck image = CheckImageModel(record, m_setup.imageModel);
+        if (image.match)
+        {
+            m_host.AddReportLine("Image File Model Number Matches...");
+            m_modelAccepted = true;
+        }
+        else
+        {
+            AddLines(image.lines);
+            const bool goOn = m_host.AskYesNo("Model number mismatch - Continue?");
+            if (!Alive())
+            {
+                // Whatever ended the download meanwhile, the next one must find the flag clear.
+                g_paramResponseBusy = false;
+                return;
+            }
+            if (!goOn)
+            {
+                m_host.PurgePort();
+                g_paramResponseBusy = false;
+                Abort();
+                return;
+            }
+            m_modelAccepted = true;
+        }
+    }
+
+    if (m_setup.languagePack)
+    {
+        const LpModelCheck lp = CheckLanguagePackModel(m_setup.lpModel, record.mobile_id);
+        switch (lp.verdict)
+        {
+        case LpModelVerdict::Match:
+            m_host.AddReportLine("Language Pack Model Number Matches...");
+            m_modelAccepted = true;
+            break;
+        case LpModelVerdict::ConfirmRt47IntoRt47X:
+        {
+            const bool sure = m_host.AskYesNo("Downloading RT47 LP into a RT47X - Are you sure?");
+            g_paramResponseBusy = false;
+            if (!Alive())
+            {
+                return;
+            }
+            if (!sure)
+            {
+                Abort();
+                return;
+            }
+            EnterLpOverride();
+            return;
+        }
+        case LpModelVerdict::Refused:
+            AddLines(lp.lines);
+            m_host.PurgePort();
+            g_paramResponseBusy = false;
+            Abort();
+            return;
+        }
+    }
+}
+
+void CDownloadEngine::EraseStep()
+{
+    g_paramResponseBusy = false;
+    m_host.PurgePort();
+    m_host.RestartStopwatch();
+    m_host.StartTimer(kElapsedTimer, kSecondMs);
+    WaitForErase();
+}
+
+void CDownloadEngine::WaitForErase()
+{
+    m_rxTotal = 0;
+    m_state = m_setup.mainCode ? MainErase : LpErase;
+    m_host.AddReportLine("Waiting for erase response...");
+    m_host.PurgePort();
+    SendEraseCommand();
+}
+
+void CDownloadEngine::SendEraseCommand()
+{
+    // Legacy handsets take the upper-case form unless boot code is written.
+    const bool modern = IsExtendedModel(m_setup.modelName) || m_setup.bootCode;
+    m_host.WritePort(modern ? kEraseCommand : kLegacyEraseCommand, kCommandSize);
+}
+
+void CDownloadEngine::EnterLpOverride()
+{
+    m_modelAccepted = false;
+    m_state = LpOverride;
+    m_host.PurgePort();
+    m_host.WritePort(kEraseCommand, kCommandSize);
+    m_host.RestartStopwatch();
+    m_host.StartTimer(kElapsedTimer, kSecondMs);
+    m_host.AddReportLine("Erasing existing LP...");
+}
+
+void CDownloadEngine::OnLpOverride(std::size_t count, const std::uint8_t* chunk)
+{
+    if (Starts(chunk, count, kEraseDone))
+    {
+        m_host.PurgePort();
+        m_host.WritePort(kOverrideCommand, kCommandSize);
+        m_host.AddReportLine("Overriding RT47X cfg...");
+    }
+    else if (Starts(chunk, count, kOverrideDone))
+    {
+        m_host.PurgePort();
+        m_host.AddReportLine("Override succesfully completed...");
+        WaitForErase();
+    }
+    else
+    {
+        m_host.AddReportLine("Error occurred while overriding cfg...");
+        Abort();
+    }
+}
+
+void CDownloadEngine::OnErase(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex)
+{
+    const Section section = (m_state == MainErase) ? Section::MainCode : Section::LanguagePack;
+
+    if (Starts(chunk, count, kEraseDone))
+    {
+        if (m_setup.gangMode)
+        {
+            // Every unit of the gang answers; each answer restarts the wait's timer.
+            m_host.StartTimer(kGangTimer, kSecondMs);
+            m_host.PurgePort();
+            m_gangWaiting = true;
+            return;
+        }
+        // Purge first: a purge after the block would abort it or drop its answer.
+        m_host.PurgePort();
+        StartSection(section);
+        return;
+    }
+
+    const std::uint8_t* latest = LatestStretch(m_host.RxBufferStart(), count, chunk, endIndex);
+    if (Starts(latest, count, kEraseFailed))
+    {
+        m_host.AddReportLine("Erase Failed!");
+        if (m_retryCount >= kEraseRetryLimit)
+        {
+            Abort();
+            return;
+        }
+        ++m_retryCount;
+        m_host.AddReportLine("Retrying...");
+        // No purge after the erase command: it would abort it or drop its answer. Both erase
+        // states ask again, or the handset would never answer.
+        m_host.PurgePort();
+        SendEraseCommand();
+        return;
+    }
+
+    ++m_retryCount;
+    if (m_retryCount >= kInvalidEraseResponseLimit)
+    {
+        m_host.AddReportLine("Invalid Response!");
+        Abort();
+        return;
+    }
+    m_host.PurgePort();
+}
+
+void CDownloadEngine::GangTick()
+{
+    m_blockIndex = 0;
+    m_retryCount = 0;
+    m_state = m_setup.mainCode ? MainTransfer : LpTransfer;
+    const bool firstBlockDue = (m_gangCountdown == 0);
+    --m_gangCountdown;
+    if (firstBlockDue)
+    {
+        m_host.StopTimer(kGangTimer);
+        m_gangWaiting = false;
+        StartSection(TransferSection());
+        if (!Alive())
+        {
+            return;
+        }
+    }
+    m_host.ShowElapsedTime();
+}
+
+Section CDownloadEngine::TransferSection() const
+{
+    return (m_state == MainTransfer) ? Section::MainCode : Section::LanguagePack;
+}
+
+void CDownloadEngine::OnTransfer(std::size_t count, const std::uint8_t* chunk)
+{
+    if (m_gangWaiting)
+    {
+        // The gang's first block goes out with the last tick of the wait; an answer now (a late
+        // ">e" of a slower unit) must not start the transfer early.
+        return;
+    }
+    if (Starts(chunk, count, kBlockWritten))
+    {
+        ++m_blockIndex;
+        m_retryCount = 0;
+        SendFromCurrentBlock();
+        return;
+    }
+    if (Starts(chunk, count, kBlockFailed))
+    {
+        m_host.AddReportLine("Write Failed!");
+        m_host.Pause(kWriteFailedPauseMs);
+    }
+    ++m_retryCount;
+    if (m_retryCount >= kTransferFailureLimit)
+    {
+        Abort();
+        return;
+    }
+    SendFromCurrentBlock();
+}
+
+void CDownloadEngine::StartSection(Section section)
+{
+    m_state = (section == Section::MainCode) ? MainTransfer : LpTransfer;
+    m_blockIndex = 0;
+    m_retryCount = 0;
+    SendFromCurrentBlock();
+}
+
+void CDownloadEngine::SendFromCurrentBlock()
+{
+    // Blank blocks are stepped over without an exchange with the handset; a section that has
+    // nothing left to send is complete at once.
+    const Section section = TransferSection();
+    const std::uint32_t blockCount =
+        (section == Section::MainCode) ? m_setup.mainBlockCount : m_setup.lpBlockCount;
+    while (m_blockIndex < blockCount)
+    {
+        const bool sent = m_host.SendBlock(section);
+        if (!Alive())
+        {
+            return;
+        }
+        if (sent)
+        {
+            return;
+        }
+        ++m_blockIndex;
+    }
+    CompleteSection(section);
+}
+
+void CDownloadEngine::CompleteSection(Section section)
+{
+    const std::uint16_t crc = m_host.SectionCrc(section);
+    if (section == Section::MainCode)
+    {
+        m_mainCrc = crc;
+    }
+    else
+    {
+        m_lpCrc = crc;
+    }
+    m_checksumRequest.SetCrc(section, crc);
+
+    if (section == Section::MainCode && m_setup.languagePack)
+    {
+        StartSection(Section::LanguagePack);
+        return;
+    }
+    m_state = ChecksumWait;
+    m_host.AddReportLine("Waiting for checksum response...");
+    m_host.WritePort(m_checksumRequest.bytes, kChecksumRequestSize);
+}
+
+void CDownloadEngine::OnChecksumWait(std::size_t count, const std::uint8_t* chunk,
+                                     std::uint32_t endIndex)
+{
+    if (m_rxTotal < kChecksumAnswerMinBytes)
+    {
+        return;
+    }
+    const std::uint8_t* latest = LatestStretch(m_host.RxBufferStart(), count, chunk, endIndex);
+    if (Starts(latest, count, kChecksumGood))
+    {
+        m_host.AddReportLine("Download completed successfully...");
+    }
+    else if (Starts(latest, count, kChecksumBad))
+    {
+        m_host.AddReportLine("Download FAILED...");
+    }
+    else
+    {
+        m_host.AddReportLine("Invalid CheckSum Response...");
+        Abort();
+        return;
+    }
+
+    if (m_setup.diagnostics)
+    {
+        // Only the bytes of this stretch are the handset's figures.
+        std::uint8_t answer[kChecksumAnswerBytes] = {};
+        std::memcpy(answer, latest, count < sizeof answer ? count : sizeof answer);
+        AddLines(ChecksumLines(m_mainCrc, m_lpCrc, answer, IsExtendedModel(m_setup.modelName),
+                               m_setup.mainCode, m_setup.languagePack));
+    }
+    EndWithVerdict();
+}
+
+void CDownloadEngine::EndWithVerdict()
+{
+    ClearChecksums();
+    m_active = false;
+    m_gangWaiting = false;
+    m_deferredCount = 0;
+    m_host.StartStopDownload();
+}
+
+void CDownloadEngine::Abort()
+{
+    // Also the guard against a second abort of the same download, which would show a second box.
+    if (!Running())
+    {
+        ClearChecksums();
+        return;
+    }
+    m_active = false;
+    m_gangWaiting = false;
+    m_deferredCount = 0;
+
+    m_host.PurgePort();
+    m_host.AddReportLine("Download Aborted!");
+    ClearChecksums();
+    m_host.ClearStartRequest();
+    // Stop first: the box runs a nested message loop, and the stopped download (timers killed,
+    // channel closed) cannot act while it is open.
+    m_host.StartStopDownload();
+    m_host.ShowMessage("Download Aborted!");
+}
+
+void CDownloadEngine::AddLines(const ReportLines& lines)
+{
+    for (std::size_t i = 0; i < lines.count; ++i)
+    {
+        m_host.AddReportLine(lines.text[i]);
+    }
+}

@@ -1,0 +1,123 @@
+#include "protocol/crc_x25.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A release file in a temporary file: 4 header bytes, then data.
+FilePtr ReleaseFile(const Bytes& data)
+{
+    FilePtr file(std::tmpfile());
+    const std::uint8_t header[4] = {0xA1, 0xB2, 0xC3, 0xD4};
+    std::fwrite(header, 1, sizeof header, file.get());
+    std::fwrite(data.data(), 1, data.size(), file.get());
+    std::fflush(file.get());
+    return file;
+}
+
+// Bitwise CRC-16/X-25, the textbook definition, to check the table against.
+std::uint16_t BitwiseCrc(const Bytes& data)
+{
+    std::uint16_t crc = 0xFFFF;
+    for (std::uint8_t byte : data)
+    {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+        {
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
+                            : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return static_cast<std::uint16_t>(~crc);
+}
+
+Bytes Pattern(std::size_t size, unsigned seed)
+{
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i)
+    {
+        data[i] = static_cast<std::uint8_t>((i * 131 + seed * 17 + (i >> 8)) & 0xFF);
+    }
+    return data;
+}
+
+TEST(CrcX25, StandardCheckValue)
+{
+    const Bytes digits = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(CrcX25Final(CrcX25Update(kCrcX25Initial, digits.data(), digits.size())), 0x906E);
+}
+
+TEST(CrcX25, TableAgreesWithBitwiseDefinitionAndUpdatesInPieces)
+{
+    const Bytes data = Pattern(3000, 5);
+    std::uint16_t crc = kCrcX25Initial;
+    crc = CrcX25Update(crc, data.data(), 1);
+    crc = CrcX25Update(crc, data.data() + 1, 1000);
+    crc = CrcX25Update(crc, data.data() + 1001, data.size() - 1001);
+    EXPECT_EQ(CrcX25Final(crc), BitwiseCrc(data));
+}
+
+TEST(CrcX25, FileCoversEveryBlockBlankOnesIncluded)
+{
+    Bytes data = Pattern(3 * 1024, 1);
+    std::fill(data.begin() + 1024, data.begin() + 2048, 0xFF); // block 1 blank
+    data.push_back(0x00);                                      // the byte after the last block
+    FilePtr file = ReleaseFile(data);
+    const Bytes blocks(data.begin(), data.begin() + 3 * 1024);
+    EXPECT_EQ(CrcX25(file.get(), 3), BitwiseCrc(blocks));
+    // A second computation rewinds: the position left by the first does not matter.
+    EXPECT_EQ(CrcX25(file.get(), 3), BitwiseCrc(blocks));
+}
+
+TEST(CrcX25, BytesPastTheEndCountAsErased)
+{
+    const Bytes data = Pattern(1500, 2); // one and a half blocks
+    FilePtr file = ReleaseFile(data);
+    Bytes padded = data;
+    padded.resize(3 * 1024, 0xFF);
+    EXPECT_EQ(CrcX25(file.get(), 3), BitwiseCrc(padded));
+}
+
+TEST(CrcX25, NoBlocksGiveZero)
+{
+    FilePtr file = ReleaseFile(Pattern(2048, 3));
+    EXPECT_EQ(CrcX25(file.get(), 0), 0x0000);
+}
+
+TEST(CrcX25, HeaderIsNotPartOfTheFigure)
+{
+    const Bytes data = Pattern(1024, 4);
+    FilePtr file = ReleaseFile(data);
+    // Overwrite the header: the figure stays.
+    const std::uint16_t before = CrcX25(file.get(), 1);
+    std::rewind(file.get());
+    const std::uint8_t other[4] = {0, 0, 0, 0};
+    std::fwrite(other, 1, sizeof other, file.get());
+    std::fflush(file.get());
+    EXPECT_EQ(CrcX25(file.get(), 1), before);
+    EXPECT_EQ(before, BitwiseCrc(data));
+}
+
+TEST(CrcX25, FileShorterThanItsHeaderIsAllErased)
+{
+    FilePtr file(std::tmpfile());
+    const std::uint8_t twoBytes[2] = {1, 2};
+    std::fwrite(twoBytes, 1, sizeof twoBytes, file.get());
+    std::fflush(file.get());
+    EXPECT_EQ(CrcX25(file.get(), 1), BitwiseCrc(Bytes(1024, 0xFF)));
+}
+
+} // namespace
