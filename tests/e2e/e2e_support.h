@@ -1,0 +1,93 @@
+// Shared pieces of the whole-program tests: release files, the simulator's answers, and one
+// download driven through the window.
+#pragma once
+
+#include "tests/e2e/operator.h"
+#include "tests/support/sim_client.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace e2e
+{
+// Control ids of the main window.
+enum ControlId : int
+{
+    kStartButton = 1000,
+    kReportList = 1002,
+    kBootButton = 1003,
+    kMainButton = 1004,
+    kLanguagePackButton = 1005,
+    kBaudList = 1009,
+    kPortList = 1010,
+    kLanguagePackPercent = 1011,
+    kMainPercent = 1012,
+    kBootPercent = 1013,
+    kModelList = 1014,
+    kImageFileBox = 1016,
+    kGangModeBox = 1017,
+    kTimeBox = 1018,
+    kLanguagePackFileBox = 1020,
+};
+
+constexpr unsigned kStepMs = 30000;      // one protocol step, generously
+constexpr unsigned kDownloadMs = 180000; // a whole small download
+
+struct ReleaseFile
+{
+    std::string path;                       // Windows path
+    std::vector<std::uint8_t> blocks;       // the data blocks, 1024 bytes each
+    std::uint32_t BlockCount() const { return static_cast<std::uint32_t>(blocks.size() / 1024); }
+};
+
+// An image of blockCount blocks whose model code is `model`; the blocks listed are all 0xFF.
+ReleaseFile MakeImage(const std::string& name, std::uint32_t blockCount, const char model[4],
+                      const std::set<std::uint32_t>& blankBlocks = {});
+// A language pack whose model field (offset 6) is `model`, padded with blanks to 8.
+ReleaseFile MakeLanguagePack(const std::string& name, std::uint32_t blockCount,
+                             const std::string& model);
+
+std::uint16_t Crc16X25(const std::vector<std::uint8_t>& bytes);
+
+struct Frame
+{
+    std::uint64_t timeUs = 0;
+    std::vector<std::uint8_t> bytes;
+    char Letter() const { return bytes.size() > 1 ? static_cast<char>(bytes[1]) : '\0'; }
+};
+
+class Simulator
+{
+public:
+    bool Connect();
+    // Sends a command; an answer whose last line is not OK fails the calling test.
+    std::vector<std::string> Do(const std::string& line, unsigned timeoutMs = kStepMs);
+    std::vector<Frame> Frames();
+    std::vector<Frame> FramesOf(char letter);
+    std::vector<std::uint8_t> Flash(const char* section); // "main" or "lp"
+    std::string Line();
+    bool WaitFrame(char letter, unsigned count, unsigned timeoutMs);
+
+private:
+    SimClient m_client;
+};
+
+// One download set up through the controls, as an operator does it.
+struct Choices
+{
+    std::string baud = "115200";
+    std::string model = "RT47";
+    bool boot = false;
+    bool main = true;
+    bool languagePack = false;
+    bool gangMode = false;
+    std::string imagePath;
+    std::string lpPath;
+};
+
+bool Prepare(Operator& op, const Choices& choices);
+std::string ProgramPath();
+std::string Join(const std::vector<std::string>& lines);
+} // namespace e2e
