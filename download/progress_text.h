@@ -1,0 +1,47 @@
+// The texts of the download's progress display: the three percentage boxes, the rewritten
+// "Sending Block" report line and the download-time box. Each text lands in a small buffer of
+// its own, so a block costs no allocation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Blocks 0 to 63 of an image are its boot-code region, the rest its main-code region.
+constexpr std::uint32_t kBootBlockCount = 64;
+constexpr std::uint32_t kLastBootBlock = kBootBlockCount - 1;
+
+struct ProgressText
+{
+    static constexpr std::size_t kSize = 48;
+    char text[kSize] = {};
+    const char* c_str() const { return text; }
+};
+
+enum class ImageRegion
+{
+    Boot,    // blocks 0..63: bar 1008, box 1013
+    Main,    // blocks 64..count-1: bar 1007, box 1012
+    Invalid, // any other block number: "Invalid Block Number!"
+};
+
+ImageRegion RegionOfImageBlock(std::uint32_t block, std::uint32_t mainBlockCount);
+
+// Whether a language-pack block number lies inside its file (bar 1006, box 1011).
+bool IsLanguagePackBlock(std::uint32_t block, std::uint32_t lpBlockCount);
+
+// Boot-code box: "%d%%" of (block / 63) * 100 in whole numbers, so 0% until block 63 reads 100%.
+ProgressText BootPercentText(std::uint32_t block);
+
+// Main-code box: "%3.0f%%" of (block - 64) / (mainBlockCount - 65) * 100. A main-code region of
+// a single block (mainBlockCount 65) has nothing to divide by: its one block reads "100%".
+ProgressText MainPercentText(std::uint32_t block, std::uint32_t mainBlockCount);
+
+// Language-pack box: "%3.0f%%" of block / (lpBlockCount - 1) * 100; a one-block language pack
+// reads "100%".
+ProgressText LanguagePackPercentText(std::uint32_t block, std::uint32_t lpBlockCount);
+
+// "Sending Block 0x%04x of 0x%04x" with the block and the section's last block number.
+ProgressText SendingBlockText(std::uint32_t block, std::uint32_t blockCount);
+
+// Download time: "%02dm%02ds" of the whole seconds (minutes above 99 take more digits).
+ProgressText ElapsedTimeText(double seconds);
