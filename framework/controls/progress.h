@@ -3,6 +3,8 @@
 
 #include "framework/controls/window_ctl.h"
 
+#include <commctrl.h>
+
 #include <cstdint>
 
 class CProgressCtl : public CWindowCtl
