@@ -295,7 +295,7 @@ void Simulator::OnSend(const Words& words, const std::string&)
         return;
     }
     std::int64_t afterUs = NowUs();
-    QueueWrite(0, std::move(bytes), false, afterUs);
+    QueueWrite(0, std::move(bytes), false, false, afterUs);
     Reply("OK");
 }
 

@@ -50,6 +50,26 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // The Wine mapping comes first: the control port accepting connections tells scripts
+    // that everything is in place, and a wineserver -k after that would hit their programs.
+    if (!options.winePrefix.empty())
+    {
+        const sim::WinePortOutcome outcome =
+            sim::EnsureWinePort(options.winePrefix, options.comNumber, options.config.linkPath,
+                                sim::WineTools(), error);
+        const std::string port = "COM" + std::to_string(options.comNumber);
+        if (outcome == sim::WinePortOutcome::Failed)
+        {
+            std::cerr << "tervolo-sim: cannot map " << port << " in " << options.winePrefix << ": "
+                      << error << '\n';
+            return kExitFailure;
+        }
+        std::cout << "tervolo-sim: " << port << " of " << options.winePrefix
+                  << (outcome == sim::WinePortOutcome::Added ? " now maps to "
+                                                             : " already maps to ")
+                  << options.config.linkPath << std::endl;
+    }
+
     sim::Simulator simulator(options.config, std::cout);
     InstallSignalHandlers();
     if (!simulator.Start(error))
@@ -61,25 +81,6 @@ int main(int argc, char** argv)
     if (g_stopRequested)
     {
         simulator.RequestStop();
-    }
-
-    if (!options.winePrefix.empty())
-    {
-        const sim::WinePortOutcome outcome =
-            sim::EnsureWinePort(options.winePrefix, options.comNumber, options.config.linkPath,
-                                sim::WineTools(), error);
-        const std::string port = "COM" + std::to_string(options.comNumber);
-        if (outcome == sim::WinePortOutcome::Failed)
-        {
-            std::cerr << "tervolo-sim: cannot map " << port << " in " << options.winePrefix << ": "
-                      << error << '\n';
-            g_simulator = nullptr;
-            return kExitFailure;
-        }
-        std::cout << "tervolo-sim: " << port << " of " << options.winePrefix
-                  << (outcome == sim::WinePortOutcome::Added ? " now maps to "
-                                                             : " already maps to ")
-                  << options.config.linkPath << std::endl;
     }
 
     std::cout << "tervolo-sim: ready pts=" << simulator.SlavePath()

@@ -99,7 +99,8 @@ bool Simulator::Start(std::string& error)
             return false;
         }
     }
-    if (!m_control.Listen(m_config.controlPort, error) || !Plug(error))
+    // The listener last: a client that gets through finds the line in place.
+    if (!Plug(error) || !m_control.Listen(m_config.controlPort, error))
     {
         return false;
     }
@@ -321,24 +322,27 @@ void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs)
                         (reply.note.empty() ? "" : "   [" + reply.note + "]"));
     }
     std::int64_t afterUs = timeUs;
-    for (const AnswerPiece& piece : reply.pieces)
+    for (std::size_t i = 0; i < reply.pieces.size(); ++i)
     {
-        QueueWrite(piece.waitMs, piece.bytes, reply.blockAcknowledged, afterUs);
+        QueueWrite(reply.pieces[i].waitMs, reply.pieces[i].bytes, reply.blockAcknowledged, i > 0,
+                   afterUs);
     }
 }
 
 void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes,
-                           bool acknowledgement, std::int64_t& afterUs)
+                           bool acknowledgement, bool continuesPrevious, std::int64_t& afterUs)
 {
     if (!m_port.IsOpen())
     {
         return;
     }
-    std::int64_t due = afterUs + static_cast<std::int64_t>(waitMs) * kMicrosecondsPerMillisecond;
+    const std::int64_t waitUs = static_cast<std::int64_t>(waitMs) * kMicrosecondsPerMillisecond;
+    const std::int64_t lineUs =
+        m_pace ? static_cast<std::int64_t>(LineTimeUs(bytes.size(), m_handset.LineRate())) : 0;
+    std::int64_t due = afterUs + waitUs;
     if (m_pace)
     {
-        due = std::max(due, m_txLineFreeUs) +
-              static_cast<std::int64_t>(LineTimeUs(bytes.size(), m_handset.LineRate()));
+        due = std::max(due, m_txLineFreeUs) + lineUs;
         m_txLineFreeUs = due;
     }
     if (!m_outgoing.empty())
@@ -346,7 +350,8 @@ void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes
         due = std::max(due, m_outgoing.back().dueUs); // the line keeps the order
     }
     afterUs = due;
-    m_outgoing.push_back({due, std::move(bytes), 0, acknowledgement});
+    m_outgoing.push_back(
+        {due, std::move(bytes), 0, acknowledgement, (continuesPrevious ? waitUs : 0) + lineUs});
 }
 
 void Simulator::WriteDue(std::int64_t nowUs)
@@ -377,7 +382,13 @@ void Simulator::WriteDue(std::int64_t nowUs)
         {
             const Outgoing done = std::move(piece);
             m_outgoing.pop_front();
-            OnWritten(done, NowUs());
+            const std::int64_t now = NowUs();
+            if (!m_outgoing.empty())
+            {
+                Outgoing& next = m_outgoing.front();
+                next.dueUs = std::max(next.dueUs, now + next.afterPreviousUs);
+            }
+            OnWritten(done, now);
         }
     }
 }

@@ -60,6 +60,9 @@ private:
         std::vector<std::uint8_t> bytes;
         std::size_t written = 0;
         bool blockAcknowledgement = false;
+        // Least time between the end of the previous write and the end of this one: a
+        // split gap, and the line time when pacing. Late writes thus never squeeze the next.
+        std::int64_t afterPreviousUs = 0;
     };
 
     struct TimedBytes
@@ -86,8 +89,10 @@ private:
     void DeliverDue(std::int64_t nowUs);
     void Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs);
     void OnFrame(const ReceivedRecord& frame, std::int64_t timeUs);
+    // Queues a write `waitMs` after `afterUs` (then the time this write is due); a piece
+    // that continues the previous write keeps its gap after that write's actual end.
     void QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes, bool acknowledgement,
-                    std::int64_t& afterUs);
+                    bool continuesPrevious, std::int64_t& afterUs);
     void WriteDue(std::int64_t nowUs);
     void OnWritten(const Outgoing& piece, std::int64_t timeUs);
     std::int64_t NextDeadline() const;
