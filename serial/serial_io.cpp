@@ -25,6 +25,9 @@ const char kReadFailedMessage[] = "ReadFile Error!";
 constexpr int kOpenAttempts = 10;
 constexpr DWORD kOpenRetryDelayMs = 100;
 
+// The exit code of a program that ends on a failure of the channel.
+constexpr UINT kFatalExitCode = 0;
+
 constexpr DWORD kDriverQueueBytes = 50000;
 constexpr DWORD kInQueueWarningBytes = 3000;
 constexpr unsigned kReaderStackBytes = 1000;
@@ -182,7 +185,7 @@ void CSerialIO::OpenLog()
     if (m_logFile == nullptr)
     {
         ShowChannelError(kLogOpenFailedMessage);
-        std::exit(0);
+        std::exit(kFatalExitCode);
     }
 }
 
@@ -275,7 +278,7 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     if (!ClearCommError(self.m_hReaderPort, &errors, &status))
     {
         self.LogText(kClearCommErrorText);
-        std::exit(0);
+        self.EndProgram();
     }
     if (errors != 0)
         self.LogText(kCommErrorText);
@@ -293,7 +296,7 @@ void CSerialIO::ReadPort()
     if (!ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
-        std::exit(0);
+        EndProgram();
     }
     if (errors != 0)
         LogText(kCommErrorText);
@@ -326,7 +329,7 @@ void CSerialIO::ReadPort()
     if (!ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, nullptr))
     {
         MessageBoxA(nullptr, kReadFailedMessage, kReaderCaption, MB_OK);
-        std::exit(0);
+        EndProgram();
     }
     if (m_logFile != nullptr)
     {
@@ -335,8 +338,10 @@ void CSerialIO::ReadPort()
     }
     if (m_stopRequested)
         return;
-    PostMessageA(m_hNotifyWnd, WM_SERIAL_DATA, bytesRead, reinterpret_cast<LPARAM>(chunk));
+    // The index moves on before the post, so the window, which takes the end of received data
+    // from it, always finds the chunk it is told about before that end.
     m_writeIndex = serial::NextWriteIndex(index, bytesRead);
+    PostMessageA(m_hNotifyWnd, WM_SERIAL_DATA, bytesRead, reinterpret_cast<LPARAM>(chunk));
 }
 
 void CSerialIO::LogErrorRound()
@@ -346,7 +351,7 @@ void CSerialIO::LogErrorRound()
     if (!ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
-        std::exit(0);
+        EndProgram();
     }
     for (const LineErrorText& lineError : kLineErrorTexts)
     {
@@ -357,6 +362,15 @@ void CSerialIO::LogErrorRound()
         LogText(kInQueueErrorRoundText);
     if (status.fEof)
         LogText(kEndOfFileText);
+}
+
+// Ends the program from the reader. exit() would run the static destructors under the feet of the
+// user-interface thread, which is still running; the log is flushed so that it shows why.
+void CSerialIO::EndProgram()
+{
+    if (m_logFile != nullptr)
+        std::fflush(m_logFile);
+    ExitProcess(kFatalExitCode);
 }
 
 void CSerialIO::LogText(const char* text)

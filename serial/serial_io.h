@@ -17,8 +17,8 @@
 namespace serial
 {
 // Exit codes of the reader thread: it ended after a stop request, or it had to be killed.
-constexpr DWORD kReaderEndedExitCode = 0;
-constexpr DWORD kReaderKilledExitCode = 1;
+constexpr DWORD kReaderEndedExitCode = 1;
+constexpr DWORD kReaderKilledExitCode = 0;
 } // namespace serial
 
 // One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
@@ -66,6 +66,7 @@ private:
     void ReadPort();
     void LogErrorRound();
     void LogText(const char* text);
+    [[noreturn]] void EndProgram();
 
     void OpenLog();
     bool OpenPort(const char* portName);

@@ -1,0 +1,553 @@
+// The serial channel against the handset simulator on COM1 (a pty under Wine).
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "message_box_watcher.h"
+#include "notification_window.h"
+#include "serial/serial_io.h"
+#include "sim_session.h"
+
+namespace
+{
+
+const char kSimPort[] = "COM1";
+// Not mapped in the test prefix: no device behind it.
+const char kMissingPort[] = "COM8";
+const char kLogPath[] = "c:\\debugfile.txt";
+const char kChannelCaption[] = "CSerialIO";
+
+constexpr BYTE kEightDataBits = 8;
+constexpr DWORD kDownloadStartBaud = 19200;
+constexpr DWORD kOperatorBauds[] = {115200, 57600, 38400, 19200};
+
+// The buffer rules the download engine relies on.
+constexpr std::uintptr_t kBufferBytes = 3000;
+constexpr std::uint32_t kWrapIndex = 2800;
+
+// Generous: Wine under load can be slow, and the waits end as soon as the event is seen.
+constexpr DWORD kArrivalTimeoutMs = 10000;
+constexpr ULONGLONG kPromptCloseMs = 1000;
+// The open of a missing port is tried for about a second before it is given up.
+constexpr ULONGLONG kShortestGiveUpMs = 800;
+constexpr ULONGLONG kLongestGiveUpMs = 6000;
+
+bool IsOk(const std::string& answer)
+{
+    return answer.compare(0, 2, "OK") == 0;
+}
+
+// Distinct bytes for each stream (seed) and position, covering all 256 values.
+std::string Pattern(std::size_t length, unsigned seed)
+{
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>((seed * 31 + i * 7 + i / 256) & 0xFF);
+    return bytes;
+}
+
+std::string AsString(const std::vector<BYTE>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string TempLogPath()
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + "debugfile.txt";
+}
+
+std::uintptr_t OffsetIn(const BYTE* buffer, const BYTE* address)
+{
+    return reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(buffer);
+}
+
+// Replays the notifications against the buffer rules: each must name the stretch at the write
+// position that the counts before it lead to (back to the start once 2800 is reached), and lie
+// wholly inside the buffer.
+::testing::AssertionResult FollowsWriteIndex(const std::vector<Notification>& notifications,
+                                             const BYTE* buffer, std::uint32_t* finalIndex)
+{
+    std::uint32_t index = 0;
+    for (std::size_t i = 0; i < notifications.size(); ++i)
+    {
+        const Notification& n = notifications[i];
+        const std::uintptr_t offset = OffsetIn(buffer, n.address);
+        if (offset != index)
+            return ::testing::AssertionFailure()
+                   << "notification " << i << " (" << n.count << " bytes) at offset " << offset
+                   << ", expected " << index;
+        if (!n.insideBuffer || offset + n.count > kBufferBytes)
+            return ::testing::AssertionFailure()
+                   << "notification " << i << ": " << n.count << " bytes at offset " << offset
+                   << " run past the buffer";
+        index += n.count;
+        if (index >= kWrapIndex)
+            index = 0;
+    }
+    if (finalIndex != nullptr)
+        *finalIndex = index;
+    return ::testing::AssertionSuccess();
+}
+
+// A duplicate of the reader's handle, to look at the thread after Close() has closed its own.
+class ThreadWatch
+{
+public:
+    explicit ThreadWatch(HANDLE thread) : m_handle(nullptr)
+    {
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &m_handle, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    }
+    ~ThreadWatch()
+    {
+        if (m_handle != nullptr)
+            CloseHandle(m_handle);
+    }
+    ThreadWatch(const ThreadWatch&) = delete;
+    ThreadWatch& operator=(const ThreadWatch&) = delete;
+
+    bool Valid() const { return m_handle != nullptr; }
+    bool Ended() const { return WaitForSingleObject(m_handle, 0) == WAIT_OBJECT_0; }
+    DWORD ExitCode() const
+    {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeThread(m_handle, &code);
+        return code;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// Removes a directory made for one test.
+class ScopedDirectory
+{
+public:
+    explicit ScopedDirectory(std::string path) : m_path(std::move(path))
+    {
+        m_created = CreateDirectoryA(m_path.c_str(), nullptr) != FALSE;
+    }
+    ~ScopedDirectory()
+    {
+        if (m_created)
+            RemoveDirectoryA(m_path.c_str());
+    }
+    ScopedDirectory(const ScopedDirectory&) = delete;
+    ScopedDirectory& operator=(const ScopedDirectory&) = delete;
+
+    bool Created() const { return m_created; }
+
+private:
+    std::string m_path;
+    bool m_created;
+};
+
+class SerialChannelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sim.Connected()) << "no simulator on the control port";
+        ASSERT_TRUE(IsOk(m_sim.Command("RESET")));
+        ASSERT_TRUE(IsOk(m_sim.Command("MODE raw")));
+    }
+
+    void TearDown() override { CloseChannel(); }
+
+    void Open(DWORD baud, BYTE parity = NOPARITY, BYTE dataBits = kEightDataBits,
+              BYTE stopBits = ONESTOPBIT)
+    {
+        m_channel = std::make_unique<CSerialIO>(kSimPort, baud, parity, dataBits, stopBits,
+                                                m_window.Handle());
+        m_window.Watch(m_channel.get());
+    }
+
+    void CloseChannel()
+    {
+        if (m_channel != nullptr)
+            m_channel->Close();
+        m_channel.reset();
+        m_window.Forget();
+    }
+
+    // Has the simulator send the bytes and waits until the window has been told of them.
+    ::testing::AssertionResult SendAndWait(const std::string& bytes)
+    {
+        const std::size_t expected = m_window.BytesNotified() + bytes.size();
+        const std::string answer = m_sim.Send(bytes);
+        if (!IsOk(answer))
+            return ::testing::AssertionFailure() << "SEND: " << answer;
+        if (!m_window.WaitForBytes(expected, kArrivalTimeoutMs))
+            return ::testing::AssertionFailure()
+                   << "notified " << m_window.BytesNotified() << " of " << expected << " bytes";
+        return ::testing::AssertionSuccess();
+    }
+
+    const BYTE* Buffer() const { return m_channel->m_rxBuffer; }
+
+    SimSession m_sim;
+    NotificationWindow m_window;
+    std::unique_ptr<CSerialIO> m_channel;
+};
+
+std::string LineAnswer(DWORD baud, int bits, const char* parity, int stopBits)
+{
+    char text[96];
+    std::snprintf(text, sizeof(text), "OK baud=%lu bits=%d parity=%s stop=%d",
+                  static_cast<unsigned long>(baud), bits, parity, stopBits);
+    return text;
+}
+
+TEST_F(SerialChannelTest, SetsTheLineAtTheDownloadStartAndAtEachOperatorBaudRate)
+{
+    Open(kDownloadStartBaud);
+    ASSERT_TRUE(m_channel->IsOpen());
+    EXPECT_EQ(LineAnswer(kDownloadStartBaud, 8, "none", 1), m_sim.Command("LINE"));
+    CloseChannel();
+
+    for (const DWORD baud : kOperatorBauds)
+    {
+        Open(baud);
+        ASSERT_TRUE(m_channel->IsOpen()) << baud;
+        EXPECT_EQ(LineAnswer(baud, 8, "none", 1), m_sim.Command("LINE"));
+        CloseChannel();
+    }
+}
+
+TEST_F(SerialChannelTest, PassesTheStopBitsThrough)
+{
+    // A pty always keeps 8 data bits without parity, so only the stop bits show there.
+    Open(kDownloadStartBaud, NOPARITY, kEightDataBits, TWOSTOPBITS);
+    EXPECT_EQ(LineAnswer(kDownloadStartBaud, 8, "none", 2), m_sim.Command("LINE"));
+}
+
+TEST_F(SerialChannelTest, KeepsTheReaderRecordInOrder)
+{
+    Open(kDownloadStartBaud);
+    const CSerialIO& c = *m_channel;
+    const void* const members[] = {&c.m_hPort,     &c.m_hNotifyWnd, &c.m_hReaderPort, &c.m_logFile,
+                                   &c.m_pRxBuffer, &c.m_writeIndex, &c.m_rxBuffer,    &c.m_hThread};
+    for (std::size_t i = 1; i < std::size(members); ++i)
+        EXPECT_LT(members[i - 1], members[i]) << "member " << i;
+    EXPECT_EQ(c.m_rxBuffer, c.m_pRxBuffer);
+    EXPECT_EQ(kBufferBytes, sizeof(c.m_rxBuffer));
+    EXPECT_EQ(c.m_hPort, c.m_hReaderPort);
+    EXPECT_EQ(m_window.Handle(), c.m_hNotifyWnd);
+    EXPECT_NE(nullptr, c.m_hThread);
+}
+
+TEST_F(SerialChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
+{
+    Open(115200);
+    std::string sent;
+    for (unsigned chunk = 0; chunk < 10; ++chunk)
+    {
+        const std::string bytes = Pattern(100, chunk);
+        sent += bytes;
+        ASSERT_TRUE(IsOk(m_sim.Send(bytes)));
+    }
+    ASSERT_TRUE(m_window.WaitForBytes(sent.size(), kArrivalTimeoutMs))
+        << m_window.BytesNotified() << " bytes notified";
+
+    EXPECT_EQ(sent, AsString(m_window.BytesReceived()));
+    std::uint32_t index = 0;
+    EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), Buffer(), &index));
+    EXPECT_EQ(sent.size(), index);
+    EXPECT_EQ(index, m_channel->m_writeIndex.load());
+    for (const Notification& n : m_window.Notifications())
+        EXPECT_LE(n.count, 300u);
+}
+
+TEST_F(SerialChannelTest, WrapsAtTwentyEightHundredWithoutWritingPastTheEnd)
+{
+    Open(115200);
+    const HANDLE thread = m_channel->m_hThread;
+    std::string sent;
+    // 2790 bytes in known chunks: no wrap yet, so the write index is exactly 2790.
+    for (unsigned chunk = 0; chunk < 9; ++chunk)
+    {
+        sent += Pattern(300, chunk);
+        ASSERT_TRUE(SendAndWait(sent.substr(sent.size() - 300)));
+    }
+    sent += Pattern(90, 9);
+    ASSERT_TRUE(SendAndWait(sent.substr(sent.size() - 90)));
+    ASSERT_EQ(2790u, m_channel->m_writeIndex.load());
+    const std::size_t beforeCut = m_window.Notifications().size();
+
+    // 300 bytes in one write: more than the 210 left before the end.
+    sent += Pattern(300, 10);
+    ASSERT_TRUE(SendAndWait(sent.substr(sent.size() - 300)));
+    sent += Pattern(50, 11);
+    ASSERT_TRUE(SendAndWait(sent.substr(sent.size() - 50)));
+
+    const std::vector<Notification>& notifications = m_window.Notifications();
+    EXPECT_EQ(sent, AsString(m_window.BytesReceived()));
+    std::uint32_t index = 0;
+    EXPECT_TRUE(FollowsWriteIndex(notifications, Buffer(), &index));
+    EXPECT_EQ(index, m_channel->m_writeIndex.load());
+    EXPECT_EQ(thread, m_channel->m_hThread) << "the member after the buffer was overwritten";
+
+    // The chunk read at 2790 stops at the end of the buffer; the next one starts at its start.
+    std::size_t cut = beforeCut;
+    while (cut < notifications.size() && notifications[cut].count == 0)
+        ++cut;
+    ASSERT_LT(cut, notifications.size());
+    EXPECT_EQ(2790u, OffsetIn(Buffer(), notifications[cut].address));
+    EXPECT_LE(notifications[cut].count, 210u);
+    bool wrapped = false;
+    for (std::size_t i = cut + 1; i < notifications.size() && !wrapped; ++i)
+        wrapped = notifications[i].count > 0 && notifications[i].address == Buffer();
+    EXPECT_TRUE(wrapped) << "no chunk was stored at the start of the buffer after the wrap";
+}
+
+TEST_F(SerialChannelTest, EmptyWakeUpsPointAtTheCurrentWritePosition)
+{
+    Open(115200);
+    ASSERT_TRUE(SendAndWait(Pattern(123, 1)));
+    const std::size_t afterData = m_window.Notifications().size();
+    ASSERT_TRUE(m_window.PumpUntil([&] { return m_window.Notifications().size() > afterData; },
+                                   kArrivalTimeoutMs))
+        << "no wake-up after the data";
+
+    const Notification& empty = m_window.Notifications()[afterData];
+    EXPECT_EQ(0u, empty.count);
+    EXPECT_EQ(123u, OffsetIn(Buffer(), empty.address));
+}
+
+TEST_F(SerialChannelTest, LogHoldsTheReceivedBytesAsTheyCame)
+{
+    Open(kDownloadStartBaud);
+    EXPECT_STREQ(kLogPath, m_channel->LogPath());
+    // CR, LF, Ctrl-Z and NUL go into the binary log untranslated.
+    const std::string bytes = std::string("\r\n\x1A\0\xFF", 5) + Pattern(400, 2);
+    ASSERT_TRUE(SendAndWait(bytes));
+    CloseChannel();
+
+    EXPECT_EQ(bytes, ReadWholeFile(kLogPath));
+}
+
+TEST_F(SerialChannelTest, ReopeningEmptiesTheLog)
+{
+    Open(kDownloadStartBaud);
+    ASSERT_TRUE(SendAndWait(Pattern(500, 3)));
+    CloseChannel();
+
+    Open(115200);
+    const std::string second = Pattern(60, 4);
+    ASSERT_TRUE(SendAndWait(second));
+    CloseChannel();
+
+    EXPECT_EQ(second, ReadWholeFile(kLogPath));
+}
+
+TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
+{
+    // A directory in the log's place makes the first choice impossible to create.
+    DeleteFileA(kLogPath);
+    const ScopedDirectory blocker(kLogPath);
+    ASSERT_TRUE(blocker.Created());
+    const MessageBoxWatcher boxes(kChannelCaption);
+
+    Open(kDownloadStartBaud);
+    EXPECT_EQ(std::vector<std::string>{}, boxes.Texts());
+    EXPECT_EQ(TempLogPath(), m_channel->LogPath());
+    const std::string bytes = Pattern(77, 5);
+    ASSERT_TRUE(SendAndWait(bytes));
+    CloseChannel();
+
+    EXPECT_EQ(bytes, ReadWholeFile(TempLogPath()));
+}
+
+TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
+{
+    const std::string warning = "\r\nToo many bytes in In Queue - ReadPort\r\n";
+    Open(115200);
+    ASSERT_TRUE(
+        m_window.PumpUntil([&] { return !m_window.Notifications().empty(); }, kArrivalTimeoutMs));
+
+    // Hold the reader while more than 3000 bytes pile up in the driver's queue.
+    ASSERT_NE(static_cast<DWORD>(-1), SuspendThread(m_channel->m_hThread));
+    const std::string bytes = Pattern(3500, 6);
+    ASSERT_TRUE(IsOk(m_sim.Send(bytes)));
+    DWORD errors = 0;
+    COMSTAT status{};
+    const ULONGLONG deadline = GetTickCount64() + kArrivalTimeoutMs;
+    while (ClearCommError(m_channel->m_hPort, &errors, &status) && status.cbInQue < bytes.size() &&
+           GetTickCount64() < deadline)
+        Sleep(5);
+    ASSERT_NE(static_cast<DWORD>(-1), ResumeThread(m_channel->m_hThread));
+    ASSERT_EQ(bytes.size(), status.cbInQue);
+
+    ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs));
+    EXPECT_EQ(bytes, AsString(m_window.BytesReceived()));
+    CloseChannel();
+
+    // The warning stands between received bytes, framed by CR LF; without it the log is the data.
+    std::string log = ReadWholeFile(kLogPath);
+    int warnings = 0;
+    for (std::size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at))
+    {
+        log.erase(at, warning.size());
+        ++warnings;
+    }
+    EXPECT_GE(warnings, 1);
+    EXPECT_EQ(bytes, log);
+}
+
+TEST_F(SerialChannelTest, CloseWhileTheReaderWaitsReturnsPromptlyAndEndsTheThread)
+{
+    Open(kDownloadStartBaud);
+    // Some wake-ups first, so the reader is inside its loop.
+    ASSERT_TRUE(m_window.PumpUntil([&] { return m_window.Notifications().size() >= 3; },
+                                   kArrivalTimeoutMs));
+    const ThreadWatch reader(m_channel->m_hThread);
+    ASSERT_TRUE(reader.Valid());
+
+    const ULONGLONG start = GetTickCount64();
+    m_channel->Close();
+    const ULONGLONG took = GetTickCount64() - start;
+
+    EXPECT_LT(took, kPromptCloseMs);
+    EXPECT_TRUE(reader.Ended());
+    EXPECT_EQ(serial::kReaderEndedExitCode, reader.ExitCode()) << "the reader had to be killed";
+    EXPECT_EQ(nullptr, m_channel->m_hThread);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_channel->m_hPort);
+    EXPECT_EQ(nullptr, m_channel->m_logFile);
+    // Both stops are safe to repeat.
+    m_channel->StopReader();
+    m_channel->Close();
+}
+
+TEST_F(SerialChannelTest, ThreeHundredOpenCloseCyclesEachEndTheReaderByHandshake)
+{
+    constexpr int kCycles = 300;
+    ULONGLONG slowestCloseMs = 0;
+    ULONGLONG totalCloseMs = 0;
+    const ULONGLONG start = GetTickCount64();
+    for (int cycle = 0; cycle < kCycles; ++cycle)
+    {
+        Open(kOperatorBauds[cycle % std::size(kOperatorBauds)]);
+        ASSERT_TRUE(m_channel->IsOpen()) << "cycle " << cycle;
+        const std::string bytes = Pattern(16, static_cast<unsigned>(cycle));
+        ASSERT_TRUE(SendAndWait(bytes)) << "cycle " << cycle;
+        ASSERT_EQ(bytes, AsString(m_window.BytesReceived())) << "cycle " << cycle;
+        const ThreadWatch reader(m_channel->m_hThread);
+        ASSERT_TRUE(reader.Valid());
+
+        // As the window's stop routine does: the reader first, then the channel.
+        const ULONGLONG closeStart = GetTickCount64();
+        m_channel->StopReader();
+        m_channel->Close();
+        const ULONGLONG took = GetTickCount64() - closeStart;
+        slowestCloseMs = took > slowestCloseMs ? took : slowestCloseMs;
+        totalCloseMs += took;
+
+        ASSERT_LT(took, kPromptCloseMs) << "cycle " << cycle;
+        ASSERT_TRUE(reader.Ended()) << "cycle " << cycle;
+        ASSERT_EQ(serial::kReaderEndedExitCode, reader.ExitCode()) << "cycle " << cycle;
+        CloseChannel();
+    }
+    const ULONGLONG totalMs = GetTickCount64() - start;
+    RecordProperty("total_ms", static_cast<int>(totalMs));
+    RecordProperty("slowest_close_ms", static_cast<int>(slowestCloseMs));
+    std::printf("%d cycles in %llu ms; Close() slowest %llu ms, mean %.1f ms\n", kCycles, totalMs,
+                slowestCloseMs, static_cast<double>(totalCloseMs) / kCycles);
+}
+
+// Prints each box's text on one line of stderr, its line breaks shown as " / ".
+void PrintBoxText(const std::string& text)
+{
+    std::string shown;
+    for (const char c : text)
+        shown += c == '\n' ? std::string(" / ") : std::string(1, c);
+    std::fprintf(stderr, "%s;", shown.c_str());
+    std::fflush(stderr);
+}
+
+// Opens COM1 and waits for the reader to end the program.
+void OpenAndWaitForTheEnd()
+{
+    const MessageBoxWatcher boxes(kChannelCaption, &PrintBoxText);
+    NotificationWindow window;
+    CSerialIO channel(kSimPort, kDownloadStartBaud, NOPARITY, kEightDataBits, ONESTOPBIT,
+                      window.Handle());
+    if (channel.m_hThread != nullptr)
+        WaitForSingleObject(channel.m_hThread, kArrivalTimeoutMs);
+}
+
+// Under Wine an unplugged simulator leaves COM1 openable, but not as a serial device: every line
+// set-up step fails, and the reader's first look at the port ends the program.
+TEST(SerialChannelDeathTest, APortThatIsNoSerialDeviceIsReportedAndTheReaderEndsTheProgram)
+{
+    {
+        // Closed before the check, so the child process of the check can reach the simulator.
+        SimSession sim;
+        ASSERT_TRUE(sim.Connected());
+        ASSERT_TRUE(IsOk(sim.Command("RESET")));
+        ASSERT_TRUE(IsOk(sim.Command("UNPLUG")));
+    }
+    EXPECT_EXIT(OpenAndWaitForTheEnd(), ::testing::ExitedWithCode(0),
+                "COM Port Error: / Error Calling GetCommState;"
+                "COM Port Error: / Error Calling SetCommState XXXX;"
+                "COM Port Error: / Error Getting COM Timeouts;"
+                "COM Port Error: / Error Setting COM Timeouts;");
+    EXPECT_EQ("\r\nClearCommError Error!\r\n", ReadWholeFile(kLogPath));
+
+    SimSession sim;
+    EXPECT_TRUE(IsOk(sim.Command("PLUG")));
+}
+
+TEST(SerialChannelOpenTest, GivesUpOnAMissingPortWithOneMessage)
+{
+    NotificationWindow window;
+    std::atomic<ULONGLONG> reportedAt{0};
+    const MessageBoxWatcher boxes(kChannelCaption, [&reportedAt](const std::string&)
+                                  { reportedAt = GetTickCount64(); });
+    const ULONGLONG start = GetTickCount64();
+    CSerialIO channel(kMissingPort, kDownloadStartBaud, NOPARITY, kEightDataBits, ONESTOPBIT,
+                      window.Handle());
+
+    EXPECT_EQ(std::vector<std::string>{"COM Port Error:\nCannot open COM8"}, boxes.Texts());
+    // Ten tries a tenth of a second apart, then the message: bounded, but not given up at once.
+    const ULONGLONG tried = reportedAt - start;
+    EXPECT_GE(tried, kShortestGiveUpMs);
+    EXPECT_LT(tried, kLongestGiveUpMs);
+
+    EXPECT_FALSE(channel.IsOpen());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, channel.m_hPort);
+    EXPECT_EQ(nullptr, channel.m_hThread) << "no reader on a port that is not open";
+    EXPECT_EQ(channel.m_rxBuffer, channel.m_pRxBuffer);
+    EXPECT_EQ(0u, channel.m_writeIndex.load());
+
+    // What a writer does with the channel's handle fails without harm.
+    const char command[] = "<i";
+    DWORD written = 0;
+    EXPECT_FALSE(WriteFile(channel.m_hPort, command, 2, &written, nullptr));
+    EXPECT_FALSE(PurgeComm(channel.m_hPort, PURGE_RXCLEAR | PURGE_TXCLEAR));
+
+    channel.StopReader();
+    channel.Close();
+    channel.Close();
+}
+
+} // namespace
