@@ -96,6 +96,7 @@ void FakeEngineHost::OpenChannel()
     m_buffers[m_current].Close();
     m_current = 1 - m_current;
     m_buffers[m_current].Open();
+    m_channelOpen = true;
     writeIndex = 0;
 }
 
@@ -115,6 +116,11 @@ FakeEngineHost::Notification FakeEngineHost::Store(const Bytes& bytes)
     const std::size_t room = kFakeRxBufferSize - writeIndex;
     const std::size_t count = std::min({bytes.size(), kFakeMaxRead, room});
     std::uint8_t* at = m_buffers[m_current].Data() + writeIndex;
+    if (!m_channelOpen)
+    {
+        // No reader any more: a notification still in the queue from before the close.
+        return Notification{count, at};
+    }
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count), at);
     writeIndex += static_cast<std::uint32_t>(count);
     if (writeIndex >= kFakeRxWrap)
@@ -358,6 +364,7 @@ void FakeEngineHost::StartStopDownload()
     {
         running = false;
         m_buffers[m_current].Close();
+        m_channelOpen = false;
         timers.clear();
         engine.ClearChecksums();
         startRequested = false;

@@ -174,6 +174,7 @@ private:
 
     GuardedRxBuffer m_buffers[2];
     int m_current = 0;
+    bool m_channelOpen = false;
     unsigned m_step = 0;
     unsigned m_abortBoxes = 0;
 };
