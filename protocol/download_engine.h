@@ -97,9 +97,14 @@ public:
     // Puts the engine into its first state for a new download.
     void Begin(const DownloadSetup& setup);
 
-    // WM_SERIAL_DATA: count bytes at chunk, inside the channel's receive buffer.
+    // WM_SERIAL_DATA: count bytes at chunk, inside the channel's receive buffer. A notification
+    // that arrives inside a message box of the engine's own handling waits and is replayed
+    // after it; one for a channel or download that has gone meanwhile is dropped.
     void OnSerialData(std::size_t count, const std::uint8_t* chunk);
+    // Timer 3. Also redisplays the elapsed time (not while it is ignored: inside a handling,
+    // or once the first block went out).
     void OnGangTick();
+    // Ends the download as failed; the box comes after the stop. Once per download.
     void Abort();
 
     // Clears the CRC figures and the request's CRC bytes (every end of a download).

@@ -15,7 +15,7 @@ constexpr std::size_t kBlockFrameSize = 4 + kBlockDataSize;
 constexpr std::size_t kParameterRecordSize = 66;
 constexpr std::size_t kChecksumRequestSize = 6;
 constexpr std::size_t kProtocolChangeSize = 4;
-constexpr std::size_t kCommandSize = 2; // every command but the three above
+constexpr std::size_t kCommandSize = 2; // signal, erase and override commands
 
 // Commands of the PC.
 constexpr std::uint8_t kSignalCommand[2] = {'<', 'i'};
