@@ -122,12 +122,12 @@ void Simulator::CheckPendingWait(std::int64_t nowUs)
     if (have >= m_wait.count)
     {
         m_wait.active = false;
-        Reply("OK " + std::to_string(have));
+        Reply("OK");
     }
     else if (nowUs >= m_wait.deadlineUs)
     {
         m_wait.active = false;
-        Reply("ERR timeout " + std::to_string(have));
+        Reply("ERR timeout");
     }
 }
 
@@ -144,6 +144,7 @@ void Simulator::OnReset(const Words& words, const std::string&)
         Reply("ERR " + error);
         return;
     }
+    m_port.Flush();
     m_handset.Reset(m_config.record);
     m_assembler.Reset();
     m_pace = m_config.pace;

@@ -182,6 +182,14 @@ bool PtyPort::ReadLineSettings(LineSettings& line) const
     return true;
 }
 
+void PtyPort::Flush()
+{
+    if (m_slave)
+    {
+        ::tcflush(m_slave.Get(), TCIOFLUSH);
+    }
+}
+
 bool PortLink::Publish(const std::string& path, const std::string& target, std::string& error)
 {
     const std::size_t slash = path.rfind('/');

@@ -39,6 +39,10 @@ public:
 
     bool ReadLineSettings(LineSettings& line) const;
 
+    // Discards what waits in the terminal in either direction, so that nothing of an
+    // earlier exchange reaches the PC's next open.
+    void Flush();
+
 private:
     UniqueFd m_master;
     UniqueFd m_slave;
