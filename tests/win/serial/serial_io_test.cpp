@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -18,7 +19,7 @@
 #include "message_box_watcher.h"
 #include "notification_window.h"
 #include "serial/serial_io.h"
-#include "sim_session.h"
+#include "sim_client.h"
 
 namespace
 {
@@ -28,6 +29,8 @@ const char kSimPort[] = "COM1";
 const char kMissingPort[] = "COM8";
 const char kLogPath[] = "c:\\debugfile.txt";
 const char kChannelCaption[] = "CSerialIO";
+constexpr unsigned short kDefaultControlPort = 47001;
+constexpr unsigned kConnectTimeoutMs = 10000;
 
 constexpr BYTE kEightDataBits = 8;
 constexpr DWORD kDownloadStartBaud = 19200;
@@ -44,9 +47,37 @@ constexpr ULONGLONG kPromptCloseMs = 1000;
 constexpr ULONGLONG kShortestGiveUpMs = 800;
 constexpr ULONGLONG kLongestGiveUpMs = 6000;
 
-bool IsOk(const std::string& answer)
+std::string LineText(unsigned long baud, int bits, const char* parity, int stopBits)
 {
-    return answer.compare(0, 2, "OK") == 0;
+    char text[96];
+    std::snprintf(text, sizeof(text), "baud=%lu bits=%d parity=%s stop=%d", baud, bits, parity,
+                  stopBits);
+    return text;
+}
+
+// The simulator's control port: TERVOLO_SIM_CONTROL, 47001 by default.
+unsigned short ControlPort()
+{
+    const char* text = std::getenv("TERVOLO_SIM_CONTROL");
+    return text != nullptr && *text != '\0' ? static_cast<unsigned short>(std::atoi(text))
+                                            : kDefaultControlPort;
+}
+
+::testing::AssertionResult ConnectToSimulator(SimClient& sim)
+{
+    if (!sim.Connect(ControlPort(), kConnectTimeoutMs))
+        return ::testing::AssertionFailure()
+               << "no simulator on control port " << ControlPort() << ": " << sim.LastError();
+    return ::testing::AssertionSuccess();
+}
+
+// What the PC has put on the line, as the simulator sees it.
+std::string LineOf(SimClient& sim)
+{
+    SimLineSettings line;
+    if (!sim.Line(line))
+        return "LINE failed: " + sim.LastError();
+    return LineText(line.baudRate, line.dataBits, line.parity.c_str(), line.stopBits);
 }
 
 // Distinct bytes for each stream (seed) and position, covering all 256 values.
@@ -56,6 +87,11 @@ std::string Pattern(std::size_t length, unsigned seed)
     for (std::size_t i = 0; i < length; ++i)
         bytes[i] = static_cast<char>((seed * 31 + i * 7 + i / 256) & 0xFF);
     return bytes;
+}
+
+std::vector<std::uint8_t> AsBytes(const std::string& text)
+{
+    return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
 std::string AsString(const std::vector<BYTE>& bytes)
@@ -167,9 +203,9 @@ class SerialChannelTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_sim.Connected()) << "no simulator on the control port";
-        ASSERT_TRUE(IsOk(m_sim.Command("RESET")));
-        ASSERT_TRUE(IsOk(m_sim.Command("MODE raw")));
+        ASSERT_TRUE(ConnectToSimulator(m_sim));
+        ASSERT_TRUE(m_sim.Reset()) << m_sim.LastError();
+        ASSERT_TRUE(m_sim.Mode("raw")) << m_sim.LastError();
     }
 
     void TearDown() override { CloseChannel(); }
@@ -194,9 +230,8 @@ protected:
     ::testing::AssertionResult SendAndWait(const std::string& bytes)
     {
         const std::size_t expected = m_window.BytesNotified() + bytes.size();
-        const std::string answer = m_sim.Send(bytes);
-        if (!IsOk(answer))
-            return ::testing::AssertionFailure() << "SEND: " << answer;
+        if (!m_sim.Send(AsBytes(bytes)))
+            return ::testing::AssertionFailure() << "SEND: " << m_sim.LastError();
         if (!m_window.WaitForBytes(expected, kArrivalTimeoutMs))
             return ::testing::AssertionFailure()
                    << "notified " << m_window.BytesNotified() << " of " << expected << " bytes";
@@ -205,31 +240,23 @@ protected:
 
     const BYTE* Buffer() const { return m_channel->m_rxBuffer; }
 
-    SimSession m_sim;
+    SimClient m_sim;
     NotificationWindow m_window;
     std::unique_ptr<CSerialIO> m_channel;
 };
-
-std::string LineAnswer(DWORD baud, int bits, const char* parity, int stopBits)
-{
-    char text[96];
-    std::snprintf(text, sizeof(text), "OK baud=%lu bits=%d parity=%s stop=%d",
-                  static_cast<unsigned long>(baud), bits, parity, stopBits);
-    return text;
-}
 
 TEST_F(SerialChannelTest, SetsTheLineAtTheDownloadStartAndAtEachOperatorBaudRate)
 {
     Open(kDownloadStartBaud);
     ASSERT_TRUE(m_channel->IsOpen());
-    EXPECT_EQ(LineAnswer(kDownloadStartBaud, 8, "none", 1), m_sim.Command("LINE"));
+    EXPECT_EQ(LineText(kDownloadStartBaud, 8, "none", 1), LineOf(m_sim));
     CloseChannel();
 
     for (const DWORD baud : kOperatorBauds)
     {
         Open(baud);
         ASSERT_TRUE(m_channel->IsOpen()) << baud;
-        EXPECT_EQ(LineAnswer(baud, 8, "none", 1), m_sim.Command("LINE"));
+        EXPECT_EQ(LineText(baud, 8, "none", 1), LineOf(m_sim));
         CloseChannel();
     }
 }
@@ -238,7 +265,7 @@ TEST_F(SerialChannelTest, PassesTheStopBitsThrough)
 {
     // A pty always keeps 8 data bits without parity, so only the stop bits show there.
     Open(kDownloadStartBaud, NOPARITY, kEightDataBits, TWOSTOPBITS);
-    EXPECT_EQ(LineAnswer(kDownloadStartBaud, 8, "none", 2), m_sim.Command("LINE"));
+    EXPECT_EQ(LineText(kDownloadStartBaud, 8, "none", 2), LineOf(m_sim));
 }
 
 TEST_F(SerialChannelTest, KeepsTheReaderRecordInOrder)
@@ -264,7 +291,7 @@ TEST_F(SerialChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
     {
         const std::string bytes = Pattern(100, chunk);
         sent += bytes;
-        ASSERT_TRUE(IsOk(m_sim.Send(bytes)));
+        ASSERT_TRUE(m_sim.Send(AsBytes(bytes))) << m_sim.LastError();
     }
     ASSERT_TRUE(m_window.WaitForBytes(sent.size(), kArrivalTimeoutMs))
         << m_window.BytesNotified() << " bytes notified";
@@ -388,7 +415,7 @@ TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
     // Hold the reader while more than 3000 bytes pile up in the driver's queue.
     ASSERT_NE(static_cast<DWORD>(-1), SuspendThread(m_channel->m_hThread));
     const std::string bytes = Pattern(3500, 6);
-    ASSERT_TRUE(IsOk(m_sim.Send(bytes)));
+    ASSERT_TRUE(m_sim.Send(AsBytes(bytes))) << m_sim.LastError();
     DWORD errors = 0;
     COMSTAT status{};
     const ULONGLONG deadline = GetTickCount64() + kArrivalTimeoutMs;
@@ -501,10 +528,10 @@ TEST(SerialChannelDeathTest, APortThatIsNoSerialDeviceIsReportedAndTheReaderEnds
 {
     {
         // Closed before the check, so the child process of the check can reach the simulator.
-        SimSession sim;
-        ASSERT_TRUE(sim.Connected());
-        ASSERT_TRUE(IsOk(sim.Command("RESET")));
-        ASSERT_TRUE(IsOk(sim.Command("UNPLUG")));
+        SimClient sim;
+        ASSERT_TRUE(ConnectToSimulator(sim));
+        ASSERT_TRUE(sim.Reset()) << sim.LastError();
+        ASSERT_TRUE(sim.Unplug()) << sim.LastError();
     }
     EXPECT_EXIT(OpenAndWaitForTheEnd(), ::testing::ExitedWithCode(0),
                 "COM Port Error: / Error Calling GetCommState;"
@@ -513,8 +540,9 @@ TEST(SerialChannelDeathTest, APortThatIsNoSerialDeviceIsReportedAndTheReaderEnds
                 "COM Port Error: / Error Setting COM Timeouts;");
     EXPECT_EQ("\r\nClearCommError Error!\r\n", ReadWholeFile(kLogPath));
 
-    SimSession sim;
-    EXPECT_TRUE(IsOk(sim.Command("PLUG")));
+    SimClient sim;
+    ASSERT_TRUE(ConnectToSimulator(sim));
+    EXPECT_TRUE(sim.Plug()) << sim.LastError();
 }
 
 TEST(SerialChannelOpenTest, GivesUpOnAMissingPortWithOneMessage)
