@@ -15,6 +15,7 @@ namespace
 
 constexpr std::uint64_t kMaxWaitMs = 24ull * 3600 * 1000;
 constexpr std::uint64_t kMaxSplitGapMs = 60000;
+constexpr std::uint64_t kMaxReopenWaitMs = 60000;
 constexpr std::uint64_t kMaxBlockCount = 0x4000; // block numbers have 14 bits
 
 std::vector<std::string> SplitWords(const std::string& line)
@@ -148,6 +149,8 @@ void Simulator::OnReset(const Words& words, const std::string&)
     m_handset.Reset(m_config.record);
     m_assembler.Reset();
     m_pace = m_config.pace;
+    m_reopenWaitMs = m_config.reopenWaitMs;
+    m_held = HeldReply();
     m_incoming.clear();
     m_outgoing.clear();
     m_lineFull = false;
@@ -226,6 +229,17 @@ void Simulator::OnSetNum(const Words& words, const std::string&)
         }
         m_handset.Flash(field == "main_blocks" ? Section::Main : Section::LanguagePack)
             .SetBlockCount(static_cast<std::uint32_t>(value));
+        Reply("OK");
+        return;
+    }
+    if (field == "reopen_wait_ms")
+    {
+        if (value > kMaxReopenWaitMs)
+        {
+            Reply("ERR at most " + std::to_string(kMaxReopenWaitMs) + " ms");
+            return;
+        }
+        m_reopenWaitMs = static_cast<std::uint32_t>(value);
         Reply("OK");
         return;
     }

@@ -62,7 +62,9 @@ Reply Handset::OnFrame(const std::vector<std::uint8_t>& frame)
 {
     if (m_mode == HandsetMode::Raw)
     {
-        return Reply{{}, false, "raw mode: no answer"};
+        Reply silent;
+        silent.note = "raw mode: no answer";
+        return silent;
     }
     std::string note;
     Step step;
@@ -95,9 +97,13 @@ Reply Handset::OnFrame(const std::vector<std::uint8_t>& frame)
         answer = AnswerToChecksum(frame, note);
         break;
     default:
-        return Reply{{}, false, "unknown command"};
+        Reply unknown;
+        unknown.note = "unknown command";
+        return unknown;
     }
-    return Shape(step, std::move(answer), std::move(note));
+    Reply reply = Shape(step, std::move(answer), std::move(note));
+    reply.afterRateChange = step.kind == StepKind::Param;
+    return reply;
 }
 
 std::vector<std::uint8_t> Handset::AnswerToProtocolChange(const std::vector<std::uint8_t>& frame,

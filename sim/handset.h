@@ -27,7 +27,10 @@ struct Reply
 {
     std::vector<AnswerPiece> pieces; // empty: no answer
     bool blockAcknowledged = false;  // the answer is ">w", block stored
-    std::string note;                // what the handset made of the frame, for people
+    // The answer goes out at a new line rate: the PC hears it only once it has reopened its
+    // port at that rate.
+    bool afterRateChange = false;
+    std::string note; // what the handset made of the frame, for people
 };
 
 enum class HandsetMode

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -158,14 +159,50 @@ bool PtyPort::Open(std::string& error)
         error = SystemError("fcntl");
         return false;
     }
+    // Watched only after our own open, which must not count as the PC's.
+    UniqueFd watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!watch || ::inotify_add_watch(watch.Get(), name, IN_OPEN | IN_CLOSE) < 0)
+    {
+        error = SystemError("inotify");
+        return false;
+    }
     m_master = std::move(master);
     m_slave = std::move(slave);
+    m_watch = std::move(watch);
     m_slavePath = name;
     return true;
 }
 
+std::vector<PtyPort::Event> PtyPort::ReadEvents()
+{
+    std::vector<Event> events;
+    alignas(inotify_event) char buffer[4096];
+    for (;;)
+    {
+        const ssize_t count = ::read(m_watch.Get(), buffer, sizeof(buffer));
+        if (count <= 0)
+        {
+            return events;
+        }
+        for (ssize_t offset = 0; offset < count;)
+        {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            if (event->mask & IN_OPEN)
+            {
+                events.push_back(Event::Opened);
+            }
+            if (event->mask & IN_CLOSE)
+            {
+                events.push_back(Event::Closed);
+            }
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
 void PtyPort::Close()
 {
+    m_watch.Reset();
     m_master.Reset();
     m_slave.Reset();
     m_slavePath.clear();

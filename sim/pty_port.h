@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct termios;
 
@@ -35,6 +36,16 @@ public:
 
     bool IsOpen() const { return static_cast<bool>(m_master); }
     int MasterFd() const { return m_master.Get(); }
+
+    // Readable when the PC has opened or closed the slave; ReadEvents then tells what
+    // happened since the last call, in order.
+    enum class Event
+    {
+        Opened,
+        Closed,
+    };
+    int WatchFd() const { return m_watch.Get(); }
+    std::vector<Event> ReadEvents();
     const std::string& SlavePath() const { return m_slavePath; }
 
     bool ReadLineSettings(LineSettings& line) const;
@@ -46,6 +57,7 @@ public:
 private:
     UniqueFd m_master;
     UniqueFd m_slave;
+    UniqueFd m_watch; // inotify on the slave's device node
     std::string m_slavePath;
 };
 

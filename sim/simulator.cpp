@@ -76,7 +76,8 @@ std::string DescribeAnswer(const std::vector<std::uint8_t>& bytes)
 } // namespace
 
 Simulator::Simulator(const SimConfig& config, std::ostream& out)
-    : m_config(config), m_out(out), m_handset(config.record), m_pace(config.pace)
+    : m_config(config), m_out(out), m_handset(config.record), m_pace(config.pace),
+      m_reopenWaitMs(config.reopenWaitMs)
 {
 }
 
@@ -128,6 +129,7 @@ bool Simulator::Plug(std::string& error)
     }
     m_handset.Replug();
     m_assembler.Reset();
+    m_held = HeldReply();
     m_incoming.clear();
     m_outgoing.clear();
     m_lineFull = false;
@@ -141,6 +143,7 @@ void Simulator::Unplug()
     m_link.Remove();
     m_port.Close();
     m_assembler.Reset();
+    m_held = HeldReply();
     m_incoming.clear();
     m_outgoing.clear();
     m_lineFull = false;
@@ -166,6 +169,7 @@ int Simulator::Run()
         {
             kWake,
             kLine,
+            kPortUse,
             kListener,
             kClient,
             kFdCount
@@ -174,6 +178,7 @@ int Simulator::Run()
         fds[kWake] = {m_wakeRead.Get(), POLLIN, 0};
         fds[kLine] = {m_port.IsOpen() ? m_port.MasterFd() : -1,
                       static_cast<short>(POLLIN | (m_lineFull ? POLLOUT : 0)), 0};
+        fds[kPortUse] = {m_port.IsOpen() ? m_port.WatchFd() : -1, POLLIN, 0};
         fds[kListener] = {m_control.HasClient() ? -1 : m_control.ListenFd(), POLLIN, 0};
         fds[kClient] = {m_control.HasClient() ? m_control.ClientFd() : -1,
                         static_cast<short>(POLLIN | (m_control.WantsToWrite() ? POLLOUT : 0)), 0};
@@ -198,9 +203,18 @@ int Simulator::Run()
         {
             ReadFromLine();
         }
+        // After the line: a '<' 'p' and the reopen that follows it may come in one wake-up.
+        if (fds[kPortUse].revents & POLLIN)
+        {
+            WatchPortUse();
+        }
         const std::int64_t now = NowUs();
         DeliverDue(now);
-        WriteDue(now);
+        if (m_held.active && now >= m_held.deadlineUs)
+        {
+            ReleaseHeldReply("the PC did not reopen its port");
+        }
+        WriteDue(NowUs());
         if (fds[kClient].revents != 0)
         {
             m_control.ReadClient();
@@ -242,6 +256,10 @@ std::int64_t Simulator::NextDeadline() const
     if (m_wait.active)
     {
         consider(m_wait.deadlineUs);
+    }
+    if (m_held.active)
+    {
+        consider(m_held.deadlineUs);
     }
     return deadline;
 }
@@ -321,12 +339,56 @@ void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs)
         Say(timeUs, "PC -> MS  " + DescribeFrame(frame.bytes) +
                         (reply.note.empty() ? "" : "   [" + reply.note + "]"));
     }
-    std::int64_t afterUs = timeUs;
+    if (reply.afterRateChange && m_reopenWaitMs > 0 && !reply.pieces.empty())
+    {
+        // Answered at once, the record would reach the PC's old channel, which is closing.
+        m_held = HeldReply{true, reply,
+                           timeUs + static_cast<std::int64_t>(m_reopenWaitMs) *
+                                        kMicrosecondsPerMillisecond,
+                           false};
+        return;
+    }
+    QueueReply(reply, timeUs);
+}
+
+void Simulator::QueueReply(const sim::Reply& reply, std::int64_t afterUs)
+{
     for (std::size_t i = 0; i < reply.pieces.size(); ++i)
     {
         QueueWrite(reply.pieces[i].waitMs, reply.pieces[i].bytes, reply.blockAcknowledged, i > 0,
                    afterUs);
     }
+}
+
+void Simulator::WatchPortUse()
+{
+    for (const PtyPort::Event event : m_port.ReadEvents())
+    {
+        if (!m_held.active)
+        {
+            continue;
+        }
+        if (event == PtyPort::Event::Closed)
+        {
+            m_held.pcClosed = true;
+        }
+        else if (m_held.pcClosed)
+        {
+            ReleaseHeldReply("the PC reopened its port");
+        }
+    }
+}
+
+void Simulator::ReleaseHeldReply(const char* why)
+{
+    const std::int64_t now = NowUs();
+    if (m_config.verbose)
+    {
+        Say(now, std::string("          (") + why + ")");
+    }
+    const sim::Reply reply = std::move(m_held.reply);
+    m_held = HeldReply();
+    QueueReply(reply, now);
 }
 
 void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes,

@@ -28,6 +28,9 @@ struct SimConfig
     HandsetRecord record; // the record at start-up and after RESET
     bool pace = false;
     bool verbose = false;
+    // How long the answer to '<' 'p' waits for the PC to reopen its port at the new rate
+    // before it goes out all the same; 0: at once.
+    std::uint32_t reopenWaitMs = 1000;
     std::string transcriptPath; // empty: none
 };
 
@@ -72,6 +75,15 @@ private:
         bool garbage = false; // in the transcript: bytes outside any frame
     };
 
+    // An answer that waits for the PC to reopen its port.
+    struct HeldReply
+    {
+        bool active = false;
+        sim::Reply reply;
+        std::int64_t deadlineUs = 0;
+        bool pcClosed = false; // the PC closed its port since; its next open is the reopen
+    };
+
     // A WAITFRAME or WAITBYTES whose answer is still due.
     struct PendingWait
     {
@@ -89,6 +101,9 @@ private:
     void DeliverDue(std::int64_t nowUs);
     void Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs);
     void OnFrame(const ReceivedRecord& frame, std::int64_t timeUs);
+    void QueueReply(const sim::Reply& reply, std::int64_t afterUs);
+    void ReleaseHeldReply(const char* why);
+    void WatchPortUse();
     // Queues a write `waitMs` after `afterUs` (then the time this write is due); a piece
     // that continues the previous write keeps its gap after that write's actual end.
     void QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes, bool acknowledgement,
@@ -155,7 +170,9 @@ private:
     std::int64_t m_epochUs = 0; // RESET or start
     std::deque<Incoming> m_incoming;
     std::deque<Outgoing> m_outgoing;
-    bool m_lineFull = false;         // the head of m_outgoing waits for room in the terminal
+    bool m_lineFull = false; // the head of m_outgoing waits for room in the terminal
+    HeldReply m_held;
+    std::uint32_t m_reopenWaitMs = 0;
     std::int64_t m_rxLineFreeUs = 0; // when the PC's last byte has crossed the paced line
     std::int64_t m_txLineFreeUs = 0; // when our last byte has crossed it
 

@@ -44,6 +44,7 @@ protected:
         ASSERT_FALSE(scratch.Path().empty());
         config.linkPath = scratch.Path() + "/ports/com1";
         config.controlPort = 0;
+        config.reopenWaitMs = 0; // unless a test says so, the PC keeps its port open after <p
     }
 
     // Starts the simulator, opens the PC's line through the link and connects the client.
@@ -173,6 +174,30 @@ TEST_F(SimulatorTest, WaitFrameAnswersWhenTheFramesHaveCome)
     control.SendLine("WAITBYTES 5 " + std::to_string(kPatienceMs));
     pc.WriteText("x");
     EXPECT_EQ("OK", control.ReadAnswer().at(0));
+}
+
+TEST_F(SimulatorTest, RecordWaitsForThePcToReopenItsPort)
+{
+    config.reopenWaitMs = 30000;
+    Start();
+    ASSERT_TRUE(pc.Write(std::vector<std::uint8_t>{'<', 'p', '0', 2}));
+    ASSERT_EQ("OK", control.Last("WAITFRAME p 1 5000"));
+    EXPECT_EQ("OK 0", control.Last("ANSWERS")); // held while the PC still has its old channel
+
+    const Clock::time_point reopened = Clock::now();
+    pc.Close();
+    ASSERT_TRUE(pc.Open(config.linkPath, 115200));
+    EXPECT_EQ(66u, pc.Read(66).size());
+    EXPECT_LT(Clock::now() - reopened, std::chrono::milliseconds(kPatienceMs));
+}
+
+TEST_F(SimulatorTest, RecordGoesOutWithoutAReopenAfterAWhile)
+{
+    config.reopenWaitMs = 100;
+    Start();
+    const Clock::time_point sent = Clock::now();
+    EXPECT_EQ(66u, Exchange({'<', 'p', '0', 2}, 66).size());
+    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(100));
 }
 
 TEST_F(SimulatorTest, LineShowsWhatThePcSet)
