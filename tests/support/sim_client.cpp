@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 
 namespace

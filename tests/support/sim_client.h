@@ -44,7 +44,9 @@ public:
     bool Connected() const { return m_socket != INVALID_SOCKET; }
 
     // Sends one command; returns all answer lines, the last one "OK..." or "ERR...".
-    // Empty when the connection failed or the time ran out (LastError says which).
+    // Empty when the connection failed or the time ran out (LastError says which); after a
+    // time-out the connection is closed, since a late answer would pass for the next one's,
+    // so Connect again.
     std::vector<std::string> Command(const std::string& line,
                                      unsigned timeoutMs = kDefaultTimeoutMs);
     // The last line of the last answer, or why there was none.
