@@ -130,6 +130,8 @@ bool Simulator::Plug(std::string& error)
     m_handset.Replug();
     m_assembler.Reset();
     m_held = HeldReply();
+    m_pcClosedPort = false;
+    m_pcReopenedUs = -1;
     m_incoming.clear();
     m_outgoing.clear();
     m_lineFull = false;
@@ -152,7 +154,7 @@ void Simulator::Unplug()
 
 int Simulator::Run()
 {
-    while (!m_stopping)
+    for (;;)
     {
         const std::int64_t deadline = NextDeadline();
         timespec timeout{};
@@ -279,13 +281,13 @@ void Simulator::ReadFromLine()
         std::vector<std::uint8_t> bytes(buffer, buffer + count);
         if (!m_pace)
         {
-            Deliver(bytes, now);
+            Deliver(bytes, now, now);
             continue;
         }
         // The bytes count as received once the line could have carried them.
         m_rxLineFreeUs = std::max(now, m_rxLineFreeUs) +
                          static_cast<std::int64_t>(LineTimeUs(bytes.size(), m_handset.LineRate()));
-        m_incoming.push_back({m_rxLineFreeUs, std::move(bytes)});
+        m_incoming.push_back({m_rxLineFreeUs, std::move(bytes), now});
     }
 }
 
@@ -295,11 +297,12 @@ void Simulator::DeliverDue(std::int64_t nowUs)
     {
         const Incoming piece = std::move(m_incoming.front());
         m_incoming.pop_front();
-        Deliver(piece.bytes, piece.dueUs);
+        Deliver(piece.bytes, piece.dueUs, piece.arrivedUs);
     }
 }
 
-void Simulator::Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs)
+void Simulator::Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs,
+                        std::int64_t arrivedUs)
 {
     m_received.insert(m_received.end(), bytes.begin(), bytes.end());
     const std::uint64_t sinceEpoch = SinceEpochUs(timeUs);
@@ -316,12 +319,12 @@ void Simulator::Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t tim
             m_transcript.push_back({sinceEpoch, std::move(record.bytes), true});
             continue;
         }
-        OnFrame(record, timeUs);
+        OnFrame(record, timeUs, arrivedUs);
         m_transcript.push_back({sinceEpoch, std::move(record.bytes), false});
     }
 }
 
-void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs)
+void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs, std::int64_t arrivedUs)
 {
     ++m_frameCount;
     ++m_framesByLetter[frame.Letter()];
@@ -339,13 +342,14 @@ void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs)
         Say(timeUs, "PC -> MS  " + DescribeFrame(frame.bytes) +
                         (reply.note.empty() ? "" : "   [" + reply.note + "]"));
     }
-    if (reply.afterRateChange && m_reopenWaitMs > 0 && !reply.pieces.empty())
+    // Answered at once, the record would reach the PC's old channel, which is closing. With
+    // pacing the PC may have reopened before the frame counts as received.
+    if (reply.afterRateChange && m_reopenWaitMs > 0 && !reply.pieces.empty() &&
+        m_pcReopenedUs < arrivedUs)
     {
-        // Answered at once, the record would reach the PC's old channel, which is closing.
-        m_held = HeldReply{true, reply,
+        m_held = HeldReply{true, reply, arrivedUs,
                            timeUs + static_cast<std::int64_t>(m_reopenWaitMs) *
-                                        kMicrosecondsPerMillisecond,
-                           false};
+                                        kMicrosecondsPerMillisecond};
         return;
     }
     QueueReply(reply, timeUs);
@@ -362,20 +366,22 @@ void Simulator::QueueReply(const sim::Reply& reply, std::int64_t afterUs)
 
 void Simulator::WatchPortUse()
 {
+    // A reopen is an open after a close: the PC's first open of a session does not count.
     for (const PtyPort::Event event : m_port.ReadEvents())
     {
-        if (!m_held.active)
-        {
-            continue;
-        }
         if (event == PtyPort::Event::Closed)
         {
-            m_held.pcClosed = true;
+            m_pcClosedPort = true;
         }
-        else if (m_held.pcClosed)
+        else if (m_pcClosedPort)
         {
-            ReleaseHeldReply("the PC reopened its port");
+            m_pcClosedPort = false;
+            m_pcReopenedUs = NowUs();
         }
+    }
+    if (m_held.active && m_pcReopenedUs >= m_held.arrivedUs)
+    {
+        ReleaseHeldReply("the PC reopened its port");
     }
 }
 

@@ -54,6 +54,7 @@ private:
     {
         std::int64_t dueUs;
         std::vector<std::uint8_t> bytes;
+        std::int64_t arrivedUs; // when it was read from the terminal
     };
 
     // A write to the line waiting for its time.
@@ -80,8 +81,8 @@ private:
     {
         bool active = false;
         sim::Reply reply;
+        std::int64_t arrivedUs = 0; // of the frame answered
         std::int64_t deadlineUs = 0;
-        bool pcClosed = false; // the PC closed its port since; its next open is the reopen
     };
 
     // A WAITFRAME or WAITBYTES whose answer is still due.
@@ -99,8 +100,10 @@ private:
     void Unplug();
     void ReadFromLine();
     void DeliverDue(std::int64_t nowUs);
-    void Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs);
-    void OnFrame(const ReceivedRecord& frame, std::int64_t timeUs);
+    // timeUs: when the bytes count as received; arrivedUs: when they were read.
+    void Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t timeUs,
+                 std::int64_t arrivedUs);
+    void OnFrame(const ReceivedRecord& frame, std::int64_t timeUs, std::int64_t arrivedUs);
     void QueueReply(const sim::Reply& reply, std::int64_t afterUs);
     void ReleaseHeldReply(const char* why);
     void WatchPortUse();
@@ -188,7 +191,8 @@ private:
     std::int64_t m_acknowledgementUs = 0;
 
     PendingWait m_wait;
-    bool m_stopping = false;
+    bool m_pcClosedPort = false;      // seen closing, not yet seen opening again
+    std::int64_t m_pcReopenedUs = -1; // when we last saw it open its port after a close
 };
 
 } // namespace sim

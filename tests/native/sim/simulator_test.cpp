@@ -191,6 +191,18 @@ TEST_F(SimulatorTest, RecordWaitsForThePcToReopenItsPort)
     EXPECT_LT(Clock::now() - reopened, std::chrono::milliseconds(kPatienceMs));
 }
 
+TEST_F(SimulatorTest, PacedRecordSeesAReopenThatCameBeforeTheFrameCounted)
+{
+    // At 19200 baud '<' 'p' takes 2 ms on the line; the PC reopens well within that.
+    config.reopenWaitMs = 30000;
+    config.pace = true;
+    Start();
+    ASSERT_TRUE(pc.Write(std::vector<std::uint8_t>{'<', 'p', '0', 2}));
+    pc.Close();
+    ASSERT_TRUE(pc.Open(config.linkPath, 115200));
+    EXPECT_EQ(66u, pc.Read(66).size());
+}
+
 TEST_F(SimulatorTest, RecordGoesOutWithoutAReopenAfterAWhile)
 {
     config.reopenWaitMs = 100;
