@@ -95,7 +95,7 @@ void Simulator::Execute(const std::string& line)
     const Words words = SplitWords(line);
     if (words.empty())
     {
-        Reply("ERR empty command");
+        Respond("ERR empty command");
         return;
     }
     const std::string name = UpperCase(words[0]);
@@ -107,7 +107,7 @@ void Simulator::Execute(const std::string& line)
             return;
         }
     }
-    Reply("ERR unknown command " + words[0]);
+    Respond("ERR unknown command " + words[0]);
 }
 
 void Simulator::CheckPendingWait(std::int64_t nowUs)
@@ -123,12 +123,12 @@ void Simulator::CheckPendingWait(std::int64_t nowUs)
     if (have >= m_wait.count)
     {
         m_wait.active = false;
-        Reply("OK");
+        Respond("OK");
     }
     else if (nowUs >= m_wait.deadlineUs)
     {
         m_wait.active = false;
-        Reply("ERR timeout");
+        Respond("ERR timeout");
     }
 }
 
@@ -136,13 +136,13 @@ void Simulator::OnReset(const Words& words, const std::string&)
 {
     if (words.size() != 1)
     {
-        Reply("ERR usage: RESET");
+        Respond("ERR usage: RESET");
         return;
     }
     std::string error;
     if (!m_port.IsOpen() && !Plug(error))
     {
-        Reply("ERR " + error);
+        Respond("ERR " + error);
         return;
     }
     m_port.Flush();
@@ -171,7 +171,7 @@ void Simulator::OnReset(const Words& words, const std::string&)
         m_transcriptFile << "RESET\n";
         m_transcriptFile.flush();
     }
-    Reply("OK");
+    Respond("OK");
 }
 
 void Simulator::OnSet(const Words& words, const std::string&)
@@ -181,10 +181,10 @@ void Simulator::OnSet(const Words& words, const std::string&)
     if (words.size() == 3 && ParseHex(words[2], bytes) &&
         m_handset.Record().SetBytes(words[1], bytes, error))
     {
-        Reply("OK");
+        Respond("OK");
         return;
     }
-    Reply("ERR " + error);
+    Respond("ERR " + error);
 }
 
 void Simulator::OnSetStr(const Words& words, const std::string& line)
@@ -198,17 +198,17 @@ void Simulator::OnSetStr(const Words& words, const std::string& line)
         fieldStart == std::string::npos ? std::string::npos : line.find(' ', fieldStart);
     if (words.size() < 2 || fieldEnd == std::string::npos)
     {
-        Reply("ERR usage: SETSTR <field> <text>");
+        Respond("ERR usage: SETSTR <field> <text>");
         return;
     }
     const std::string text = line.substr(fieldEnd + 1);
     std::string error;
     if (!m_handset.Record().SetText(words[1], text, ' ', error))
     {
-        Reply("ERR " + error);
+        Respond("ERR " + error);
         return;
     }
-    Reply("OK");
+    Respond("OK");
 }
 
 void Simulator::OnSetNum(const Words& words, const std::string&)
@@ -216,7 +216,7 @@ void Simulator::OnSetNum(const Words& words, const std::string&)
     std::uint64_t value = 0;
     if (words.size() != 3 || !ParseUnsigned(words[2], value))
     {
-        Reply("ERR usage: SETNUM <field> <number>");
+        Respond("ERR usage: SETNUM <field> <number>");
         return;
     }
     const std::string& field = words[1];
@@ -224,43 +224,43 @@ void Simulator::OnSetNum(const Words& words, const std::string&)
     {
         if (value > kMaxBlockCount)
         {
-            Reply("ERR at most " + std::to_string(kMaxBlockCount) + " blocks");
+            Respond("ERR at most " + std::to_string(kMaxBlockCount) + " blocks");
             return;
         }
         m_handset.Flash(field == "main_blocks" ? Section::Main : Section::LanguagePack)
             .SetBlockCount(static_cast<std::uint32_t>(value));
-        Reply("OK");
+        Respond("OK");
         return;
     }
     if (field == "reopen_wait_ms")
     {
         if (value > kMaxReopenWaitMs)
         {
-            Reply("ERR at most " + std::to_string(kMaxReopenWaitMs) + " ms");
+            Respond("ERR at most " + std::to_string(kMaxReopenWaitMs) + " ms");
             return;
         }
         m_reopenWaitMs = static_cast<std::uint32_t>(value);
-        Reply("OK");
+        Respond("OK");
         return;
     }
     if (field == "split_gap_ms")
     {
         if (value > kMaxSplitGapMs)
         {
-            Reply("ERR at most " + std::to_string(kMaxSplitGapMs) + " ms");
+            Respond("ERR at most " + std::to_string(kMaxSplitGapMs) + " ms");
             return;
         }
         m_handset.SetSplitGapMs(static_cast<std::uint32_t>(value));
-        Reply("OK");
+        Respond("OK");
         return;
     }
     std::string error;
     if (!m_handset.Record().SetNumber(field, value, error))
     {
-        Reply("ERR " + error);
+        Respond("ERR " + error);
         return;
     }
-    Reply("OK");
+    Respond("OK");
 }
 
 void Simulator::OnMode(const Words& words, const std::string&)
@@ -268,10 +268,10 @@ void Simulator::OnMode(const Words& words, const std::string&)
     if (words.size() == 2 && (words[1] == "handset" || words[1] == "raw"))
     {
         m_handset.SetMode(words[1] == "raw" ? HandsetMode::Raw : HandsetMode::Handset);
-        Reply("OK");
+        Respond("OK");
         return;
     }
-    Reply("ERR usage: MODE handset|raw");
+    Respond("ERR usage: MODE handset|raw");
 }
 
 void Simulator::OnFault(const Words& words, const std::string&)
@@ -279,10 +279,10 @@ void Simulator::OnFault(const Words& words, const std::string&)
     std::string error;
     if (!m_handset.Faults().Add(Words(words.begin() + 1, words.end()), error))
     {
-        Reply("ERR " + error);
+        Respond("ERR " + error);
         return;
     }
-    Reply("OK");
+    Respond("OK");
 }
 
 void Simulator::OnPace(const Words& words, const std::string&)
@@ -290,10 +290,10 @@ void Simulator::OnPace(const Words& words, const std::string&)
     if (words.size() == 2 && (words[1] == "on" || words[1] == "off"))
     {
         m_pace = words[1] == "on";
-        Reply("OK");
+        Respond("OK");
         return;
     }
-    Reply("ERR usage: PACE on|off");
+    Respond("ERR usage: PACE on|off");
 }
 
 void Simulator::OnSend(const Words& words, const std::string&)
@@ -301,41 +301,41 @@ void Simulator::OnSend(const Words& words, const std::string&)
     std::vector<std::uint8_t> bytes;
     if (words.size() != 2 || !ParseHex(words[1], bytes) || bytes.empty())
     {
-        Reply("ERR usage: SEND <hex>");
+        Respond("ERR usage: SEND <hex>");
         return;
     }
     if (!m_port.IsOpen())
     {
-        Reply("ERR unplugged");
+        Respond("ERR unplugged");
         return;
     }
     std::int64_t afterUs = NowUs();
     QueueWrite(0, std::move(bytes), false, false, afterUs);
-    Reply("OK");
+    Respond("OK");
 }
 
 void Simulator::OnReceived(const Words&, const std::string&)
 {
-    Reply("OK " + ToHex(m_received));
+    Respond("OK " + ToHex(m_received));
 }
 
 void Simulator::OnTranscript(const Words&, const std::string&)
 {
     for (const TimedBytes& entry : m_transcript)
     {
-        Reply(std::string(entry.garbage ? "GARBAGE " : "FRAME ") + std::to_string(entry.timeUs) +
-              " " + ToHex(entry.bytes));
+        Respond(std::string(entry.garbage ? "GARBAGE " : "FRAME ") + std::to_string(entry.timeUs) +
+                " " + ToHex(entry.bytes));
     }
-    Reply("OK " + std::to_string(m_transcript.size()));
+    Respond("OK " + std::to_string(m_transcript.size()));
 }
 
 void Simulator::OnAnswers(const Words&, const std::string&)
 {
     for (const TimedBytes& entry : m_answers)
     {
-        Reply("ANSWER " + std::to_string(entry.timeUs) + " " + ToHex(entry.bytes));
+        Respond("ANSWER " + std::to_string(entry.timeUs) + " " + ToHex(entry.bytes));
     }
-    Reply("OK " + std::to_string(m_answers.size()));
+    Respond("OK " + std::to_string(m_answers.size()));
 }
 
 void Simulator::OnWaitFrame(const Words& words, const std::string&)
@@ -345,7 +345,7 @@ void Simulator::OnWaitFrame(const Words& words, const std::string&)
     if (words.size() != 4 || words[1].size() != 1 || !ParseUnsigned(words[2], count) ||
         !ParseUnsigned(words[3], timeoutMs) || timeoutMs > kMaxWaitMs)
     {
-        Reply("ERR usage: WAITFRAME <letter> <count> <timeout-ms>");
+        Respond("ERR usage: WAITFRAME <letter> <count> <timeout-ms>");
         return;
     }
     m_wait = PendingWait{true, false, static_cast<std::uint8_t>(words[1][0]), count,
@@ -359,7 +359,7 @@ void Simulator::OnWaitBytes(const Words& words, const std::string&)
     if (words.size() != 3 || !ParseUnsigned(words[1], count) ||
         !ParseUnsigned(words[2], timeoutMs) || timeoutMs > kMaxWaitMs)
     {
-        Reply("ERR usage: WAITBYTES <count> <timeout-ms>");
+        Respond("ERR usage: WAITBYTES <count> <timeout-ms>");
         return;
     }
     m_wait =
@@ -371,7 +371,7 @@ void Simulator::OnFlash(const Words& words, const std::string&)
     Section section = Section::Main;
     if (words.size() != 2 || !ParseSectionWord(words[1], section))
     {
-        Reply("ERR usage: FLASH main|lp");
+        Respond("ERR usage: FLASH main|lp");
         return;
     }
     const FlashImage& flash = m_handset.Flash(section);
@@ -380,10 +380,10 @@ void Simulator::OnFlash(const Words& words, const std::string&)
     {
         if (number < blocks)
         {
-            Reply("BLOCK " + std::to_string(number) + " " + ToHex(data.data(), data.size()));
+            Respond("BLOCK " + std::to_string(number) + " " + ToHex(data.data(), data.size()));
         }
     }
-    Reply("OK " + std::to_string(blocks));
+    Respond("OK " + std::to_string(blocks));
 }
 
 void Simulator::OnDump(const Words& words, const std::string&)
@@ -391,7 +391,7 @@ void Simulator::OnDump(const Words& words, const std::string&)
     Section section = Section::Main;
     if (words.size() != 3 || !ParseSectionWord(words[1], section))
     {
-        Reply("ERR usage: DUMP main|lp <path>");
+        Respond("ERR usage: DUMP main|lp <path>");
         return;
     }
     const std::vector<std::uint8_t> image = m_handset.Flash(section).Image();
@@ -400,10 +400,10 @@ void Simulator::OnDump(const Words& words, const std::string&)
                static_cast<std::streamsize>(image.size()));
     if (!file)
     {
-        Reply("ERR cannot write " + words[2]);
+        Respond("ERR cannot write " + words[2]);
         return;
     }
-    Reply("OK " + std::to_string(image.size()));
+    Respond("OK " + std::to_string(image.size()));
 }
 
 void Simulator::OnLine(const Words&, const std::string&)
@@ -411,21 +411,21 @@ void Simulator::OnLine(const Words&, const std::string&)
     LineSettings line;
     if (!m_port.IsOpen())
     {
-        Reply("ERR unplugged");
+        Respond("ERR unplugged");
         return;
     }
     if (!m_port.ReadLineSettings(line))
     {
-        Reply("ERR cannot read the line settings");
+        Respond("ERR cannot read the line settings");
         return;
     }
-    Reply("OK " + FormatLineSettings(line));
+    Respond("OK " + FormatLineSettings(line));
 }
 
 void Simulator::OnUnplug(const Words&, const std::string&)
 {
     Unplug();
-    Reply("OK");
+    Respond("OK");
 }
 
 void Simulator::OnPlug(const Words&, const std::string&)
@@ -433,10 +433,10 @@ void Simulator::OnPlug(const Words&, const std::string&)
     std::string error;
     if (!m_port.IsOpen() && !Plug(error))
     {
-        Reply("ERR " + error);
+        Respond("ERR " + error);
         return;
     }
-    Reply("OK " + m_port.SlavePath());
+    Respond("OK " + m_port.SlavePath());
 }
 
 void Simulator::OnStats(const Words&, const std::string&)
@@ -455,7 +455,7 @@ void Simulator::OnStats(const Words&, const std::string&)
     text += " turnaround_median_us=" + std::to_string(m_turnarounds.Median());
     text += " turnaround_p99_us=" + std::to_string(m_turnarounds.Percentile(99.0));
     text += " turnaround_max_us=" + std::to_string(m_turnarounds.Maximum());
-    Reply(text);
+    Respond(text);
 }
 
 void Simulator::OnStatus(const Words&, const std::string&)
@@ -475,7 +475,7 @@ void Simulator::OnStatus(const Words&, const std::string&)
     text += " mobile_id=\"" + mobileId + "\"";
     text += " main_blocks=" + std::to_string(m_handset.Flash(Section::Main).ImageBlocks());
     text += " lp_blocks=" + std::to_string(m_handset.Flash(Section::LanguagePack).ImageBlocks());
-    Reply(text);
+    Respond(text);
 }
 
 void Simulator::OnHelp(const Words&, const std::string&)
@@ -485,7 +485,7 @@ void Simulator::OnHelp(const Words&, const std::string&)
     {
         names += std::string(names.empty() ? "" : " ") + command.name;
     }
-    Reply("OK " + names);
+    Respond("OK " + names);
 }
 
 } // namespace sim

@@ -116,7 +116,7 @@ private:
     std::int64_t NextDeadline() const;
 
     // Control channel (control_commands.cpp). Each command handler gets the words of the
-    // line (the command first) and the line itself, and answers through Reply.
+    // line (the command first) and the line itself, and answers through Respond.
     using Words = std::vector<std::string>;
     using CommandHandler = void (Simulator::*)(const Words& words, const std::string& line);
     struct Command
@@ -129,7 +129,7 @@ private:
     void ServeClient();
     void Execute(const std::string& line);
     void CheckPendingWait(std::int64_t nowUs);
-    void Reply(const std::string& line) { m_control.SendLine(line); }
+    void Respond(const std::string& line) { m_control.SendLine(line); }
 
     void OnReset(const Words& words, const std::string& line);
     void OnSet(const Words& words, const std::string& line);
