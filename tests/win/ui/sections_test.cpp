@@ -1,0 +1,166 @@
+// The section buttons and their rules, driven by real clicks on the running main window.
+#include "res/resource.h"
+#include "test_downloader_dlg.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct Sections
+{
+    int boot, main, languagePack;
+    bool bootPicture, mainPicture, languagePackPicture; // the "on" picture is shown
+    bool imageControls, languagePackControls;           // box and Browse... enabled
+};
+
+class SectionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(window.thread->Started()); }
+
+    void Click(int id) { SendMessageA(window.thread->Item(id), BM_CLICK, 0, 0); }
+
+    void ChooseModel(const char* model)
+    {
+        HWND list = window.thread->Item(IDC_MOBILE_MODEL);
+        const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(model));
+        ASSERT_NE(index, CB_ERR) << model;
+        SendMessageA(list, CB_SETCURSEL, index, 0);
+        // What the list tells its window when the operator picks an entry.
+        SendMessageA(window.thread->Window(), WM_COMMAND,
+                     MAKEWPARAM(IDC_MOBILE_MODEL, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+
+    Sections State()
+    {
+        Sections s = {};
+        window.Run(
+            [&](TestDownloaderDlg& d)
+            {
+                auto shows = [&](int id, const CBitmap& picture)
+                {
+                    return reinterpret_cast<HBITMAP>(SendMessageA(
+                               d.GetDlgItem(id), BM_GETIMAGE, IMAGE_BITMAP, 0)) == picture.Get();
+                };
+                s.boot = d.m_bootCodeSelected;
+                s.main = d.m_mainCodeSelected;
+                s.languagePack = d.m_languagePackSelected;
+                s.bootPicture = shows(IDC_BOOT_CODE_BUTTON, d.m_bootCodeOnBitmap);
+                s.mainPicture = shows(IDC_MAIN_CODE_BUTTON, d.m_mainCodeOnBitmap);
+                s.languagePackPicture = shows(IDC_LANGUAGE_PACK_BUTTON, d.m_languagePackOnBitmap);
+                // Off pictures must be shown when the section is off, not just "not the on one".
+                if (!s.bootPicture)
+                {
+                    EXPECT_TRUE(shows(IDC_BOOT_CODE_BUTTON, d.m_bootCodeOffBitmap));
+                }
+                if (!s.mainPicture)
+                {
+                    EXPECT_TRUE(shows(IDC_MAIN_CODE_BUTTON, d.m_mainCodeOffBitmap));
+                }
+                if (!s.languagePackPicture)
+                {
+                    EXPECT_TRUE(shows(IDC_LANGUAGE_PACK_BUTTON, d.m_languagePackOffBitmap));
+                }
+                const bool imageBox = IsWindowEnabled(d.GetDlgItem(IDC_IMAGE_FILE)) != FALSE;
+                const bool imageBrowse = IsWindowEnabled(d.GetDlgItem(IDC_BROWSE_IMAGE)) != FALSE;
+                EXPECT_EQ(imageBox, imageBrowse);
+                s.imageControls = imageBox;
+                const bool lpBox = IsWindowEnabled(d.GetDlgItem(IDC_LANGUAGE_PACK_FILE)) != FALSE;
+                const bool lpBrowse =
+                    IsWindowEnabled(d.GetDlgItem(IDC_BROWSE_LANGUAGE_PACK)) != FALSE;
+                EXPECT_EQ(lpBox, lpBrowse);
+                s.languagePackControls = lpBox;
+            });
+        return s;
+    }
+
+    void ExpectSections(int boot, int main, int languagePack)
+    {
+        const Sections s = State();
+        EXPECT_EQ(s.boot, boot);
+        EXPECT_EQ(s.main, main);
+        EXPECT_EQ(s.languagePack, languagePack);
+        EXPECT_EQ(s.bootPicture, boot != 0);
+        EXPECT_EQ(s.mainPicture, main != 0);
+        EXPECT_EQ(s.languagePackPicture, languagePack != 0);
+        EXPECT_EQ(s.imageControls, main != 0);
+        EXPECT_EQ(s.languagePackControls, languagePack != 0);
+    }
+
+    RunningMainWindow window;
+};
+
+TEST_F(SectionsTest, BootCodeBringsTheMainCodeWithIt)
+{
+    Click(IDC_BOOT_CODE_BUTTON);
+    ExpectSections(1, 1, 0);
+}
+
+TEST_F(SectionsTest, MainCodeStaysWhileBootCodeIsOn)
+{
+    Click(IDC_BOOT_CODE_BUTTON);
+    Click(IDC_MAIN_CODE_BUTTON);
+    ExpectSections(1, 1, 0);
+    Click(IDC_BOOT_CODE_BUTTON);
+    ExpectSections(0, 1, 0);
+    Click(IDC_MAIN_CODE_BUTTON);
+    ExpectSections(0, 0, 0);
+    Click(IDC_MAIN_CODE_BUTTON);
+    ExpectSections(0, 1, 0);
+}
+
+TEST_F(SectionsTest, LanguagePackTogglesWhileNoModelIsChosen)
+{
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 0, 1);
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 0, 0);
+}
+
+TEST_F(SectionsTest, LegacyModelsTakeNoLanguagePack)
+{
+    for (const char* model : {"RT50", "RT80", "RT30"})
+    {
+        ChooseModel(model);
+        Click(IDC_LANGUAGE_PACK_BUTTON);
+        ExpectSections(0, 0, 0);
+    }
+}
+
+TEST_F(SectionsTest, ChoosingALegacyModelTurnsTheLanguagePackOffForGood)
+{
+    ChooseModel("RT47");
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 0, 1);
+    ChooseModel("RT80");
+    ExpectSections(0, 0, 0);
+    std::string model;
+    window.Run([&](TestDownloaderDlg& d) { model = d.m_modelName; });
+    EXPECT_EQ(model, "RT80");
+    // A model that takes language packs does not turn the section back on by itself.
+    ChooseModel("RT47");
+    ExpectSections(0, 0, 0);
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 0, 1);
+}
+
+TEST_F(SectionsTest, ButtonsAreInertDuringADownload)
+{
+    Click(IDC_MAIN_CODE_BUTTON);
+    window.Run([](TestDownloaderDlg& d) { d.m_downloadRunning = true; });
+    Click(IDC_BOOT_CODE_BUTTON);
+    Click(IDC_MAIN_CODE_BUTTON);
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 1, 0);
+    window.Run([](TestDownloaderDlg& d) { d.m_downloadRunning = false; });
+}
+
+TEST_F(SectionsTest, ButtonsAreInertWithALockedPreset)
+{
+    window.Run([](TestDownloaderDlg& d) { d.m_startMode = StartModePreset; });
+    Click(IDC_BOOT_CODE_BUTTON);
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 0, 0);
+}
+} // namespace

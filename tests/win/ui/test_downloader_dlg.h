@@ -1,0 +1,82 @@
+// The real main window, run by the tests: it adds a message-table row that runs test code on the
+// window's thread and tells the harness when it is ready. Everything else is CDownloaderDlg's.
+#pragma once
+
+#include "app/downloader_dlg.h"
+#include "ui_harness.h"
+
+#include <memory>
+
+class TestDownloaderDlg : public CDownloaderDlg
+{
+public:
+    TestDownloaderDlg();
+
+    // Binds the harness before DoModal.
+    void SetHarness(DialogThread* harness) { m_harness = harness; }
+
+    // Reached by the tests through Run().
+    using CDownloaderDlg::AddReportLine;
+    using CDownloaderDlg::OnDownloadEnd;
+    using CDownloaderDlg::SendLpBlock;
+    using CDownloaderDlg::SendMainBlock;
+    using CDownloaderDlg::ShowElapsedTime;
+    using CDownloaderDlg::UpdateData;
+
+    using CDownloaderDlg::m_blockFrame;
+    using CDownloaderDlg::m_bootCodeOffBitmap;
+    using CDownloaderDlg::m_bootCodeOnBitmap;
+    using CDownloaderDlg::m_bootCodeSelected;
+    using CDownloaderDlg::m_diagnostics;
+    using CDownloaderDlg::m_downloadRunning;
+    using CDownloaderDlg::m_engine;
+    using CDownloaderDlg::m_imageFile;
+    using CDownloaderDlg::m_imageModel;
+    using CDownloaderDlg::m_imagePath;
+    using CDownloaderDlg::m_languagePackOffBitmap;
+    using CDownloaderDlg::m_languagePackOnBitmap;
+    using CDownloaderDlg::m_languagePackSelected;
+    using CDownloaderDlg::m_lpBlockCount;
+    using CDownloaderDlg::m_lpFile;
+    using CDownloaderDlg::m_lpModel;
+    using CDownloaderDlg::m_lpPath;
+    using CDownloaderDlg::m_mainBlockCount;
+    using CDownloaderDlg::m_mainCodeOffBitmap;
+    using CDownloaderDlg::m_mainCodeOnBitmap;
+    using CDownloaderDlg::m_mainCodeSelected;
+    using CDownloaderDlg::m_modelName;
+    using CDownloaderDlg::m_presetName;
+    using CDownloaderDlg::m_programDir;
+    using CDownloaderDlg::m_serial;
+    using CDownloaderDlg::m_startDownloadBitmap;
+    using CDownloaderDlg::m_startMode;
+    using CDownloaderDlg::m_startRequested;
+    using CDownloaderDlg::m_stopDownloadBitmap;
+    using CDownloaderDlg::m_stopwatch;
+    using CDownloaderDlg::m_tempDir;
+    using CDownloaderDlg::m_toolTip;
+
+protected:
+    const MessageMap& GetMessageMap() const override;
+    BOOL OnInitDialog() override;
+
+private:
+    LRESULT OnRunTask(WPARAM wParam, LPARAM lParam);
+
+    DialogThread* m_harness = nullptr;
+};
+
+// The main window running on its own thread, ready when constructed.
+struct RunningMainWindow
+{
+    RunningMainWindow();
+
+    // Runs test code on the window's thread with the window object at hand.
+    template <class Task> void Run(Task task)
+    {
+        thread->Run([&] { task(*dialog); });
+    }
+
+    std::unique_ptr<TestDownloaderDlg> dialog;
+    std::unique_ptr<DialogThread> thread;
+};
