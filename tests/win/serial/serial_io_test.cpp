@@ -99,6 +99,22 @@ std::string AsString(const std::vector<BYTE>& bytes)
     return std::string(bytes.begin(), bytes.end());
 }
 
+// Compares byte strings and names the first difference rather than printing kilobytes.
+::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual)
+{
+    if (expected == actual)
+        return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
+        ++at;
+    auto byteAt = [](const std::string& bytes, std::size_t i)
+    { return i < bytes.size() ? std::to_string(static_cast<unsigned char>(bytes[i])) : "end"; };
+    return ::testing::AssertionFailure()
+           << "expected " << expected.size() << " bytes, got " << actual.size()
+           << "; first difference at " << at << ": expected " << byteAt(expected, at) << ", got "
+           << byteAt(actual, at);
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -296,7 +312,7 @@ TEST_F(SerialChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
     ASSERT_TRUE(m_window.WaitForBytes(sent.size(), kArrivalTimeoutMs))
         << m_window.BytesNotified() << " bytes notified";
 
-    EXPECT_EQ(sent, AsString(m_window.BytesReceived()));
+    EXPECT_TRUE(SameBytes(sent, AsString(m_window.BytesReceived())));
     std::uint32_t index = 0;
     EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), Buffer(), &index));
     EXPECT_EQ(sent.size(), index);
@@ -328,7 +344,7 @@ TEST_F(SerialChannelTest, WrapsAtTwentyEightHundredWithoutWritingPastTheEnd)
     ASSERT_TRUE(SendAndWait(sent.substr(sent.size() - 50)));
 
     const std::vector<Notification>& notifications = m_window.Notifications();
-    EXPECT_EQ(sent, AsString(m_window.BytesReceived()));
+    EXPECT_TRUE(SameBytes(sent, AsString(m_window.BytesReceived())));
     std::uint32_t index = 0;
     EXPECT_TRUE(FollowsWriteIndex(notifications, Buffer(), &index));
     EXPECT_EQ(index, m_channel->m_writeIndex.load());
@@ -370,7 +386,7 @@ TEST_F(SerialChannelTest, LogHoldsTheReceivedBytesAsTheyCame)
     ASSERT_TRUE(SendAndWait(bytes));
     CloseChannel();
 
-    EXPECT_EQ(bytes, ReadWholeFile(kLogPath));
+    EXPECT_TRUE(SameBytes(bytes, ReadWholeFile(kLogPath)));
 }
 
 TEST_F(SerialChannelTest, ReopeningEmptiesTheLog)
@@ -384,7 +400,7 @@ TEST_F(SerialChannelTest, ReopeningEmptiesTheLog)
     ASSERT_TRUE(SendAndWait(second));
     CloseChannel();
 
-    EXPECT_EQ(second, ReadWholeFile(kLogPath));
+    EXPECT_TRUE(SameBytes(second, ReadWholeFile(kLogPath)));
 }
 
 TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
@@ -402,7 +418,7 @@ TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
     ASSERT_TRUE(SendAndWait(bytes));
     CloseChannel();
 
-    EXPECT_EQ(bytes, ReadWholeFile(TempLogPath()));
+    EXPECT_TRUE(SameBytes(bytes, ReadWholeFile(TempLogPath())));
 }
 
 TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
@@ -425,8 +441,10 @@ TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
     ASSERT_NE(static_cast<DWORD>(-1), ResumeThread(m_channel->m_hThread));
     ASSERT_EQ(bytes.size(), status.cbInQue);
 
+    // The burst overtakes the window by more than a buffer's worth, so only the log keeps all of
+    // it; the notifications must still follow the write index.
     ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs));
-    EXPECT_EQ(bytes, AsString(m_window.BytesReceived()));
+    EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), Buffer(), nullptr));
     CloseChannel();
 
     // The warning stands between received bytes, framed by CR LF; without it the log is the data.
@@ -438,7 +456,7 @@ TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
         ++warnings;
     }
     EXPECT_GE(warnings, 1);
-    EXPECT_EQ(bytes, log);
+    EXPECT_TRUE(SameBytes(bytes, log));
 }
 
 TEST_F(SerialChannelTest, CloseWhileTheReaderWaitsReturnsPromptlyAndEndsTheThread)
@@ -477,7 +495,7 @@ TEST_F(SerialChannelTest, ThreeHundredOpenCloseCyclesEachEndTheReaderByHandshake
         ASSERT_TRUE(m_channel->IsOpen()) << "cycle " << cycle;
         const std::string bytes = Pattern(16, static_cast<unsigned>(cycle));
         ASSERT_TRUE(SendAndWait(bytes)) << "cycle " << cycle;
-        ASSERT_EQ(bytes, AsString(m_window.BytesReceived())) << "cycle " << cycle;
+        ASSERT_TRUE(SameBytes(bytes, AsString(m_window.BytesReceived()))) << "cycle " << cycle;
         const ThreadWatch reader(m_channel->m_hThread);
         ASSERT_TRUE(reader.Valid());
 
