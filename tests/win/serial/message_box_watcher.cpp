@@ -26,6 +26,39 @@ BOOL CALLBACK FindStaticText(HWND child, LPARAM found)
     return TRUE;
 }
 
+struct BoxSearch
+{
+    const char* caption;
+    HWND found;
+};
+
+// Other programs may show boxes with the same caption on the same desktop: only this process's
+// boxes count.
+BOOL CALLBACK FindOwnBox(HWND window, LPARAM search)
+{
+    auto& s = *reinterpret_cast<BoxSearch*>(search);
+    char className[16] = {};
+    char caption[kTextBytes] = {};
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    GetClassNameA(window, className, sizeof(className));
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        lstrcmpA(className, kDialogClass) == 0 && lstrcmpA(caption, s.caption) == 0)
+    {
+        s.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindOwnBox(const std::string& caption)
+{
+    BoxSearch search{caption.c_str(), nullptr};
+    EnumWindows(&FindOwnBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::string MessageText(HWND box)
 {
     char text[kTextBytes] = {};
@@ -61,8 +94,8 @@ void MessageBoxWatcher::Run()
 {
     while (!m_stop)
     {
-        const HWND box = FindWindowA(kDialogClass, m_caption.c_str());
-        if (box == nullptr || !IsWindowVisible(box))
+        const HWND box = FindOwnBox(m_caption);
+        if (box == nullptr)
         {
             Sleep(kPollMs);
             continue;

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-// While it lives, a helper thread presses OK on every message box with the given caption and
-// records the boxes' texts in the order they appeared.
+// While it lives, a helper thread presses OK on every message box of this process with the given
+// caption and records the boxes' texts in the order they appeared.
 class MessageBoxWatcher
 {
 public:
