@@ -171,7 +171,7 @@ void CDownloaderDlg::LoadPictures()
     };
     for (const Picture& picture : pictures)
     {
-        if (!picture.bitmap.LoadBitmap(picture.id))
+        if (!picture.bitmap.Load(picture.id))
         {
             ShowMessageBox(picture.failure);
         }

@@ -13,7 +13,7 @@ public:
     CBitmap& operator=(const CBitmap&) = delete;
 
     // LoadBitmapA; false when the resource is missing
-    bool LoadBitmap(UINT resourceId)
+    bool Load(UINT resourceId)
     {
         Reset();
         m_handle = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId));

@@ -131,6 +131,17 @@ TEST_F(StartStopTest, PortThatCannotBeOpenedIsRefusedBeforeAnyFileIsLookedAt)
     ExpectIdle();
 }
 
+TEST_F(StartStopTest, ListsWithoutASelectionAreRefused)
+{
+    Click(IDC_MAIN_CODE_BUTTON);
+    SendMessageA(Item(IDC_BAUD_RATE), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(StartExpectingMessage().text, "No Baud Rate selected !");
+    SendMessageA(Item(IDC_BAUD_RATE), CB_SETCURSEL, 0, 0);
+    SendMessageA(Item(IDC_COM_PORT), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(StartExpectingMessage().text, "No COM Port selected !");
+    ExpectIdle();
+}
+
 TEST_F(StartStopTest, ImageChecksInTheirOrder)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
@@ -190,6 +201,17 @@ TEST_F(StartStopTest, ImageTooShortToHoldABlockIsRefusedAndTheWindowGoesIdle)
             id == IDC_BROWSE_LANGUAGE_PACK || id == IDC_LANGUAGE_PACK_FILE;
         EXPECT_EQ(IsWindowEnabled(Item(id)) != FALSE, !languagePackControl) << id;
     }
+}
+
+TEST_F(StartStopTest, LanguagePackTooShortToHoldABlockIsRefused)
+{
+    ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
+    TempFile tiny("ui_tests_lpt47_tiny.rel", "");
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    SetPaths("", tiny.Path());
+    EXPECT_EQ(StartExpectingMessage().text, "Language Pack file too short to hold a block!");
+    ExpectIdle();
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_LANGUAGE_PACK_FILE)));
 }
 
 TEST_F(StartStopTest, StartOpensTheChannelAndASecondPressStopsIt)
