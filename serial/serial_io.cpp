@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
