@@ -28,6 +28,8 @@ constexpr DWORD kOpenRetryDelayMs = 100;
 
 // The exit code of a program that ends on a failure of the channel.
 constexpr UINT kFatalExitCode = 0;
+// Consecutive failed waits after which the port counts as gone.
+constexpr unsigned kFailedWaitsOfALostPort = 100;
 
 constexpr DWORD kDriverQueueBytes = 50000;
 constexpr DWORD kInQueueWarningBytes = 3000;
@@ -279,25 +281,29 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     if (!ClearCommError(self.m_hReaderPort, &errors, &status))
     {
         self.LogText(kClearCommErrorText);
-        self.EndProgram();
+        return self.EndReaderOnLostPort();
     }
     if (errors != 0)
         self.LogText(kCommErrorText);
     while (!self.m_stopRequested)
-        self.ReadPort();
+    {
+        if (!self.ReadPort())
+            return self.EndReaderOnLostPort();
+    }
     return serial::kReaderEndedExitCode;
 }
 
 // One wait and what it brought. A wake-up with nothing to read (Wine wakes hundreds of times a
-// second on a pty) costs one round and a notification of 0 bytes, nothing more.
-void CSerialIO::ReadPort()
+// second on a pty) costs one round and a notification of 0 bytes, nothing more. Returns false
+// when the port has gone (the handset was unplugged): the round cannot even ask for its state.
+bool CSerialIO::ReadPort()
 {
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
-        EndProgram();
+        return false;
     }
     if (errors != 0)
         LogText(kCommErrorText);
@@ -307,22 +313,21 @@ void CSerialIO::ReadPort()
     if (!SetCommMask(m_hReaderPort, kReaderEvents))
         LogText(kSetCommMaskErrorText);
     if (m_stopRequested)
-        return;
+        return true;
     DWORD events = 0;
     const BOOL waited = WaitCommEvent(m_hReaderPort, &events, nullptr);
     if (m_stopRequested)
-        return;
+        return true;
     if (!waited)
     {
         LogText(kWaitCommEventErrorText);
-        return;
+        // A wait that fails at once, round after round, would spin and fill the log.
+        return ++m_failedWaits < kFailedWaitsOfALostPort;
     }
+    m_failedWaits = 0;
     // Bytes that came with a line error are read by the next character event.
     if ((events & EV_ERR) != 0)
-    {
-        LogErrorRound();
-        return;
-    }
+        return LogErrorRound();
 
     const std::uint32_t index = m_writeIndex;
     BYTE* const chunk = m_pRxBuffer + index;
@@ -330,7 +335,7 @@ void CSerialIO::ReadPort()
     if (!ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, nullptr))
     {
         MessageBoxA(nullptr, kReadFailedMessage, kReaderCaption, MB_OK);
-        EndProgram();
+        return false;
     }
     if (m_logFile != nullptr)
     {
@@ -338,21 +343,22 @@ void CSerialIO::ReadPort()
             std::fputc(chunk[i], m_logFile);
     }
     if (m_stopRequested)
-        return;
+        return true;
     // The index moves on before the post, so the window, which takes the end of received data
     // from it, always finds the chunk it is told about before that end.
     m_writeIndex = serial::NextWriteIndex(index, bytesRead);
     PostMessageA(m_hNotifyWnd, WM_SERIAL_DATA, bytesRead, reinterpret_cast<LPARAM>(chunk));
+    return true;
 }
 
-void CSerialIO::LogErrorRound()
+bool CSerialIO::LogErrorRound()
 {
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
-        EndProgram();
+        return false;
     }
     for (const LineErrorText& lineError : kLineErrorTexts)
     {
@@ -363,15 +369,16 @@ void CSerialIO::LogErrorRound()
         LogText(kInQueueErrorRoundText);
     if (status.fEof)
         LogText(kEndOfFileText);
+    return true;
 }
 
-// Ends the program from the reader. exit() would run the static destructors under the feet of the
-// user-interface thread, which is still running; the log is flushed so that it shows why.
-void CSerialIO::EndProgram()
+// A lost port (an unplugged handset or adapter) ends the reader, not the program: the operator
+// keeps the window, stops the stalled download and starts again once the handset is back.
+unsigned CSerialIO::EndReaderOnLostPort()
 {
     if (m_logFile != nullptr)
         std::fflush(m_logFile);
-    ExitProcess(kFatalExitCode);
+    return serial::kReaderLostPortExitCode;
 }
 
 void CSerialIO::LogText(const char* text)

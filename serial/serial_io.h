@@ -19,6 +19,9 @@ namespace serial
 // Exit codes of the reader thread: it ended after a stop request, or it had to be killed.
 constexpr DWORD kReaderEndedExitCode = 1;
 constexpr DWORD kReaderKilledExitCode = 0;
+// The reader ended by itself because the port went away (ClearCommError, ReadFile or every wait
+// failing).
+constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
 // One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
@@ -63,10 +66,10 @@ public:
 
 private:
     static unsigned __stdcall TracingThread(void* channel);
-    void ReadPort();
-    void LogErrorRound();
+    bool ReadPort();
+    bool LogErrorRound();
     void LogText(const char* text);
-    [[noreturn]] void EndProgram();
+    unsigned EndReaderOnLostPort();
 
     void OpenLog();
     bool OpenPort(const char* portName);
@@ -74,6 +77,7 @@ private:
     void StartReader();
 
     std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
+    unsigned m_failedWaits = 0;        // reader: failed waits in a row
     bool m_logAbandoned;               // owner: the reader was killed and may hold the log's lock
     char m_logPath[MAX_PATH];          // owner, set at open
 };
