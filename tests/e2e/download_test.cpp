@@ -474,7 +474,7 @@ TEST_F(Download, StopDuringTheTransferEndsItAndAllowsANewStart)
 
 TEST_F(Download, FiftyThreeWrongAnswersToSignallingAbort)
 {
-    sim.Do("FAULT garbage signal 2A2A");
+    sim.Do("FAULT garbage signal 2A2A always");
     const ReleaseFile image = MakeImage("signal_limit.rel", 65, kRt47, {});
     Choices choices;
     choices.imagePath = image.path;
