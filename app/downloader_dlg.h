@@ -96,6 +96,7 @@ protected:
     void OnMainCodeButton();
     void OnBootCodeButton();
     void OnModelChange();
+    void TakeSelectedModel();
     bool IsExtendedModel() const;
     bool SectionButtonsLocked() const;
 

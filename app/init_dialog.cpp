@@ -104,6 +104,8 @@ BOOL CDownloaderDlg::OnInitDialog()
     m_baudRateList.SetCurSel(0);
     m_comPortList.SetCurSel(0);
     m_modelList.SetCurSel(0);
+    // The model shown is the model the download works with, also before any preset names one.
+    TakeSelectedModel();
 
     LoadPreset(m_fileFromCommandLine);
 

@@ -48,6 +48,11 @@ void CDownloaderDlg::ReopenChannel(std::uint32_t baudRate)
     m_serial = std::make_unique<CSerialIO>(kPortNames[m_portIndex], static_cast<DWORD>(baudRate),
                                            kNoParity, kDataBits, kOneStopBit, m_notifyWnd);
     m_rxBufferStart = m_serial->m_pRxBuffer;
+    if (!m_serial->IsOpen())
+    {
+        // The channel has reported the port; without it the download could only wait for ever.
+        m_engine.Abort();
+    }
 }
 
 void CDownloaderDlg::CloseChannel()

@@ -86,7 +86,7 @@ void CDownloaderDlg::OnBootCodeButton()
     SelectBootCode(true);
 }
 
-void CDownloaderDlg::OnModelChange()
+void CDownloaderDlg::TakeSelectedModel()
 {
     const int index = m_modelList.GetCurSel();
     const int length = index >= 0 ? m_modelList.GetLBTextLen(index) : -1;
@@ -94,6 +94,11 @@ void CDownloaderDlg::OnModelChange()
     {
         m_modelList.GetLBText(index, m_modelName);
     }
+}
+
+void CDownloaderDlg::OnModelChange()
+{
+    TakeSelectedModel();
     if (!IsExtendedModel())
     {
         SelectLanguagePack(false);

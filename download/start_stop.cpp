@@ -171,6 +171,8 @@ bool CDownloaderDlg::CheckStartChoices()
         return false;
     }
 
+    // A path typed into a file box counts as chosen, as one picked from its list does.
+    UpdateData(true);
     int result = 0;
     if (m_mainCodeSelected != 0)
     {
@@ -294,6 +296,12 @@ void CDownloaderDlg::StartDownload()
     m_serial = std::make_unique<CSerialIO>(kPortNames[m_portIndex], kSignallingBaudRate, kNoParity,
                                            kDataBits, kOneStopBit, m_notifyWnd);
     m_rxBufferStart = m_serial->m_pRxBuffer;
+    if (!m_serial->IsOpen())
+    {
+        // The channel has told the operator; a download without a port would wait for ever.
+        StopDownload();
+        return;
+    }
 
     SetTimer(m_hWnd, kSignalTimer, kSignalPeriodMs, nullptr);
 

@@ -16,8 +16,7 @@ const char kRt50[4] = {'R', 'T', '5', '0'};
 const std::string kSuccess = "Download completed successfully...";
 const std::string kAborted = "Download Aborted!";
 
-std::vector<std::uint8_t> Header(std::uint8_t a, std::uint8_t b, std::uint8_t c,
-                                 std::uint8_t d)
+std::vector<std::uint8_t> Header(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
 {
     return {a, b, c, d};
 }
@@ -155,8 +154,7 @@ TEST_F(Download, MainCodeOnlyWritesEveryNonBlankBlockAndGetsTheVerdict)
     const std::uint16_t crc = Crc16X25(image.blocks);
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].bytes, (std::vector<std::uint8_t>{'<', 'c', static_cast<std::uint8_t>(crc >> 8),
-                                                     static_cast<std::uint8_t>(crc & 0xFF), 0,
-                                                     0}));
+                                                     static_cast<std::uint8_t>(crc & 0xFF), 0, 0}));
     std::vector<std::uint8_t> flash = sim.Flash("main");
     flash.resize(image.blocks.size(), 0xFF);
     EXPECT_EQ(flash, image.blocks);
@@ -423,8 +421,8 @@ TEST_F(Download, Rt47LanguagePackIntoRt47xOverridesTheConfiguration)
     choices.lpPath = pack.path;
     Start(choices);
     std::string seen;
-    ASSERT_TRUE(op.Expect("Downloading RT47 LP into a RT47X - Are you sure?", IDYES, kStepMs,
-                          &seen))
+    ASSERT_TRUE(
+        op.Expect("Downloading RT47 LP into a RT47X - Are you sure?", IDYES, kStepMs, &seen))
         << seen;
     ExpectSuccess();
     std::string letters;

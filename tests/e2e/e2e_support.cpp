@@ -169,8 +169,8 @@ std::string Simulator::Line()
 bool Simulator::WaitFrame(char letter, unsigned count, unsigned timeoutMs)
 {
     const std::vector<std::string> answer =
-        m_client.Command("WAITFRAME " + std::string(1, letter) + " " + std::to_string(count) +
-                             " " + std::to_string(timeoutMs),
+        m_client.Command("WAITFRAME " + std::string(1, letter) + " " + std::to_string(count) + " " +
+                             std::to_string(timeoutMs),
                          timeoutMs + 10000);
     return IsOk(answer);
 }
@@ -178,21 +178,26 @@ bool Simulator::WaitFrame(char letter, unsigned count, unsigned timeoutMs)
 bool Prepare(Operator& op, const Choices& choices)
 {
     if (!op.Launch(ProgramPath()))
+    {
+        ADD_FAILURE() << "the program's window did not appear: " << ProgramPath();
         return false;
+    }
     // Start-up may report that no settings are stored yet.
     FoundMessageBox box;
     while (op.WaitForMessageBox(box, 1500))
         op.Answer(box, IDOK);
-    bool ok = op.Choose(kPortList, "COM1");
-    ok = op.Choose(kBaudList, choices.baud) && ok;
-    ok = op.Choose(kModelList, choices.model) && ok;
-    ok = op.SetSections(choices.boot, choices.main, choices.languagePack) && ok;
+    const bool port = op.Choose(kPortList, "COM1");
+    const bool baud = op.Choose(kBaudList, choices.baud);
+    const bool model = op.Choose(kModelList, choices.model);
+    const bool sections = op.SetSections(choices.boot, choices.main, choices.languagePack);
+    EXPECT_TRUE(port && baud && model && sections)
+        << "port " << port << ", baud " << baud << ", model " << model << ", sections " << sections;
     op.SetCheck(kGangModeBox, choices.gangMode);
     if (!choices.imagePath.empty())
         op.SetText(kImageFileBox, choices.imagePath);
     if (!choices.lpPath.empty())
         op.SetText(kLanguagePackFileBox, choices.lpPath);
-    return ok;
+    return port && baud && model && sections;
 }
 
 std::string ProgramPath()

@@ -37,8 +37,8 @@ constexpr unsigned kDownloadMs = 180000; // a whole small download
 
 struct ReleaseFile
 {
-    std::string path;                       // Windows path
-    std::vector<std::uint8_t> blocks;       // the data blocks, 1024 bytes each
+    std::string path;                 // Windows path
+    std::vector<std::uint8_t> blocks; // the data blocks, 1024 bytes each
     std::uint32_t BlockCount() const { return static_cast<std::uint32_t>(blocks.size() / 1024); }
 };
 

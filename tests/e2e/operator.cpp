@@ -102,8 +102,7 @@ Operator::~Operator()
     }
 }
 
-bool Operator::Launch(const std::string& exePath, const std::string& arguments,
-                      unsigned timeoutMs)
+bool Operator::Launch(const std::string& exePath, const std::string& arguments, unsigned timeoutMs)
 {
     std::string commandLine = "\"" + ToWindowsPath(exePath) + "\"";
     if (!arguments.empty())
@@ -116,12 +115,15 @@ bool Operator::Launch(const std::string& exePath, const std::string& arguments,
                         &startup, &m_process))
         return false;
     Search search{m_process.dwProcessId, nullptr, nullptr};
-    const bool found = WaitUntil(timeoutMs, [&] {
-        search.found = nullptr;
-        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr ||
-               WaitForSingleObject(m_process.hProcess, 0) != WAIT_TIMEOUT;
-    });
+    const bool found =
+        WaitUntil(timeoutMs,
+                  [&]
+                  {
+                      search.found = nullptr;
+                      EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+                      return search.found != nullptr ||
+                             WaitForSingleObject(m_process.hProcess, 0) != WAIT_TIMEOUT;
+                  });
     m_main = search.found;
     return found && m_main != nullptr;
 }
@@ -132,12 +134,15 @@ bool Operator::Close(unsigned timeoutMs)
         return true;
     if (m_main != nullptr && IsWindow(m_main))
         PostMessageA(m_main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    const bool ended = WaitUntil(timeoutMs, [&] {
-        FoundMessageBox box;
-        if (WaitForMessageBox(box, 0))
-            Answer(box, IDYES, 2000);
-        return WaitForSingleObject(m_process.hProcess, 0) != WAIT_TIMEOUT;
-    });
+    const bool ended =
+        WaitUntil(timeoutMs,
+                  [&]
+                  {
+                      FoundMessageBox box;
+                      if (WaitForMessageBox(box, 0))
+                          Answer(box, IDYES, 2000);
+                      return WaitForSingleObject(m_process.hProcess, 0) != WAIT_TIMEOUT;
+                  });
     return ended;
 }
 
@@ -170,8 +175,7 @@ bool Operator::Choose(int comboId, const std::string& text)
     if (static_cast<LRESULT>(index) == CB_ERR)
         return false;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                        &ignored);
+    SendMessageTimeoutW(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
     SendMessageTimeoutW(m_main, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE),
                         reinterpret_cast<LPARAM>(combo), SMTO_ABORTIFHUNG, kSendTimeoutMs,
                         &ignored);
@@ -205,8 +209,8 @@ void Operator::SetText(int comboId, const std::string& text)
 void Operator::SetCheck(int checkBoxId, bool checked)
 {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(Control(checkBoxId), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
-                        0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+    SendMessageTimeoutW(Control(checkBoxId), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0,
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
 }
 
 void Operator::ClickAndWait(int buttonId)
@@ -258,8 +262,7 @@ std::vector<std::string> Operator::Lines(int listBoxId) const
     for (DWORD_PTR i = 0; i < count; ++i)
     {
         DWORD_PTR length = 0;
-        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                            &length);
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
         if (static_cast<LRESULT>(length) == LB_ERR)
             break;
         std::vector<wchar_t> text(length + 1, L'\0');
@@ -282,10 +285,12 @@ std::string Operator::LastLine(int listBoxId) const
 
 bool Operator::WaitForLine(int listBoxId, const std::string& text, unsigned timeoutMs) const
 {
-    return WaitUntil(timeoutMs, [&] {
-        const std::vector<std::string> lines = Lines(listBoxId);
-        return std::find(lines.begin(), lines.end(), text) != lines.end();
-    });
+    return WaitUntil(timeoutMs,
+                     [&]
+                     {
+                         const std::vector<std::string> lines = Lines(listBoxId);
+                         return std::find(lines.begin(), lines.end(), text) != lines.end();
+                     });
 }
 
 bool Operator::WaitIdle(unsigned timeoutMs) const
@@ -296,11 +301,13 @@ bool Operator::WaitIdle(unsigned timeoutMs) const
 bool Operator::WaitForMessageBox(FoundMessageBox& box, unsigned timeoutMs) const
 {
     Search search{m_process.dwProcessId, m_main, nullptr};
-    if (!WaitUntil(timeoutMs, [&] {
-            search.found = nullptr;
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        }))
+    if (!WaitUntil(timeoutMs,
+                   [&]
+                   {
+                       search.found = nullptr;
+                       EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+                       return search.found != nullptr;
+                   }))
         return false;
     box.hwnd = search.found;
     box.caption = WindowText(box.hwnd);
@@ -323,8 +330,7 @@ bool Operator::Answer(const FoundMessageBox& box, int buttonId, unsigned timeout
     return WaitUntil(timeoutMs, [&] { return !IsWindow(box.hwnd); });
 }
 
-bool Operator::Expect(const std::string& text, int buttonId, unsigned timeoutMs,
-                      std::string* seen)
+bool Operator::Expect(const std::string& text, int buttonId, unsigned timeoutMs, std::string* seen)
 {
     FoundMessageBox box;
     if (!WaitForMessageBox(box, timeoutMs))
