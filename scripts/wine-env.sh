@@ -32,4 +32,10 @@ tervolo_ensure_prefix() {
         wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
+    # Xvfb runs no window manager: unmanaged windows close at once instead of after Wine's
+    # two-second wait for one.
+    if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        wineserver -w
+    fi
 }

@@ -110,10 +110,18 @@ TEST_F(SectionsTest, MainCodeStaysWhileBootCodeIsOn)
     ExpectSections(0, 1, 0);
 }
 
-TEST_F(SectionsTest, LanguagePackTogglesWhileNoModelIsChosen)
+TEST_F(SectionsTest, LanguagePackTogglesForAnExtendedModel)
 {
+    ChooseModel("RT37X");
     Click(IDC_LANGUAGE_PACK_BUTTON);
     ExpectSections(0, 0, 1);
+    Click(IDC_LANGUAGE_PACK_BUTTON);
+    ExpectSections(0, 0, 0);
+}
+
+// The first model of the list is shown from start-up on, and it takes no language pack.
+TEST_F(SectionsTest, ModelShownAtStartUpRulesTheLanguagePack)
+{
     Click(IDC_LANGUAGE_PACK_BUTTON);
     ExpectSections(0, 0, 0);
 }

@@ -50,6 +50,17 @@ protected:
             });
     }
 
+    void ChooseModel(const char* model)
+    {
+        HWND list = Item(IDC_MOBILE_MODEL);
+        const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(model));
+        ASSERT_NE(index, CB_ERR) << model;
+        SendMessageA(list, CB_SETCURSEL, index, 0);
+        SendMessageA(window.thread->Window(), WM_COMMAND,
+                     MAKEWPARAM(IDC_MOBILE_MODEL, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+
     // Presses Start and answers the one message box it should show.
     SeenMessageBox StartExpectingMessage()
     {
@@ -162,6 +173,7 @@ TEST_F(StartStopTest, ImageChecksInTheirOrder)
 TEST_F(StartStopTest, LanguagePackChecksInTheirOrder)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
+    ChooseModel("RT47"); // the first model of the list takes no language pack
     Click(IDC_LANGUAGE_PACK_BUTTON);
     SetPaths("", "");
     EXPECT_EQ(StartExpectingMessage().text, "No Language Pack filename selected !");
@@ -207,6 +219,7 @@ TEST_F(StartStopTest, LanguagePackTooShortToHoldABlockIsRefused)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
     TempFile tiny("ui_tests_lpt47_tiny.rel", "");
+    ChooseModel("RT47");
     Click(IDC_LANGUAGE_PACK_BUTTON);
     SetPaths("", tiny.Path());
     EXPECT_EQ(StartExpectingMessage().text, "Language Pack file too short to hold a block!");
