@@ -27,8 +27,6 @@ tervolo_start_xvfb() {
 # Creates the prefix on first use (takes a minute).
 tervolo_ensure_prefix() {
     mkdir -p "$TERVOLO_PORTS_DIR"
-    # Our own server, its output (an object dump when it ends) kept off the terminal.
-    wineserver -p 20 >/dev/null 2>&1 || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix $WINEPREFIX ..."
         wineboot -i >/dev/null 2>&1
