@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The serial layer's own round trip under Wine, with and without WaitCommEvent.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/scripts/wine-env.sh"
+tervolo_start_xvfb
+tervolo_ensure_prefix
+"$root/scripts/sim-ctl.sh" stop 1
+for mode in wait poll; do
+    python3 "$root/bench/serial_latency_peer.py" "$TERVOLO_PORTS_DIR/com1" >/tmp/tervolo-probe.log &
+    peer=$!
+    wine "$root/build/win-x86_64/bench/serial_latency_probe.exe" "$mode" >/dev/null
+    wait $peer
+    echo "$mode: $(cat /tmp/tervolo-probe.log)"
+done
