@@ -39,27 +39,31 @@ bool IsBlankBlock(const std::uint8_t* data)
     return true;
 }
 
+namespace
+{
+// Reads a model field; a short file leaves zeros, which match no handset.
+void ReadModelField(std::FILE* file, long offset, char* field, std::size_t size)
+{
+    std::memset(field, 0, size);
+    if (std::fseek(file, offset, SEEK_SET) == 0)
+    {
+        const std::size_t read = std::fread(field, 1, size, file);
+        (void)read;
+    }
+}
+} // namespace
+
 void ReadImageModel(std::FILE* file, char model[kImageModelSize])
 {
-    char field[kImageProductFieldSize] = {};
-    if (std::fseek(file, kImageProductFieldOffset, SEEK_SET) == 0)
-    {
-        const std::size_t read = std::fread(field, 1, sizeof field, file);
-        (void)read; // a short file leaves zeros, which match no handset
-    }
+    char field[kImageProductFieldSize];
+    ReadModelField(file, kImageProductFieldOffset, field, sizeof field);
     std::memcpy(model, field, kImageModelSize);
     model[1] = ' '; // the second character of a model code never counts
 }
 
 void ReadLpModel(std::FILE* file, char model[kLpModelSize])
 {
-    char field[kLpModelSize] = {};
-    if (std::fseek(file, kLpModelFieldOffset, SEEK_SET) == 0)
-    {
-        const std::size_t read = std::fread(field, 1, sizeof field, file);
-        (void)read; // a short file leaves zeros, which match no handset
-    }
-    std::memcpy(model, field, kLpModelSize);
+    ReadModelField(file, kLpModelFieldOffset, model, kLpModelSize);
 }
 
 void SkipReleaseHeader(std::FILE* file)

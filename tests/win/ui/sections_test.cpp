@@ -22,14 +22,7 @@ protected:
 
     void ChooseModel(const char* model)
     {
-        HWND list = window.thread->Item(IDC_MOBILE_MODEL);
-        const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                           reinterpret_cast<LPARAM>(model));
-        ASSERT_NE(index, CB_ERR) << model;
-        SendMessageA(list, CB_SETCURSEL, index, 0);
-        // What the list tells its window when the operator picks an entry.
-        SendMessageA(window.thread->Window(), WM_COMMAND,
-                     MAKEWPARAM(IDC_MOBILE_MODEL, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        ::ChooseModel(window.thread->Window(), window.thread->Item(IDC_MOBILE_MODEL), model);
     }
 
     Sections State()

@@ -52,13 +52,7 @@ protected:
 
     void ChooseModel(const char* model)
     {
-        HWND list = Item(IDC_MOBILE_MODEL);
-        const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                           reinterpret_cast<LPARAM>(model));
-        ASSERT_NE(index, CB_ERR) << model;
-        SendMessageA(list, CB_SETCURSEL, index, 0);
-        SendMessageA(window.thread->Window(), WM_COMMAND,
-                     MAKEWPARAM(IDC_MOBILE_MODEL, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        ::ChooseModel(window.thread->Window(), Item(IDC_MOBILE_MODEL), model);
     }
 
     // Presses Start and answers the one message box it should show.

@@ -1,5 +1,7 @@
 #include "ui_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -271,4 +273,14 @@ std::string ReleaseFileContent(std::size_t blocks, const std::vector<std::size_t
     }
     content.push_back('\x00');
     return content;
+}
+
+void ChooseModel(HWND window, HWND modelList, const char* model)
+{
+    const LRESULT index = SendMessageA(modelList, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(model));
+    ASSERT_NE(index, CB_ERR) << model;
+    SendMessageA(modelList, CB_SETCURSEL, index, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(modelList), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(modelList));
 }

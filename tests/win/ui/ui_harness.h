@@ -95,6 +95,8 @@ std::string ListBoxLine(HWND listBox, int index);
 int ListBoxCount(HWND listBox);
 std::string ComboBoxEntry(HWND comboBox, int index);
 std::string WindowText(HWND window);
+// Picks a model in the window's model list as the operator does: the list tells its window.
+void ChooseModel(HWND window, HWND modelList, const char* model);
 
 // A file in the temporary folder, removed with its owner.
 class TempFile
