@@ -72,6 +72,23 @@ protected:
         op.Click(kStartButton);
     }
 
+    // Main code only, with the default choices.
+    void StartMainCode(const ReleaseFile& image)
+    {
+        Choices choices;
+        choices.imagePath = image.path;
+        Start(choices);
+    }
+
+    void StartLanguagePack(const ReleaseFile& pack)
+    {
+        Choices choices;
+        choices.main = false;
+        choices.languagePack = true;
+        choices.lpPath = pack.path;
+        Start(choices);
+    }
+
     void ExpectSuccess()
     {
         EXPECT_TRUE(op.WaitForLine(kReportList, kSuccess, kDownloadMs))
@@ -115,9 +132,7 @@ protected:
 TEST_F(Download, MainCodeOnlyWritesEveryNonBlankBlockAndGetsTheVerdict)
 {
     const ReleaseFile image = MakeImage("main_only.rel", 70, kRt47, {2, 3, 65});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectSuccess();
 
     const std::vector<std::string> expected = {"Signalling...",
@@ -163,11 +178,7 @@ TEST_F(Download, MainCodeOnlyWritesEveryNonBlankBlockAndGetsTheVerdict)
 TEST_F(Download, LanguagePackOnlySendsMarkedBlocksAndItsOwnCrc)
 {
     const ReleaseFile pack = MakeLanguagePack("LPT47_only.rel", 7, "RT47 ");
-    Choices choices;
-    choices.main = false;
-    choices.languagePack = true;
-    choices.lpPath = pack.path;
-    Start(choices);
+    StartLanguagePack(pack);
     ExpectSuccess();
 
     const std::vector<std::string> lines = op.Lines(kReportList);
@@ -284,9 +295,7 @@ TEST_F(Download, TwoWriteFailuresResendTheSameFrameAfterAPause)
 {
     sim.Do("FAULT write_fail main 66 2");
     const ReleaseFile image = MakeImage("write_fail.rel", 68, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectSuccess();
     std::vector<Frame> sends;
     for (const Frame& frame : sim.FramesOf('w'))
@@ -305,9 +314,7 @@ TEST_F(Download, ThirdWriteFailureAborts)
 {
     sim.Do("FAULT write_fail main 65 3");
     const ReleaseFile image = MakeImage("write_abort.rel", 68, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectAbort();
     EXPECT_TRUE(sim.FramesOf('c').empty());
     const std::vector<std::string> lines = op.Lines(kReportList);
@@ -319,9 +326,7 @@ TEST_F(Download, EraseFailuresAreRetriedThreeTimes)
 {
     sim.Do("FAULT erase_fail 3");
     const ReleaseFile image = MakeImage("erase_retry.rel", 65, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectSuccess();
     EXPECT_EQ(sim.FramesOf('e').size(), 4u);
     const std::vector<std::string> lines = op.Lines(kReportList);
@@ -333,9 +338,7 @@ TEST_F(Download, FourthEraseFailureAborts)
 {
     sim.Do("FAULT erase_fail 4");
     const ReleaseFile image = MakeImage("erase_abort.rel", 65, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectAbort();
     EXPECT_EQ(sim.FramesOf('e').size(), 4u);
     EXPECT_TRUE(sim.FramesOf('w').empty());
@@ -345,9 +348,7 @@ TEST_F(Download, ParameterRecordInTwoPiecesIsTakenOnce)
 {
     sim.Do("FAULT split param 20,46");
     const ReleaseFile image = MakeImage("split.rel", 65, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectSuccess();
     const std::vector<std::string> lines = op.Lines(kReportList);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Protocol Response received..."), 1);
@@ -358,18 +359,14 @@ TEST_F(Download, StraySignalAnswerBeforeTheRecordIsAccepted)
 {
     sim.Do("FAULT stray_i");
     const ReleaseFile image = MakeImage("stray.rel", 65, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectSuccess();
 }
 
 TEST_F(Download, ImageModelMismatchAsksAndYesGoesOn)
 {
     const ReleaseFile image = MakeImage("mismatch_yes.rel", 65, kRt37, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     FoundMessageBox box;
     ASSERT_TRUE(op.WaitForMessageBox(box, kStepMs));
     EXPECT_EQ(box.caption, "TervoloPLUS");
@@ -385,9 +382,7 @@ TEST_F(Download, ImageModelMismatchAsksAndYesGoesOn)
 TEST_F(Download, ImageModelMismatchAnsweredNoAborts)
 {
     const ReleaseFile image = MakeImage("mismatch_no.rel", 65, kRt37, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     std::string seen;
     ASSERT_TRUE(op.Expect("Model number mismatch - Continue?", IDNO, kStepMs, &seen)) << seen;
     ExpectAbort();
@@ -397,11 +392,7 @@ TEST_F(Download, ImageModelMismatchAnsweredNoAborts)
 TEST_F(Download, LanguagePackMismatchAbortsWithoutAQuestion)
 {
     const ReleaseFile pack = MakeLanguagePack("LPT37_wrong.rel", 3, "RT37 ");
-    Choices choices;
-    choices.main = false;
-    choices.languagePack = true;
-    choices.lpPath = pack.path;
-    Start(choices);
+    StartLanguagePack(pack);
     ExpectAbort();
     const std::vector<std::string> lines = op.Lines(kReportList);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Language Pack File Model Number Mismatch..."),
@@ -440,9 +431,7 @@ TEST_F(Download, BadChecksumEndsWithoutTheAbortBox)
 {
     sim.Do("FAULT checksum_bad");
     const ReleaseFile image = MakeImage("bad_crc.rel", 65, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     EXPECT_TRUE(op.WaitForLine(kReportList, "Download FAILED...", kDownloadMs));
     EXPECT_TRUE(op.WaitIdle(kStepMs));
     EXPECT_TRUE(op.NoMessageBoxWithin(1000));
@@ -453,9 +442,7 @@ TEST_F(Download, StopDuringTheTransferEndsItAndAllowsANewStart)
 {
     sim.Do("PACE on");
     const ReleaseFile image = MakeImage("stop.rel", 200, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ASSERT_TRUE(sim.WaitFrame('w', 5, kDownloadMs));
     op.Click(kStartButton);
     EXPECT_TRUE(op.WaitForLine(kReportList, "Download terminated by User.", kStepMs));
@@ -474,9 +461,7 @@ TEST_F(Download, FiftyThreeWrongAnswersToSignallingAbort)
 {
     sim.Do("FAULT garbage signal 2A2A always");
     const ReleaseFile image = MakeImage("signal_limit.rel", 65, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ExpectAbort();
     EXPECT_GE(sim.FramesOf('i').size(), 53u);
     EXPECT_TRUE(sim.FramesOf('p').empty());
@@ -522,9 +507,7 @@ TEST_F(Download, UnpluggedHandsetLeavesAProgramThatStopsAndStartsAgain)
 {
     sim.Do("PACE on");
     const ReleaseFile image = MakeImage("unplug.rel", 200, kRt47, {});
-    Choices choices;
-    choices.imagePath = image.path;
-    Start(choices);
+    StartMainCode(image);
     ASSERT_TRUE(sim.WaitFrame('w', 3, kDownloadMs));
     sim.Do("UNPLUG");
     op.Click(kStartButton); // the operator stops the stalled download
