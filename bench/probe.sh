@@ -9,7 +9,7 @@ tervolo_ensure_prefix
 for mode in wait poll; do
     python3 "$root/bench/serial_latency_peer.py" "$TERVOLO_PORTS_DIR/com1" >/tmp/tervolo-probe.log &
     peer=$!
-    wine "$root/build/win-x86_64/bench/serial_latency_probe.exe" "$mode" >/dev/null
+    wine "$root/build/win-x86_64/bench/serial_latency_probe.exe" "$mode" >/dev/null 2>>"$root/build/wine.log"
     wait $peer
     echo "$mode: $(cat /tmp/tervolo-probe.log)"
 done

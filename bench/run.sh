@@ -13,7 +13,8 @@ export TERVOLO_EXE="$root/build/win-x86_64/app/TervoloPLUS.exe"
 export TERVOLO_SIM_CONTROL=47001
 results=()
 for mode in unpaced paced; do
-    line=$(wine "$root/build/win-x86_64/bench/download_bench.exe" "$mode" | tr -d '\r' | grep '^RESULT')
+    line=$(wine "$root/build/win-x86_64/bench/download_bench.exe" "$mode" 2>>"$root/build/wine.log" |
+        tr -d '\r' | grep '^RESULT')
     echo "$line"
     results+=("$line")
 done

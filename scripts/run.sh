@@ -16,4 +16,6 @@ tervolo_ensure_prefix
 trap '"$root/scripts/sim-ctl.sh" stop 1' EXIT
 echo "Simulator log: $TERVOLO_PORTS_DIR/sim-com1.log (tail -f it to watch the frames)"
 echo "Sample files: $root/build/samples (Z:${root//\//\\}\\build\\samples in the program)"
-wine "$root/build/win-x86_64/app/TervoloPLUS.exe" "$@"
+# Wine's own messages (and its server's, which inherits this stream) go to a log.
+echo "Wine's messages: $root/build/wine.log"
+wine "$root/build/win-x86_64/app/TervoloPLUS.exe" "$@" 2>"$root/build/wine.log"
