@@ -1,5 +1,6 @@
 // The block senders writing into a file that stands in for the port: frames, blank blocks,
 // progress bars, percentages and the rewritten "Sending Block" line.
+#include "allocation_counter.h"
 #include "download/unique_file.h"
 #include "framework/message_box.h"
 #include "framework/scoped_handle.h"
@@ -314,4 +315,39 @@ TEST_F(BlockSenderTest, UnreadableLanguagePackBlockAbortsTheDownload)
     port.Reset();
     EXPECT_EQ(portFile.Read(), "");
 }
+// A block costs no allocation: the texts and the frame live in fixed buffers.
+TEST_F(BlockSenderTest, SendingBlocksAllocatesNothing)
+{
+    TempFile image("ui_tests_alloc_main.rel", ReleaseFileContent(80, {3, 70}));
+    TempFile pack("ui_tests_alloc_lpt47.rel", ReleaseFileContent(20, {5}));
+    UseImage(image, 80);
+    UseLanguagePack(pack, 20);
+    std::size_t allocations = 0;
+    std::size_t probe = 0;
+    window.Run(
+        [&](TestDownloaderDlg& d)
+        {
+            {
+                // The counter itself sees an allocation, or the check below proves nothing.
+                AllocationCounter counter;
+                std::string allocated(100, 'x');
+                probe = counter.Count();
+            }
+            AllocationCounter counter;
+            for (std::uint32_t block = 0; block < 80; ++block)
+            {
+                d.m_engine.m_blockIndex = block;
+                d.SendMainBlock(port.Get());
+            }
+            for (std::uint32_t block = 0; block < 20; ++block)
+            {
+                d.m_engine.m_blockIndex = block;
+                d.SendLpBlock(port.Get());
+            }
+            allocations = counter.Count();
+        });
+    EXPECT_GE(probe, 1u);
+    EXPECT_EQ(allocations, 0u);
+}
+
 } // namespace
