@@ -37,6 +37,13 @@ protected:
         host.Start(setup);
     }
 
+    // Starts a download with the Gang Mode box ticked.
+    void StartInGangMode(DownloadSetup setup)
+    {
+        setup.gangMode = true;
+        Start(setup);
+    }
+
     // Signalling answered, the record received: the engine waits for the erase.
     void ReachErase(const char* mobileId = "RT47X", const char* productId = "RT47-0001")
     {

@@ -85,9 +85,7 @@ TEST_F(EmptyNotifications, CostNothingInAnyState)
 
 TEST_F(EmptyNotifications, CostNothingDuringTheGangWait)
 {
-    DownloadSetup setup = MakeSetup(false, true, false, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, true, false, "RT47X"));
     ReachErase();
     host.Receive(">e");
     host.Tick();
@@ -264,9 +262,7 @@ TEST_F(NestedNotifications, AnswersDuringTheSendersBoxWaitAndActInOrder)
 
 TEST_F(NestedNotifications, GangPromptIgnoresEverythingAndTheNewChannelDropsIt)
 {
-    DownloadSetup setup = MakeSetup(false, true, false, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, true, false, "RT47X"));
     host.insideBox = [&](const std::string& text)
     {
         if (text != "Press OK when all units read Signalling...")
@@ -332,9 +328,7 @@ TEST_F(NestedNotifications, DroppedWhenTheDownloadEndsInsideTheHandling)
 
 TEST_F(NestedNotifications, TicksDuringTheFirstGangBlockAreIgnored)
 {
-    DownloadSetup setup = MakeSetup(false, true, false, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, true, false, "RT47X"));
     ReachErase();
     host.Receive(">e");
     for (int i = 0; i < 60; ++i)
@@ -444,9 +438,7 @@ TEST_F(BlankSectionStart, WhollyBlankSectionsCompleteAtOnce)
 TEST_F(BlankSectionStart, GangTickStepsOverBlankFirstBlock)
 {
     host.languagePack.blank = {0};
-    DownloadSetup setup = MakeSetup(false, false, true, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, false, true, "RT47X"));
     ReachErase();
     host.Receive(">e");
     for (int i = 0; i < 61; ++i)

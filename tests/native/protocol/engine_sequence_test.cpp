@@ -344,9 +344,7 @@ using GangMode = EngineFixture;
 
 TEST_F(GangMode, PromptOnceAndCancelAborts)
 {
-    DownloadSetup setup = MakeSetup(false, true, false, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, true, false, "RT47X"));
     host.okCancelAnswer = false;
     host.Receive(">i");
     EXPECT_EQ(host.Messages(),
@@ -357,9 +355,7 @@ TEST_F(GangMode, PromptOnceAndCancelAborts)
 
 TEST_F(GangMode, FirstBlockOnTheSixtyFirstTick)
 {
-    DownloadSetup setup = MakeSetup(false, true, false, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, true, false, "RT47X"));
     ReachErase();
     host.Receive(">e");
     ASSERT_EQ(host.timers.count(kGangTimer), 1u);
@@ -394,9 +390,7 @@ TEST_F(GangMode, FirstBlockOnTheSixtyFirstTick)
 
 TEST_F(GangMode, AnswersDuringTheWaitDoNotSendBlocks)
 {
-    DownloadSetup setup = MakeSetup(false, true, false, "RT47X");
-    setup.gangMode = true;
-    Start(setup);
+    StartInGangMode(MakeSetup(false, true, false, "RT47X"));
     ReachErase();
     host.Receive(">e");
     host.Tick();
