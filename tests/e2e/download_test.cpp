@@ -92,9 +92,15 @@ protected:
     void ExpectSuccess()
     {
         EXPECT_TRUE(op.WaitForLine(kReportList, kSuccess, kDownloadMs))
-            << Join(op.Lines(kReportList));
+            << Join(op.Lines(kReportList)) << OpenBoxText();
         EXPECT_TRUE(op.WaitIdle(kStepMs));
         EXPECT_TRUE(op.NoMessageBoxWithin(200));
+    }
+
+    std::string OpenBoxText()
+    {
+        FoundMessageBox box;
+        return op.WaitForMessageBox(box, 0) ? " box: " + box.caption + ": " + box.text : "";
     }
 
     // The abort box, answered, and the window back to idle.
@@ -510,6 +516,14 @@ TEST_F(Download, UnpluggedHandsetLeavesAProgramThatStopsAndStartsAgain)
     StartMainCode(image);
     ASSERT_TRUE(sim.WaitFrame('w', 3, kDownloadMs));
     sim.Do("UNPLUG");
+    // A block already on its way when the line went fails to write; its box holds the window
+    // (it is modal) until the operator answers it.
+    FoundMessageBox box;
+    if (op.WaitForMessageBox(box, 2000))
+    {
+        EXPECT_EQ(box.text, "Error writing block to COM Port!");
+        op.Answer(box, IDOK);
+    }
     op.Click(kStartButton); // the operator stops the stalled download
     EXPECT_TRUE(op.WaitForLine(kReportList, "Download terminated by User.", kStepMs));
     EXPECT_TRUE(op.WaitIdle(kStepMs));
