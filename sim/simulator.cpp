@@ -132,6 +132,7 @@ bool Simulator::Plug(std::string& error)
     m_held = HeldReply();
     m_pcClosedPort = false;
     m_pcReopenedUs = -1;
+    m_previousFrameArrivedUs = 0;
     m_incoming.clear();
     m_outgoing.clear();
     m_lineFull = false;
@@ -326,6 +327,8 @@ void Simulator::Deliver(const std::vector<std::uint8_t>& bytes, std::int64_t tim
 
 void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs, std::int64_t arrivedUs)
 {
+    const std::int64_t previousFrameArrivedUs = m_previousFrameArrivedUs;
+    m_previousFrameArrivedUs = arrivedUs;
     ++m_frameCount;
     ++m_framesByLetter[frame.Letter()];
     Log("FRAME", SinceEpochUs(timeUs), frame.bytes);
@@ -342,10 +345,12 @@ void Simulator::OnFrame(const ReceivedRecord& frame, std::int64_t timeUs, std::i
         Say(timeUs, "PC -> MS  " + DescribeFrame(frame.bytes) +
                         (reply.note.empty() ? "" : "   [" + reply.note + "]"));
     }
-    // Answered at once, the record would reach the PC's old channel, which is closing. With
-    // pacing the PC may have reopened before the frame counts as received.
+    // Answered at once, the record would reach the PC's old channel, which is closing. The PC
+    // may have reopened before the frame counts as received (pacing), and the kernel may even
+    // report the reopen before the frame's bytes can be read: any reopen since the previous
+    // frame counts.
     if (reply.afterRateChange && m_reopenWaitMs > 0 && !reply.pieces.empty() &&
-        m_pcReopenedUs < arrivedUs)
+        m_pcReopenedUs < previousFrameArrivedUs)
     {
         m_held = HeldReply{true, reply, arrivedUs,
                            timeUs + static_cast<std::int64_t>(m_reopenWaitMs) *

@@ -191,8 +191,9 @@ private:
     std::int64_t m_acknowledgementUs = 0;
 
     PendingWait m_wait;
-    bool m_pcClosedPort = false;      // seen closing, not yet seen opening again
-    std::int64_t m_pcReopenedUs = -1; // when we last saw it open its port after a close
+    bool m_pcClosedPort = false;               // seen closing, not yet seen opening again
+    std::int64_t m_pcReopenedUs = -1;          // when we last saw it open its port after a close
+    std::int64_t m_previousFrameArrivedUs = 0; // when the frame before the newest was read
 };
 
 } // namespace sim
