@@ -73,8 +73,8 @@ protected:
     void DropQueuedSerialData();
 
     // ---- Block senders (download/block_sender.cpp) --------------------------------------------
-    bool SendMainBlock(HANDLE port);
-    bool SendLpBlock(HANDLE port);
+    bool SendMainBlock(HANDLE port, std::uint32_t block);
+    bool SendLpBlock(HANDLE port, std::uint32_t block);
     void ShowSendingBlock(std::uint32_t block, std::uint32_t blockCount);
     void ReplacePercent(CListBoxCtl& box, const char* text);
     void WriteBlockFrame(HANDLE port);
@@ -195,9 +195,7 @@ private:
     void WritePort(const std::uint8_t* bytes, std::size_t count) override;
     void PurgePort() override;
     void ReopenChannel(std::uint32_t baudRate) override;
-    const std::uint8_t* RxBufferStart() const override;
-    std::uint32_t RxWriteIndex() const override;
-    bool SendBlock(Section section) override;
+    bool SendBlock(Section section, std::uint32_t block) override;
     std::uint16_t SectionCrc(Section section) override;
     void ShowMessage(const char* text) override;
     bool AskOkCancel(const char* text) override;

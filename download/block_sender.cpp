@@ -12,9 +12,8 @@ namespace
 constexpr std::size_t kFrameHeaderSize = kBlockFrameSize - kBlockDataSize;
 }
 
-bool CDownloaderDlg::SendMainBlock(HANDLE port)
+bool CDownloaderDlg::SendMainBlock(HANDLE port, std::uint32_t block)
 {
-    const std::uint32_t block = m_engine.m_blockIndex;
     FillBlockHeader(m_blockFrame, block, Section::MainCode);
 
     switch (RegionOfImageBlock(block, m_mainBlockCount))
@@ -51,9 +50,8 @@ bool CDownloaderDlg::SendMainBlock(HANDLE port)
     return true;
 }
 
-bool CDownloaderDlg::SendLpBlock(HANDLE port)
+bool CDownloaderDlg::SendLpBlock(HANDLE port, std::uint32_t block)
 {
-    const std::uint32_t block = m_engine.m_blockIndex;
     FillBlockHeader(m_blockFrame, block, Section::LanguagePack);
 
     if (IsLanguagePackBlock(block, m_lpBlockCount))

@@ -16,8 +16,12 @@ constexpr char kAppTitle[] = "TervoloPLUS";
 
 LRESULT CDownloaderDlg::OnSerialData(WPARAM wParam, LPARAM lParam)
 {
-    m_engine.OnSerialData(static_cast<std::size_t>(wParam),
-                          reinterpret_cast<const std::uint8_t*>(lParam));
+    ReceivedBytes received;
+    received.chunk = reinterpret_cast<const std::uint8_t*>(lParam);
+    received.count = static_cast<std::size_t>(wParam);
+    received.bufferStart = m_serial != nullptr ? m_serial->m_pRxBuffer : m_rxBufferStart;
+    received.endIndex = m_serial != nullptr ? m_serial->m_writeIndex.load() : 0;
+    m_engine.OnSerialData(received);
     return 0;
 }
 
@@ -75,19 +79,10 @@ void CDownloaderDlg::DropQueuedSerialData()
     }
 }
 
-const std::uint8_t* CDownloaderDlg::RxBufferStart() const
+bool CDownloaderDlg::SendBlock(Section section, std::uint32_t block)
 {
-    return m_serial != nullptr ? m_serial->m_pRxBuffer : m_rxBufferStart;
-}
-
-std::uint32_t CDownloaderDlg::RxWriteIndex() const
-{
-    return m_serial != nullptr ? m_serial->m_writeIndex.load() : 0;
-}
-
-bool CDownloaderDlg::SendBlock(Section section)
-{
-    return section == Section::MainCode ? SendMainBlock(PortHandle()) : SendLpBlock(PortHandle());
+    return section == Section::MainCode ? SendMainBlock(PortHandle(), block)
+                                        : SendLpBlock(PortHandle(), block);
 }
 
 std::uint16_t CDownloaderDlg::SectionCrc(Section section)

@@ -1,16 +1,13 @@
 #include "protocol/download_engine.h"
 
 #include "protocol/model_check.h"
+#include "serial/receive_buffer.h"
 
 #include <cstring>
-
-bool g_paramResponseSeen = false;
-bool g_paramResponseBusy = false;
 
 namespace
 {
 
-constexpr unsigned kRxWrapBytes = 2800;  // the reader's write index returns to 0 here
 constexpr unsigned kSettlePauseMs = 200; // lets the rest of a response arrive
 constexpr unsigned kProtocolChangePauseMs = 1000;
 constexpr unsigned kWriteFailedPauseMs = 1000;
@@ -49,14 +46,13 @@ bool Starts(const std::uint8_t* bytes, std::size_t count, ResponseCode code)
 // The count bytes that end at the end of received data. Once the reader's index has wrapped
 // since the chunk was stored (end < count) those bytes are not in one piece before the end;
 // the chunk itself is then the newest stretch that lies whole in the buffer.
-const std::uint8_t* LatestStretch(const std::uint8_t* bufferStart, std::size_t count,
-                                  const std::uint8_t* chunk, std::uint32_t endIndex)
+const std::uint8_t* LatestStretch(const ReceivedBytes& received)
 {
-    if (endIndex >= count)
+    if (received.endIndex >= received.count)
     {
-        return bufferStart + (endIndex - count);
+        return received.bufferStart + (received.endIndex - received.count);
     }
-    return chunk;
+    return received.chunk;
 }
 
 } // namespace
@@ -64,7 +60,7 @@ const std::uint8_t* LatestStretch(const std::uint8_t* bufferStart, std::size_t c
 void CDownloadEngine::Begin(const DownloadSetup& setup)
 {
     m_setup = setup;
-    m_state = Signalling;
+    m_state = DownloadState::Signalling;
     m_retryCount = 0;
     m_rxTotal = 0;
     m_blockIndex = 0;
@@ -103,10 +99,10 @@ void CDownloadEngine::NewChannelEpoch()
     m_deferredCount = 0;
 }
 
-void CDownloadEngine::OnSerialData(std::size_t count, const std::uint8_t* chunk)
+void CDownloadEngine::OnSerialData(const ReceivedBytes& received)
 {
     // The reader posts empty reads many times a second: they bring nothing, so they cost nothing.
-    if (count == 0)
+    if (received.count == 0)
     {
         return;
     }
@@ -115,17 +111,16 @@ void CDownloadEngine::OnSerialData(std::size_t count, const std::uint8_t* chunk)
     {
         return;
     }
-    const std::uint32_t endIndex = m_host.RxWriteIndex();
     if (m_depth > 0)
     {
         // A message box of the current handling is open: acting now would act on this
         // download twice. The notification waits for the handling to return.
-        Defer(count, chunk, endIndex);
+        Defer(received);
         return;
     }
     {
         HandlingScope scope(m_depth);
-        Handle(count, chunk, endIndex);
+        Handle(received);
     }
     ReplayDeferred();
 }
@@ -146,7 +141,7 @@ void CDownloadEngine::OnGangTick()
     ReplayDeferred();
 }
 
-void CDownloadEngine::Defer(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex)
+void CDownloadEngine::Defer(const ReceivedBytes& received)
 {
     if (m_deferredCount == kDeferredCapacity)
     {
@@ -156,7 +151,7 @@ void CDownloadEngine::Defer(std::size_t count, const std::uint8_t* chunk, std::u
         --m_deferredCount;
     }
     const std::size_t tail = (m_deferredHead + m_deferredCount) % kDeferredCapacity;
-    m_deferred[tail] = DeferredNotification{count, chunk, endIndex, m_channelEpoch};
+    m_deferred[tail] = DeferredNotification{received, m_channelEpoch, m_state};
     ++m_deferredCount;
 }
 
@@ -167,50 +162,50 @@ void CDownloadEngine::ReplayDeferred()
         const DeferredNotification next = m_deferred[m_deferredHead];
         m_deferredHead = (m_deferredHead + 1) % kDeferredCapacity;
         --m_deferredCount;
-        if (next.channelEpoch != m_channelEpoch || !Running())
+        // A chunk that arrived while a question was open belongs to the state that asked it: in
+        // the state the answer led to (an erase just sent, an override begun) it would count as
+        // that state's answer.
+        if (next.channelEpoch != m_channelEpoch || next.state != m_state || !Running())
         {
             continue;
         }
         HandlingScope scope(m_depth);
-        Handle(next.count, next.chunk, next.endIndex);
+        Handle(next.received);
     }
 }
 
-void CDownloadEngine::Handle(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex)
+void CDownloadEngine::Handle(const ReceivedBytes& received)
 {
     m_handledDownload = m_downloadId;
 
-    m_rxTotal += static_cast<unsigned>(count);
-    if (m_rxTotal >= kRxWrapBytes)
-    {
-        m_rxTotal = 0;
-    }
-    if (m_state != MainTransfer && m_state != LpTransfer)
+    // The running total follows the reader's index, which returns to 0 at the same bound.
+    m_rxTotal = serial::NextWriteIndex(m_rxTotal, static_cast<std::uint32_t>(received.count));
+    if (m_state != DownloadState::MainTransfer && m_state != DownloadState::LpTransfer)
     {
         m_host.Pause(kSettlePauseMs);
     }
 
     switch (m_state)
     {
-    case Signalling:
-        OnSignalling(count, chunk);
+    case DownloadState::Signalling:
+        OnSignalling(received);
         break;
-    case ParameterExchange:
-        OnParameterExchange(endIndex);
+    case DownloadState::ParameterExchange:
+        OnParameterExchange(received);
         break;
-    case LpOverride:
-        OnLpOverride(count, chunk);
+    case DownloadState::LpOverride:
+        OnLpOverride(received);
         break;
-    case MainErase:
-    case LpErase:
-        OnErase(count, chunk, endIndex);
+    case DownloadState::MainErase:
+    case DownloadState::LpErase:
+        OnErase(received);
         break;
-    case MainTransfer:
-    case LpTransfer:
-        OnTransfer(count, chunk);
+    case DownloadState::MainTransfer:
+    case DownloadState::LpTransfer:
+        OnTransfer(received);
         break;
-    case ChecksumWait:
-        OnChecksumWait(count, chunk, endIndex);
+    case DownloadState::ChecksumWait:
+        OnChecksumWait(received);
         break;
     default:
         m_host.ShowMessage("Unrecognised state!");
@@ -218,13 +213,13 @@ void CDownloadEngine::Handle(std::size_t count, const std::uint8_t* chunk, std::
     }
 }
 
-void CDownloadEngine::OnSignalling(std::size_t count, const std::uint8_t* chunk)
+void CDownloadEngine::OnSignalling(const ReceivedBytes& received)
 {
     if (m_rxTotal < kSignalAnswerMinBytes)
     {
         return;
     }
-    if (!Starts(chunk, count, kSignalAnswer))
+    if (!Starts(received.chunk, received.count, kSignalAnswer))
     {
         m_host.PurgePort();
         m_rxTotal = 0;
@@ -271,29 +266,30 @@ void CDownloadEngine::OnSignalling(std::size_t count, const std::uint8_t* chunk)
     }
     m_retryCount = 0;
     m_rxTotal = 0;
-    m_state = ParameterExchange;
+    m_state = DownloadState::ParameterExchange;
 }
 
-void CDownloadEngine::OnParameterExchange(std::uint32_t endIndex)
+void CDownloadEngine::OnParameterExchange(const ReceivedBytes& received)
 {
     // The channel was opened fresh at the protocol change, so the answer starts the buffer.
-    const std::uint8_t* start = m_host.RxBufferStart();
+    const std::uint8_t* start = received.bufferStart;
+    const std::uint32_t endIndex = received.endIndex;
     const bool strayFirst =
         Starts(start, 2, kSignalAnswer) && Starts(start + kStrayAnswerBytes, 2, kParameterAnswer);
     const unsigned needed =
         static_cast<unsigned>(kParameterRecordSize) + (strayFirst ? kStrayAnswerBytes : 0);
     if (strayFirst || Starts(start, 2, kParameterAnswer))
     {
-        g_paramResponseSeen = true;
+        m_paramResponseSeen = true;
     }
 
     // The record is the 66 bytes before the end of received data; an end nearer the buffer's
     // start than that (the reader wrapped) cannot hold it yet.
     if (m_rxTotal >= needed && endIndex >= kParameterRecordSize && !m_modelAccepted &&
-        !g_paramResponseBusy && g_paramResponseSeen)
+        !m_paramResponseBusy && m_paramResponseSeen)
     {
         ProcessParameterRecord(start + (endIndex - kParameterRecordSize));
-        if (!Alive() || m_state != ParameterExchange)
+        if (!Alive() || m_state != DownloadState::ParameterExchange)
         {
             return;
         }
@@ -306,8 +302,8 @@ void CDownloadEngine::OnParameterExchange(std::uint32_t endIndex)
 
 void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
 {
-    g_paramResponseBusy = true;
-    g_paramResponseSeen = false;
+    m_paramResponseBusy = true;
+    m_paramResponseSeen = false;
     m_host.PurgePort();
     m_host.AddReportLine("Protocol Response received...");
     const ParameterRecord record = ParseParameterRecord(recordBytes);
@@ -319,7 +315,7 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
     if (!IsCompatibleHandset(m_setup.modelName, record.mobile_id))
     {
         m_host.AddReportLine("Mobile Protocol not compatible.");
-        g_paramResponseBusy = false;
+        m_paramResponseBusy = false;
         Abort();
         return;
     }
@@ -339,13 +335,13 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
             if (!Alive())
             {
                 // Whatever ended the download meanwhile, the next one must find the flag clear.
-                g_paramResponseBusy = false;
+                m_paramResponseBusy = false;
                 return;
             }
             if (!goOn)
             {
                 m_host.PurgePort();
-                g_paramResponseBusy = false;
+                m_paramResponseBusy = false;
                 Abort();
                 return;
             }
@@ -365,7 +361,7 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
         case LpModelVerdict::ConfirmRt47IntoRt47X:
         {
             const bool sure = m_host.AskYesNo("Downloading RT47 LP into a RT47X - Are you sure?");
-            g_paramResponseBusy = false;
+            m_paramResponseBusy = false;
             if (!Alive())
             {
                 return;
@@ -381,7 +377,7 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
         case LpModelVerdict::Refused:
             AddLines(lp.lines);
             m_host.PurgePort();
-            g_paramResponseBusy = false;
+            m_paramResponseBusy = false;
             Abort();
             return;
         }
@@ -390,7 +386,7 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
 
 void CDownloadEngine::EraseStep()
 {
-    g_paramResponseBusy = false;
+    m_paramResponseBusy = false;
     m_host.PurgePort();
     m_host.RestartStopwatch();
     m_host.StartTimer(kElapsedTimer, kSecondMs);
@@ -400,7 +396,7 @@ void CDownloadEngine::EraseStep()
 void CDownloadEngine::WaitForErase()
 {
     m_rxTotal = 0;
-    m_state = m_setup.mainCode ? MainErase : LpErase;
+    m_state = m_setup.mainCode ? DownloadState::MainErase : DownloadState::LpErase;
     m_host.AddReportLine("Waiting for erase response...");
     m_host.PurgePort();
     SendEraseCommand();
@@ -416,7 +412,7 @@ void CDownloadEngine::SendEraseCommand()
 void CDownloadEngine::EnterLpOverride()
 {
     m_modelAccepted = false;
-    m_state = LpOverride;
+    m_state = DownloadState::LpOverride;
     m_host.PurgePort();
     m_host.WritePort(kEraseCommand, kCommandSize);
     m_host.RestartStopwatch();
@@ -424,15 +420,15 @@ void CDownloadEngine::EnterLpOverride()
     m_host.AddReportLine("Erasing existing LP...");
 }
 
-void CDownloadEngine::OnLpOverride(std::size_t count, const std::uint8_t* chunk)
+void CDownloadEngine::OnLpOverride(const ReceivedBytes& received)
 {
-    if (Starts(chunk, count, kEraseDone))
+    if (Starts(received.chunk, received.count, kEraseDone))
     {
         m_host.PurgePort();
         m_host.WritePort(kOverrideCommand, kCommandSize);
         m_host.AddReportLine("Overriding RT47X cfg...");
     }
-    else if (Starts(chunk, count, kOverrideDone))
+    else if (Starts(received.chunk, received.count, kOverrideDone))
     {
         m_host.PurgePort();
         m_host.AddReportLine("Override succesfully completed...");
@@ -445,11 +441,12 @@ void CDownloadEngine::OnLpOverride(std::size_t count, const std::uint8_t* chunk)
     }
 }
 
-void CDownloadEngine::OnErase(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex)
+void CDownloadEngine::OnErase(const ReceivedBytes& received)
 {
-    const Section section = (m_state == MainErase) ? Section::MainCode : Section::LanguagePack;
+    const Section section =
+        (m_state == DownloadState::MainErase) ? Section::MainCode : Section::LanguagePack;
 
-    if (Starts(chunk, count, kEraseDone))
+    if (Starts(received.chunk, received.count, kEraseDone))
     {
         if (m_setup.gangMode)
         {
@@ -465,8 +462,8 @@ void CDownloadEngine::OnErase(std::size_t count, const std::uint8_t* chunk, std:
         return;
     }
 
-    const std::uint8_t* latest = LatestStretch(m_host.RxBufferStart(), count, chunk, endIndex);
-    if (Starts(latest, count, kEraseFailed))
+    const std::uint8_t* latest = LatestStretch(received);
+    if (Starts(latest, received.count, kEraseFailed))
     {
         m_host.AddReportLine("Erase Failed!");
         if (m_retryCount >= kEraseRetryLimit)
@@ -497,7 +494,7 @@ void CDownloadEngine::GangTick()
 {
     m_blockIndex = 0;
     m_retryCount = 0;
-    m_state = m_setup.mainCode ? MainTransfer : LpTransfer;
+    m_state = m_setup.mainCode ? DownloadState::MainTransfer : DownloadState::LpTransfer;
     const bool firstBlockDue = (m_gangCountdown == 0);
     --m_gangCountdown;
     if (firstBlockDue)
@@ -515,10 +512,10 @@ void CDownloadEngine::GangTick()
 
 Section CDownloadEngine::TransferSection() const
 {
-    return (m_state == MainTransfer) ? Section::MainCode : Section::LanguagePack;
+    return (m_state == DownloadState::MainTransfer) ? Section::MainCode : Section::LanguagePack;
 }
 
-void CDownloadEngine::OnTransfer(std::size_t count, const std::uint8_t* chunk)
+void CDownloadEngine::OnTransfer(const ReceivedBytes& received)
 {
     if (m_gangWaiting)
     {
@@ -526,14 +523,14 @@ void CDownloadEngine::OnTransfer(std::size_t count, const std::uint8_t* chunk)
         // ">e" of a slower unit) must not start the transfer early.
         return;
     }
-    if (Starts(chunk, count, kBlockWritten))
+    if (Starts(received.chunk, received.count, kBlockWritten))
     {
         ++m_blockIndex;
         m_retryCount = 0;
         SendFromCurrentBlock();
         return;
     }
-    if (Starts(chunk, count, kBlockFailed))
+    if (Starts(received.chunk, received.count, kBlockFailed))
     {
         m_host.AddReportLine("Write Failed!");
         m_host.Pause(kWriteFailedPauseMs);
@@ -549,7 +546,8 @@ void CDownloadEngine::OnTransfer(std::size_t count, const std::uint8_t* chunk)
 
 void CDownloadEngine::StartSection(Section section)
 {
-    m_state = (section == Section::MainCode) ? MainTransfer : LpTransfer;
+    m_state =
+        (section == Section::MainCode) ? DownloadState::MainTransfer : DownloadState::LpTransfer;
     m_blockIndex = 0;
     m_retryCount = 0;
     SendFromCurrentBlock();
@@ -564,7 +562,7 @@ void CDownloadEngine::SendFromCurrentBlock()
         (section == Section::MainCode) ? m_setup.mainBlockCount : m_setup.lpBlockCount;
     while (m_blockIndex < blockCount)
     {
-        const bool sent = m_host.SendBlock(section);
+        const bool sent = m_host.SendBlock(section, m_blockIndex);
         if (!Alive())
         {
             return;
@@ -596,19 +594,19 @@ void CDownloadEngine::CompleteSection(Section section)
         StartSection(Section::LanguagePack);
         return;
     }
-    m_state = ChecksumWait;
+    m_state = DownloadState::ChecksumWait;
     m_host.AddReportLine("Waiting for checksum response...");
     m_host.WritePort(m_checksumRequest.bytes, kChecksumRequestSize);
 }
 
-void CDownloadEngine::OnChecksumWait(std::size_t count, const std::uint8_t* chunk,
-                                     std::uint32_t endIndex)
+void CDownloadEngine::OnChecksumWait(const ReceivedBytes& received)
 {
     if (m_rxTotal < kChecksumAnswerMinBytes)
     {
         return;
     }
-    const std::uint8_t* latest = LatestStretch(m_host.RxBufferStart(), count, chunk, endIndex);
+    const std::size_t count = received.count;
+    const std::uint8_t* latest = LatestStretch(received);
     if (Starts(latest, count, kChecksumGood))
     {
         m_host.AddReportLine("Download completed successfully...");

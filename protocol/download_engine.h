@@ -10,12 +10,7 @@
 
 struct ReportLines;
 
-// The handset's parameter answer: seen at the start of the receive buffer, and being handled.
-// They live as long as the program; a download start leaves them as they are.
-extern bool g_paramResponseSeen;
-extern bool g_paramResponseBusy;
-
-enum DownloadState : int
+enum class DownloadState : int
 {
     Signalling = 1,
     MainTransfer = 3,
@@ -42,17 +37,15 @@ public:
 
     virtual bool DownloadRunning() const = 0;
 
-    // Serial channel (the open CSerialIO).
-    virtual void WritePort(const std::uint8_t* bytes, std::size_t count) = 0; // one WriteFile
+    // Serial channel.
+    virtual void WritePort(const std::uint8_t* bytes, std::size_t count) = 0; // one write
     virtual void PurgePort() = 0;                                             // PurgeComm(15)
     // Close the channel, drop the notifications its reader left in the queue, open a new
     // channel on the same port at this rate, 8N1.
     virtual void ReopenChannel(std::uint32_t baudRate) = 0;
-    virtual const std::uint8_t* RxBufferStart() const = 0; // start of the channel's buffer
-    virtual std::uint32_t RxWriteIndex() const = 0;        // the reader's write index, read whole
 
-    // Block senders: send block `blockIndex` of the section; false when the block was blank.
-    virtual bool SendBlock(Section section) = 0;
+    // Block senders: send this block of the section; false when the block was blank.
+    virtual bool SendBlock(Section section, std::uint32_t block) = 0;
     virtual std::uint16_t SectionCrc(Section section) = 0; // CrcX25 of the section's file
 
     // Window.
@@ -89,6 +82,16 @@ struct DownloadSetup
     std::uint32_t lpBlockCount = 0;
 };
 
+// What one notification of the reader tells the engine: the bytes just read, where they lie in
+// the channel's receive buffer, and how far the reader had come when the notification was taken.
+struct ReceivedBytes
+{
+    const std::uint8_t* bufferStart = nullptr; // the channel's receive buffer
+    const std::uint8_t* chunk = nullptr;       // the bytes just read, inside that buffer
+    std::size_t count = 0;
+    std::uint32_t endIndex = 0; // the reader's write index: the end of the data received so far
+};
+
 class CDownloadEngine
 {
 public:
@@ -97,10 +100,10 @@ public:
     // Puts the engine into its first state for a new download.
     void Begin(const DownloadSetup& setup);
 
-    // WM_SERIAL_DATA: count bytes at chunk, inside the channel's receive buffer. A notification
-    // that arrives inside a message box of the engine's own handling waits and is replayed
-    // after it; one for a channel or download that has gone meanwhile is dropped.
-    void OnSerialData(std::size_t count, const std::uint8_t* chunk);
+    // WM_SERIAL_DATA. A notification that arrives inside a message box of the engine's own
+    // handling waits and is replayed after it, but only into the state it arrived in; one for a
+    // channel, download or state that has gone meanwhile is dropped.
+    void OnSerialData(const ReceivedBytes& received);
     // Timer 3. Also redisplays the elapsed time (not while it is ignored: inside a handling,
     // or once the first block went out).
     void OnGangTick();
@@ -110,18 +113,16 @@ public:
     // Clears the CRC figures and the request's CRC bytes (every end of a download).
     void ClearChecksums();
 
-    // Read by the block senders and the window.
-    int m_state = Signalling;
-    unsigned m_retryCount = 0;
-    unsigned m_rxTotal = 0;
-    std::uint32_t m_blockIndex = 0;
-    unsigned m_mainCrc = 0;
-    unsigned m_lpCrc = 0;
-    bool m_modelAccepted = false;
-    bool m_gangPromptShown = false;
-    int m_gangCountdown = 60;
-    ChecksumRequest m_checksumRequest;
-    DownloadSetup m_setup;
+    DownloadState State() const { return m_state; }
+    unsigned RetryCount() const { return m_retryCount; }
+    unsigned RxTotal() const { return m_rxTotal; }
+    std::uint32_t BlockIndex() const { return m_blockIndex; }
+    unsigned MainCrc() const { return m_mainCrc; }
+    unsigned LpCrc() const { return m_lpCrc; }
+    int GangCountdown() const { return m_gangCountdown; }
+    const ChecksumRequest& Request() const { return m_checksumRequest; }
+    bool ParamResponseSeen() const { return m_paramResponseSeen; }
+    bool ParamResponseBusy() const { return m_paramResponseBusy; }
 
     // True while a notification or a tick is being handled (message boxes inside the handling
     // run nested message loops).
@@ -133,10 +134,9 @@ private:
     // A notification that arrived while another was being handled.
     struct DeferredNotification
     {
-        std::size_t count;
-        const std::uint8_t* chunk;
-        std::uint32_t endIndex; // the reader's write index when it arrived
-        unsigned channelEpoch;  // m_channelEpoch when it arrived
+        ReceivedBytes received;
+        unsigned channelEpoch; // m_channelEpoch when it arrived
+        DownloadState state;   // m_state when it arrived
     };
     static constexpr std::size_t kDeferredCapacity = 32;
 
@@ -156,17 +156,17 @@ private:
     bool Running() const;
     bool Alive() const;
     void NewChannelEpoch();
-    void Defer(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+    void Defer(const ReceivedBytes& received);
     void ReplayDeferred();
-    void Handle(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+    void Handle(const ReceivedBytes& received);
 
-    void OnSignalling(std::size_t count, const std::uint8_t* chunk);
-    void OnParameterExchange(std::uint32_t endIndex);
+    void OnSignalling(const ReceivedBytes& received);
+    void OnParameterExchange(const ReceivedBytes& received);
     void ProcessParameterRecord(const std::uint8_t* recordBytes);
-    void OnLpOverride(std::size_t count, const std::uint8_t* chunk);
-    void OnErase(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
-    void OnTransfer(std::size_t count, const std::uint8_t* chunk);
-    void OnChecksumWait(std::size_t count, const std::uint8_t* chunk, std::uint32_t endIndex);
+    void OnLpOverride(const ReceivedBytes& received);
+    void OnErase(const ReceivedBytes& received);
+    void OnTransfer(const ReceivedBytes& received);
+    void OnChecksumWait(const ReceivedBytes& received);
     void GangTick();
 
     void EraseStep();
@@ -180,7 +180,25 @@ private:
     void AddLines(const ReportLines& lines);
     Section TransferSection() const;
 
+    // Tests reach states no download can.
+    friend class EngineTestAccess;
+
     EngineHost& m_host;
+    DownloadState m_state = DownloadState::Signalling;
+    unsigned m_retryCount = 0;
+    unsigned m_rxTotal = 0;
+    std::uint32_t m_blockIndex = 0;
+    unsigned m_mainCrc = 0;
+    unsigned m_lpCrc = 0;
+    bool m_modelAccepted = false;
+    bool m_gangPromptShown = false;
+    int m_gangCountdown = 60;
+    ChecksumRequest m_checksumRequest;
+    DownloadSetup m_setup;
+    // The handset's parameter answer: seen at the start of the receive buffer, and being
+    // handled. They live as long as the engine; a download start leaves them as they are.
+    bool m_paramResponseSeen = false;
+    bool m_paramResponseBusy = false;
     int m_depth = 0;
     bool m_active = false;          // the engine has not ended the current download itself
     bool m_gangWaiting = false;     // timer 3 counts down to the first block

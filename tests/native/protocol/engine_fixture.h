@@ -13,8 +13,6 @@ class EngineFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        g_paramResponseSeen = false;
-        g_paramResponseBusy = false;
         host.image.blockCount = 3;
         host.languagePack.blockCount = 2;
     }
@@ -25,8 +23,6 @@ protected:
         {
             ADD_FAILURE() << violation;
         }
-        g_paramResponseSeen = false;
-        g_paramResponseBusy = false;
     }
 
     // Starts a download; the block counts are taken from the fake files.
@@ -44,7 +40,7 @@ protected:
         Start(setup);
     }
 
-    // Signalling answered, the record received: the engine waits for the erase.
+    // DownloadState::Signalling answered, the record received: the engine waits for the erase.
     void ReachErase(const char* mobileId = "RT47X", const char* productId = "RT47-0001")
     {
         host.Receive(">i");
@@ -74,10 +70,10 @@ protected:
 
     bool StoppedCleanly() const
     {
-        return !host.running && host.timers.empty() && engine.m_mainCrc == 0 &&
-               engine.m_lpCrc == 0 && engine.m_checksumRequest.bytes[2] == 0 &&
-               engine.m_checksumRequest.bytes[3] == 0 && engine.m_checksumRequest.bytes[4] == 0 &&
-               engine.m_checksumRequest.bytes[5] == 0;
+        return !host.running && host.timers.empty() && engine.MainCrc() == 0 &&
+               engine.LpCrc() == 0 && engine.Request().bytes[2] == 0 &&
+               engine.Request().bytes[3] == 0 && engine.Request().bytes[4] == 0 &&
+               engine.Request().bytes[5] == 0;
     }
 
     FakeEngineHost host;

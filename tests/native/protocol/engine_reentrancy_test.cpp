@@ -12,7 +12,7 @@ using Strings = std::vector<std::string>;
 
 struct EngineFields
 {
-    int state;
+    DownloadState state;
     unsigned retryCount;
     unsigned rxTotal;
     std::uint32_t blockIndex;
@@ -27,8 +27,8 @@ struct EngineFields
 
 EngineFields Fields(const CDownloadEngine& engine)
 {
-    return EngineFields{engine.m_state, engine.m_retryCount, engine.m_rxTotal, engine.m_blockIndex,
-                        engine.m_gangCountdown};
+    return EngineFields{engine.State(), engine.RetryCount(), engine.RxTotal(), engine.BlockIndex(),
+                        engine.GangCountdown()};
 }
 
 class EmptyNotifications : public EngineFixture
@@ -59,15 +59,15 @@ TEST_F(EmptyNotifications, CostNothingInAnyState)
     host.Receive(">i");
     ExpectNoEffect("ParameterExchange");
     host.Receive(ParameterAnswer("RT47X", "RT47-0001"));
-    ASSERT_EQ(engine.m_state, LpOverride);
+    ASSERT_EQ(engine.State(), DownloadState::LpOverride);
     ExpectNoEffect("LpOverride");
     host.Receive(">e");
     host.Receive(">o");
-    ASSERT_EQ(engine.m_state, MainErase);
+    ASSERT_EQ(engine.State(), DownloadState::MainErase);
     host.Receive("??");
     ExpectNoEffect("MainErase");
     host.Receive(">e");
-    ASSERT_EQ(engine.m_state, MainTransfer);
+    ASSERT_EQ(engine.State(), DownloadState::MainTransfer);
     ExpectNoEffect("MainTransfer");
     host.Receive(">W");
     ExpectNoEffect("MainTransfer after a failure");
@@ -75,11 +75,11 @@ TEST_F(EmptyNotifications, CostNothingInAnyState)
     {
         host.Receive(">w");
     }
-    ASSERT_EQ(engine.m_state, LpTransfer);
+    ASSERT_EQ(engine.State(), DownloadState::LpTransfer);
     ExpectNoEffect("LpTransfer");
     host.Receive(">w");
     host.Receive(">w");
-    ASSERT_EQ(engine.m_state, ChecksumWait);
+    ASSERT_EQ(engine.State(), DownloadState::ChecksumWait);
     ExpectNoEffect("ChecksumWait");
 }
 
@@ -255,7 +255,7 @@ TEST_F(NestedNotifications, AnswersDuringTheSendersBoxWaitAndActInOrder)
     EXPECT_EQ(sendsDuringBox, 0u);
     EXPECT_EQ(host.SentBlocks(Section::MainCode), (std::vector<std::uint32_t>{1, 1, 2}));
     EXPECT_EQ(host.Reports(), (Strings{"Write Failed!"}));
-    EXPECT_EQ(engine.m_blockIndex, 2u);
+    EXPECT_EQ(engine.BlockIndex(), 2u);
     EXPECT_EQ(engine.PendingNotifications(), 0u);
     EXPECT_FALSE(engine.Handling());
 }
@@ -276,36 +276,63 @@ TEST_F(NestedNotifications, GangPromptIgnoresEverythingAndTheNewChannelDropsIt)
         }
     };
     host.Receive(">i");
-    EXPECT_EQ(engine.m_state, ParameterExchange);
+    EXPECT_EQ(engine.State(), DownloadState::ParameterExchange);
     EXPECT_EQ(host.Messages(), (Strings{"Press OK when all units read Signalling..."}));
     EXPECT_EQ(host.Writes(), (std::vector<Bytes>{{'<', 'p', '0', 2}}));
     EXPECT_EQ(host.Count(HostCall::Purge), 1u);
-    EXPECT_EQ(engine.m_retryCount, 0u);
-    EXPECT_EQ(engine.m_rxTotal, 0u);
+    EXPECT_EQ(engine.RetryCount(), 0u);
+    EXPECT_EQ(engine.RxTotal(), 0u);
     EXPECT_EQ(engine.PendingNotifications(), 0u);
     // The download goes on at the new rate.
     host.insideBox = nullptr;
     host.Receive(ParameterAnswer("RT47X", "RT47-0001"));
-    EXPECT_EQ(engine.m_state, MainErase);
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
 }
 
-TEST_F(NestedNotifications, AnswerDuringModelQuestionActsAfterTheErase)
+// A chunk that arrives while a question is open belongs to the state that asked. Replayed into
+// the state the answer leads to, it would count as that state's answer.
+TEST_F(NestedNotifications, StrayChunkDuringImageQuestionIsNotTakenForTheEraseAnswer)
 {
     Start(MakeSetup(false, true, false, "RT47X"));
     host.insideBox = [&](const std::string& text)
     {
         if (text == "Model number mismatch - Continue?")
         {
-            host.Receive(">e");
+            host.Receive("zz");
         }
     };
     ReachErase("RT47X", "RT57-0001");
-    const std::vector<Bytes> writes = host.Writes();
-    ASSERT_EQ(writes.size(), 3u);
-    EXPECT_EQ(writes[1], (Bytes{'<', 'e'}));
-    EXPECT_EQ(writes[2], Frame(host.image, 0, Section::MainCode));
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
+    EXPECT_EQ(engine.RetryCount(), 0u);
+    EXPECT_EQ(host.Writes().back(), (Bytes{'<', 'e'}));
+    EXPECT_FALSE(PurgeFollowsWrite(host.events, true));
     EXPECT_EQ(host.CountReport("Protocol Response received..."), 1u);
-    EXPECT_FALSE(g_paramResponseBusy);
+    EXPECT_FALSE(engine.ParamResponseBusy());
+
+    // The real erase answer then starts the transfer as usual.
+    host.Receive(">e");
+    EXPECT_EQ(host.Writes().back(), Frame(host.image, 0, Section::MainCode));
+}
+
+TEST_F(NestedNotifications, StrayChunkDuringOverrideQuestionDoesNotAbortTheOverride)
+{
+    DownloadSetup setup = MakeSetup(false, false, true, "RT47X");
+    std::memcpy(setup.lpModel, "RT47    ", 8);
+    Start(setup);
+    host.insideBox = [&](const std::string& text)
+    {
+        if (text == "Downloading RT47 LP into a RT47X - Are you sure?")
+        {
+            host.Receive("zz");
+        }
+    };
+    ReachErase("RT47X");
+    EXPECT_EQ(engine.State(), DownloadState::LpOverride);
+    EXPECT_EQ(host.CountReport("Error occurred while overriding cfg..."), 0u);
+    EXPECT_TRUE(host.running);
+    host.Receive(">e");
+    host.Receive(">o");
+    EXPECT_EQ(engine.State(), DownloadState::LpErase);
 }
 
 TEST_F(NestedNotifications, DroppedWhenTheDownloadEndsInsideTheHandling)
@@ -350,7 +377,7 @@ TEST_F(NestedNotifications, TicksDuringTheFirstGangBlockAreIgnored)
     };
     host.Tick();
     EXPECT_EQ(host.SentBlocks(Section::MainCode), (std::vector<std::uint32_t>{0, 1}));
-    EXPECT_EQ(engine.m_gangCountdown, -1);
+    EXPECT_EQ(engine.GangCountdown(), -1);
 }
 
 TEST_F(NestedNotifications, AFloodKeepsTheNewestInOrder)
@@ -381,7 +408,7 @@ TEST_F(NestedNotifications, AFloodKeepsTheNewestInOrder)
     // The queue holds a fixed number; block 1 went out with the box, then one block for each
     // kept acknowledgement.
     EXPECT_EQ(kept, 32u);
-    EXPECT_EQ(engine.m_blockIndex, 1u + kept);
+    EXPECT_EQ(engine.BlockIndex(), 1u + kept);
     EXPECT_EQ(host.SentBlocks(Section::MainCode).size(), 2u + kept);
 }
 
@@ -395,10 +422,10 @@ TEST_F(BlankSectionStart, BlankFirstBlocksAreSteppedOver)
     ReachErase();
     host.Receive(">e");
     EXPECT_EQ(host.SentBlocks(Section::MainCode), (std::vector<std::uint32_t>{2}));
-    EXPECT_EQ(engine.m_blockIndex, 2u);
+    EXPECT_EQ(engine.BlockIndex(), 2u);
     host.Receive(">w");
     host.Receive(">w");
-    EXPECT_EQ(engine.m_state, ChecksumWait);
+    EXPECT_EQ(engine.State(), DownloadState::ChecksumWait);
 }
 
 TEST_F(BlankSectionStart, WhollyBlankSectionsCompleteAtOnce)
@@ -410,8 +437,8 @@ TEST_F(BlankSectionStart, WhollyBlankSectionsCompleteAtOnce)
     Start(MakeSetup(false, true, true, "RT47X"));
     ReachErase();
     host.Receive(">e");
-    EXPECT_EQ(engine.m_mainCrc, FileCrc(host.image));
-    EXPECT_EQ(engine.m_state, LpTransfer);
+    EXPECT_EQ(engine.MainCrc(), FileCrc(host.image));
+    EXPECT_EQ(engine.State(), DownloadState::LpTransfer);
     EXPECT_EQ(host.SentBlocks(Section::LanguagePack), (std::vector<std::uint32_t>{1}));
 
     host.languagePack.blank = {0, 1, 2};
@@ -425,13 +452,12 @@ TEST_F(BlankSectionStart, WhollyBlankSectionsCompleteAtOnce)
     allBlank.Receive(">i");
     allBlank.Receive(ParameterAnswer("RT47X", "RT47-0001"));
     allBlank.Receive(">e");
-    EXPECT_EQ(allBlank.engine.m_state, ChecksumWait);
+    EXPECT_EQ(allBlank.engine.State(), DownloadState::ChecksumWait);
     EXPECT_TRUE(allBlank.SentBlocks(Section::MainCode).empty());
     EXPECT_TRUE(allBlank.SentBlocks(Section::LanguagePack).empty());
-    const Bytes request(allBlank.engine.m_checksumRequest.bytes,
-                        allBlank.engine.m_checksumRequest.bytes + 6);
+    const Bytes request(allBlank.engine.Request().bytes, allBlank.engine.Request().bytes + 6);
     EXPECT_EQ(allBlank.Writes().back(), request);
-    EXPECT_EQ(allBlank.engine.m_lpCrc, FileCrc(allBlank.languagePack));
+    EXPECT_EQ(allBlank.engine.LpCrc(), FileCrc(allBlank.languagePack));
     EXPECT_TRUE(allBlank.violations.empty());
 }
 
@@ -455,7 +481,7 @@ class ReaderWrap : public EngineFixture
 protected:
     FakeEngineHost::Notification StoreAtTheWrap(const Bytes& answer)
     {
-        host.writeIndex = static_cast<std::uint32_t>(kFakeRxWrap - answer.size());
+        host.writeIndex = static_cast<std::uint32_t>(serial::kWrapIndexBytes - answer.size());
         const FakeEngineHost::Notification stored = host.Store(answer);
         EXPECT_EQ(host.writeIndex, 0u);
         return stored;
@@ -471,7 +497,7 @@ TEST_F(ReaderWrap, EraseFailureIsStillRecognised)
     guardedHost.Start(setup);
     guardedHost.Receive(">i");
     guardedHost.Receive(ParameterAnswer("RT47X", "RT47-0001"));
-    guardedHost.writeIndex = kFakeRxWrap - 2;
+    guardedHost.writeIndex = serial::kWrapIndexBytes - 2;
     const FakeEngineHost::Notification failed = guardedHost.Store(Text(">E"));
     ASSERT_EQ(guardedHost.writeIndex, 0u);
     guardedHost.Post(failed);
@@ -500,7 +526,7 @@ TEST_F(ReaderWrap, MoreBytesAfterTheWrapUseTheNewestStretch)
     host.Store(Text("zz")); // stored at the buffer's start before the notification is handled
     host.Post(failed);
     EXPECT_EQ(host.CountReport("Erase Failed!"), 0u);
-    EXPECT_EQ(engine.m_retryCount, 1u); // the newest bytes are no answer
+    EXPECT_EQ(engine.RetryCount(), 1u); // the newest bytes are no answer
 }
 
 } // namespace

@@ -26,18 +26,18 @@ const char* const kImageModels[] = {"R 47", "R 37", "R 50"};
 const char* const kProducts[] = {"RT47-0001", "RT37-0002", "RT50-0003", "RX47"};
 const char* const kLpModels[] = {"RT47X   ", "RT47    ", "RT37    ", "RT37X   "};
 
-bool ValidState(int state)
+bool ValidState(DownloadState state)
 {
     switch (state)
     {
-    case Signalling:
-    case MainTransfer:
-    case ParameterExchange:
-    case LpOverride:
-    case MainErase:
-    case LpErase:
-    case LpTransfer:
-    case ChecksumWait:
+    case DownloadState::Signalling:
+    case DownloadState::MainTransfer:
+    case DownloadState::ParameterExchange:
+    case DownloadState::LpOverride:
+    case DownloadState::MainErase:
+    case DownloadState::LpErase:
+    case DownloadState::LpTransfer:
+    case DownloadState::ChecksumWait:
         return true;
     default:
         return false;
@@ -86,7 +86,7 @@ public:
             broken = "purge right after a write";
         }
         if (broken.empty() && !m_host.running &&
-            (m_host.engine.m_mainCrc != 0 || m_host.engine.m_lpCrc != 0))
+            (m_host.engine.MainCrc() != 0 || m_host.engine.LpCrc() != 0))
         {
             broken = "checksums survive the end";
         }
@@ -118,7 +118,7 @@ public:
     }
 
     bool ReachedVerdict() const { return m_reachedVerdict; }
-    int FinalState() const { return m_host.engine.m_state; }
+    int FinalState() const { return static_cast<int>(m_host.engine.State()); }
     bool Stopped() const { return !m_host.running; }
 
 private:
@@ -241,22 +241,22 @@ private:
 
     Bytes FittingAnswer()
     {
-        switch (m_host.engine.m_state)
+        switch (m_host.engine.State())
         {
-        case Signalling:
+        case DownloadState::Signalling:
             return Chance(0.9) ? Text(">i") : Noise(1 + Pick(4));
-        case ParameterExchange:
+        case DownloadState::ParameterExchange:
         {
             Bytes record = ParameterAnswer(MobileId().c_str(), kProducts[Pick(4)]);
             return Chance(0.2) ? Concat(Text(">i"), record) : record;
         }
-        case LpOverride:
+        case DownloadState::LpOverride:
             return Chance(0.9) ? Text(Chance(0.5) ? ">e" : ">o") : Noise(2);
-        case MainErase:
-        case LpErase:
+        case DownloadState::MainErase:
+        case DownloadState::LpErase:
             return Text(Chance(0.75) ? ">e" : ">E");
-        case MainTransfer:
-        case LpTransfer:
+        case DownloadState::MainTransfer:
+        case DownloadState::LpTransfer:
             return Text(Chance(0.85) ? ">w" : ">W");
         default:
             return WithTail(Chance(0.7) ? ">c" : ">C", 4);
@@ -285,7 +285,7 @@ private:
         }
         else if (roll < 60)
         {
-            m_host.Receive(Noise(1 + Pick(kFakeMaxRead)));
+            m_host.Receive(Noise(1 + Pick(serial::kMaxReadBytes)));
         }
         else if (roll < 68)
         {
@@ -301,7 +301,7 @@ private:
             const unsigned reads = 5 + Pick(30);
             for (unsigned i = 0; i < reads && m_host.running; ++i)
             {
-                m_host.Receive(Noise(kFakeMaxRead));
+                m_host.Receive(Noise(serial::kMaxReadBytes));
             }
         }
         else if (roll < 84)
@@ -323,20 +323,20 @@ private:
         else if (roll < 97)
         {
             // The reader's index close to its wrap, so the next answer straddles it.
-            m_host.writeIndex = kFakeRxWrap - 1 - Pick(6);
+            m_host.writeIndex = serial::kWrapIndexBytes - 1 - Pick(6);
             Deliver(FittingAnswer());
         }
         else if (roll < 99 || Chance(0.8))
         {
             // A state value no download has: the box, and no change.
-            const int state = m_host.engine.m_state;
-            m_host.engine.m_state = 2;
+            const int state = static_cast<int>(m_host.engine.State());
+            EngineTestAccess::SetState(m_host.engine, 2);
             Deliver(FittingAnswer());
-            if (m_host.engine.m_state != 2)
+            if (static_cast<int>(m_host.engine.State()) != 2)
             {
                 m_unrecognisedChanged = true;
             }
-            m_host.engine.m_state = state;
+            EngineTestAccess::SetState(m_host.engine, state);
         }
         else
         {
@@ -360,38 +360,42 @@ private:
         {
             out << "handling left open";
         }
-        else if (!ValidState(engine.m_state))
+        else if (!ValidState(engine.State()))
         {
-            out << "state " << engine.m_state;
+            out << "state " << engine.State();
         }
-        else if (engine.m_rxTotal >= kFakeRxWrap)
+        else if (engine.RxTotal() >= serial::kWrapIndexBytes)
         {
-            out << "running total " << engine.m_rxTotal;
+            out << "running total " << engine.RxTotal();
         }
-        else if (m_host.running && engine.m_state == MainTransfer &&
-                 !BlockInSection(engine.m_blockIndex, m_setup.mainBlockCount))
+        else if (m_host.running && engine.State() == DownloadState::MainTransfer &&
+                 !BlockInSection(engine.BlockIndex(), m_setup.mainBlockCount))
         {
-            out << "main block " << engine.m_blockIndex;
+            out << "main block " << engine.BlockIndex();
         }
-        else if (m_host.running && engine.m_state == LpTransfer &&
-                 !BlockInSection(engine.m_blockIndex, m_setup.lpBlockCount))
+        else if (m_host.running && engine.State() == DownloadState::LpTransfer &&
+                 !BlockInSection(engine.BlockIndex(), m_setup.lpBlockCount))
         {
-            out << "language-pack block " << engine.m_blockIndex;
+            out << "language-pack block " << engine.BlockIndex();
         }
-        else if (m_host.running && engine.m_state == Signalling && engine.m_retryCount >= 53)
+        else if (m_host.running && engine.State() == DownloadState::Signalling &&
+                 engine.RetryCount() >= 53)
         {
-            out << "signalling retries " << engine.m_retryCount;
-        }
-        else if (m_host.running && (engine.m_state == MainErase || engine.m_state == LpErase) &&
-                 engine.m_retryCount > 3)
-        {
-            out << "erase retries " << engine.m_retryCount;
+            out << "signalling retries " << engine.RetryCount();
         }
         else if (m_host.running &&
-                 (engine.m_state == MainTransfer || engine.m_state == LpTransfer) &&
-                 engine.m_retryCount >= 3)
+                 (engine.State() == DownloadState::MainErase ||
+                  engine.State() == DownloadState::LpErase) &&
+                 engine.RetryCount() > 3)
         {
-            out << "transfer failures " << engine.m_retryCount;
+            out << "erase retries " << engine.RetryCount();
+        }
+        else if (m_host.running &&
+                 (engine.State() == DownloadState::MainTransfer ||
+                  engine.State() == DownloadState::LpTransfer) &&
+                 engine.RetryCount() >= 3)
+        {
+            out << "transfer failures " << engine.RetryCount();
         }
         return out.str();
     }
@@ -412,8 +416,6 @@ TEST(EngineRobustness, RandomAndHostileInputNeverBreaksTheEngine)
     int completedStates[10] = {};
     for (int run = 0; run < kRuns; ++run)
     {
-        g_paramResponseSeen = false;
-        g_paramResponseBusy = false;
         const GuardedRxBuffer::Guard guard =
             (run % 2 == 0) ? GuardedRxBuffer::Guard::AfterEnd : GuardedRxBuffer::Guard::BeforeStart;
         RandomRun one(rng, guard);
@@ -426,13 +428,13 @@ TEST(EngineRobustness, RandomAndHostileInputNeverBreaksTheEngine)
     // The runs reach the end of downloads and every stage on the way.
     EXPECT_GT(stopped, kRuns / 2);
     EXPECT_GT(verdicts, kRuns / 10);
-    for (int state : {Signalling, ParameterExchange, MainErase, LpErase, MainTransfer, LpTransfer,
-                      ChecksumWait})
+    for (DownloadState state :
+         {DownloadState::Signalling, DownloadState::ParameterExchange, DownloadState::MainErase,
+          DownloadState::LpErase, DownloadState::MainTransfer, DownloadState::LpTransfer,
+          DownloadState::ChecksumWait})
     {
-        EXPECT_GT(completedStates[state], 0) << state;
+        EXPECT_GT(completedStates[static_cast<int>(state)], 0) << static_cast<int>(state);
     }
-    g_paramResponseSeen = false;
-    g_paramResponseBusy = false;
 }
 
 } // namespace

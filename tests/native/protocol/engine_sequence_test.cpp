@@ -69,14 +69,14 @@ TEST_F(SuccessfulDownload, LanguagePackOnly)
     setup.baudIndex = 2;
     Start(setup);
     ReachErase();
-    EXPECT_EQ(engine.m_state, LpErase);
+    EXPECT_EQ(engine.State(), DownloadState::LpErase);
     host.Receive(">e");
     host.Receive(">w");
     host.Receive(">w");
-    ASSERT_EQ(engine.m_state, ChecksumWait);
+    ASSERT_EQ(engine.State(), DownloadState::ChecksumWait);
     const std::uint16_t crc = FileCrc(host.languagePack);
-    EXPECT_EQ(engine.m_lpCrc, crc);
-    EXPECT_EQ(engine.m_mainCrc, 0u);
+    EXPECT_EQ(engine.LpCrc(), crc);
+    EXPECT_EQ(engine.MainCrc(), 0u);
     host.Receive(Text(">c\x00\x00\x01\x02"));
 
     EXPECT_EQ(host.Writes(), (std::vector<Bytes>{
@@ -102,7 +102,7 @@ TEST_F(SuccessfulDownload, BothSectionsShareOneEraseAndOneChecksumRequest)
         host.Receive(">w");
     }
     // The last main-code acknowledgement brought language-pack block 0 at once.
-    EXPECT_EQ(engine.m_state, LpTransfer);
+    EXPECT_EQ(engine.State(), DownloadState::LpTransfer);
     EXPECT_EQ(host.Writes().back(), Frame(host.languagePack, 0, Section::LanguagePack));
     host.Receive(">w");
     host.Receive(">w");
@@ -144,7 +144,7 @@ TEST_P(EraseCommandForm, ChosenByModelFamilyAndBootCode)
     ASSERT_GE(writes.size(), 2u);
     EXPECT_EQ(writes[0], (Bytes{'<', 'p', '0', form.typeCode}));
     EXPECT_EQ(writes[1], (Bytes{'<', form.letter}));
-    EXPECT_EQ(engine.m_state, MainTransfer);
+    EXPECT_EQ(engine.State(), DownloadState::MainTransfer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, EraseCommandForm,
@@ -159,10 +159,10 @@ TEST_F(SuccessfulDownload, Rt47PackIntoRt47XRunsTheOverrideFirst)
     std::memcpy(setup.lpModel, "RT47    ", 8);
     Start(setup);
     ReachErase("RT47X");
-    EXPECT_EQ(engine.m_state, LpOverride);
+    EXPECT_EQ(engine.State(), DownloadState::LpOverride);
     host.Receive(">e");
     host.Receive(">o");
-    EXPECT_EQ(engine.m_state, LpErase);
+    EXPECT_EQ(engine.State(), DownloadState::LpErase);
     host.Receive(">e");
     host.Receive(">w");
     host.Receive(">w");
@@ -191,10 +191,10 @@ TEST_F(ParameterExchangeState, AnswerInPiecesIsProcessedOnceWhenComplete)
     const Bytes answer = ParameterAnswer("RT47X", "RT47-0001");
     host.Receive(Bytes(answer.begin(), answer.begin() + 20));
     EXPECT_EQ(host.CountReport("Protocol Response received..."), 0u);
-    EXPECT_EQ(engine.m_state, ParameterExchange);
+    EXPECT_EQ(engine.State(), DownloadState::ParameterExchange);
     host.Receive(Bytes(answer.begin() + 20, answer.end()));
     EXPECT_EQ(host.CountReport("Protocol Response received..."), 1u);
-    EXPECT_EQ(engine.m_state, MainErase);
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
 }
 
 TEST_F(ParameterExchangeState, StrayAnswerAheadNeedsSixtyEightBytes)
@@ -207,7 +207,7 @@ TEST_F(ParameterExchangeState, StrayAnswerAheadNeedsSixtyEightBytes)
     host.Receive(Bytes(answer.begin(), answer.begin() + 66));
     EXPECT_EQ(host.CountReport("Protocol Response received..."), 0u);
     host.Receive(Bytes(answer.begin() + 66, answer.end()));
-    ASSERT_EQ(engine.m_state, MainErase);
+    ASSERT_EQ(engine.State(), DownloadState::MainErase);
 
     // The dump of the 68-byte answer is that of the plain 66-byte one.
     const Strings strayDump = host.Reports();
@@ -229,7 +229,7 @@ TEST_F(ParameterExchangeState, IncompatibleHandsetAborts)
     EXPECT_EQ(Strings(reports.end() - 2, reports.end()),
               (Strings{"Mobile Protocol not compatible.", "Download Aborted!"}));
     EXPECT_EQ(host.Messages(), (Strings{"Download Aborted!"}));
-    EXPECT_FALSE(g_paramResponseBusy);
+    EXPECT_FALSE(engine.ParamResponseBusy());
     EXPECT_TRUE(StoppedCleanly());
 }
 
@@ -243,14 +243,14 @@ TEST_F(ParameterExchangeState, ImageMismatchAsksAndNoAborts)
     EXPECT_EQ(Strings(reports.begin() + 2, reports.end()),
               (Strings{"Image File Model Number Mismatch...", "PC: R 47", "MS: R 57",
                        "Download Aborted!"}));
-    EXPECT_FALSE(g_paramResponseBusy);
+    EXPECT_FALSE(engine.ParamResponseBusy());
 }
 
 TEST_F(ParameterExchangeState, ImageMismatchConfirmedGoesOn)
 {
     Start(MakeSetup(false, true, false, "RT47X"));
     ReachErase("RT47X", "RT57-0001");
-    EXPECT_EQ(engine.m_state, MainErase);
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
     EXPECT_EQ(host.Writes().back(), (Bytes{'<', 'e'}));
 }
 
@@ -269,19 +269,19 @@ TEST_F(ParameterExchangeState, LanguagePackMismatchEndsWithoutQuestion)
 
 TEST_F(ParameterExchangeState, FlagsOutliveADownloadStart)
 {
-    g_paramResponseBusy = true;
+    EngineTestAccess::SetParamResponseBusy(engine, true);
     Start(MakeSetup(false, true, false, "RT47X"));
-    EXPECT_TRUE(g_paramResponseBusy);
+    EXPECT_TRUE(engine.ParamResponseBusy());
     ReachErase();
     // A busy flag left over holds the answer back: seen, but not processed.
-    EXPECT_EQ(engine.m_state, ParameterExchange);
-    EXPECT_TRUE(g_paramResponseSeen);
+    EXPECT_EQ(engine.State(), DownloadState::ParameterExchange);
+    EXPECT_TRUE(engine.ParamResponseSeen());
     EXPECT_EQ(host.CountReport("Protocol Response received..."), 0u);
 
     // Once free, the handset's repeated answer (the last 66 bytes) is processed.
-    g_paramResponseBusy = false;
+    EngineTestAccess::SetParamResponseBusy(engine, false);
     host.Receive(ParameterAnswer("RT47X", "RT47-0001"));
-    EXPECT_EQ(engine.m_state, MainErase);
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
 }
 
 using SignallingState = EngineFixture;
@@ -294,7 +294,7 @@ TEST_F(SignallingState, FiftyTwoChunksWithoutAnswerAreTolerated)
         host.Receive("xy");
     }
     EXPECT_TRUE(host.running);
-    EXPECT_EQ(engine.m_retryCount, 52u);
+    EXPECT_EQ(engine.RetryCount(), 52u);
     EXPECT_EQ(host.Count(HostCall::Purge), 52u);
     host.Receive("xy");
     EXPECT_EQ(host.Messages(), (Strings{"Download Aborted!"}));
@@ -305,12 +305,12 @@ TEST_F(SignallingState, SingleBytesCountOnlyOnceTwoArrived)
 {
     Start(MakeSetup(false, true, false, "RT47X"));
     host.Receive(">");
-    EXPECT_EQ(engine.m_retryCount, 0u);
-    EXPECT_EQ(engine.m_rxTotal, 1u);
+    EXPECT_EQ(engine.RetryCount(), 0u);
+    EXPECT_EQ(engine.RxTotal(), 1u);
     host.Receive("i"); // the split answer is not recognised
-    EXPECT_EQ(engine.m_retryCount, 1u);
-    EXPECT_EQ(engine.m_rxTotal, 0u);
-    EXPECT_EQ(engine.m_state, Signalling);
+    EXPECT_EQ(engine.RetryCount(), 1u);
+    EXPECT_EQ(engine.RxTotal(), 0u);
+    EXPECT_EQ(engine.State(), DownloadState::Signalling);
 }
 
 TEST_F(SignallingState, AnswerChangesProtocolAndReopens)
@@ -320,9 +320,9 @@ TEST_F(SignallingState, AnswerChangesProtocolAndReopens)
     Start(setup);
     host.Receive("xy");
     host.Receive(">i");
-    EXPECT_EQ(engine.m_state, ParameterExchange);
-    EXPECT_EQ(engine.m_retryCount, 0u);
-    EXPECT_EQ(engine.m_rxTotal, 0u);
+    EXPECT_EQ(engine.State(), DownloadState::ParameterExchange);
+    EXPECT_EQ(engine.RetryCount(), 0u);
+    EXPECT_EQ(engine.RxTotal(), 0u);
     EXPECT_EQ(host.timers.count(kSignalTimer), 0u);
     EXPECT_EQ(host.Writes(), (std::vector<Bytes>{{'<', 'p', '4', 2}}));
     // Stop the signal, wait, purge, report, send, reopen.
@@ -359,7 +359,7 @@ TEST_F(GangMode, FirstBlockOnTheSixtyFirstTick)
     ReachErase();
     host.Receive(">e");
     ASSERT_EQ(host.timers.count(kGangTimer), 1u);
-    EXPECT_EQ(engine.m_state, MainErase);
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
     const std::size_t reportsBefore = host.Reports().size();
 
     for (int tick = 1; tick <= 60; ++tick)
@@ -368,10 +368,10 @@ TEST_F(GangMode, FirstBlockOnTheSixtyFirstTick)
         if (tick == 30)
         {
             host.Receive(">e"); // another unit: the timer restarts, the count goes on
-            EXPECT_EQ(engine.m_gangCountdown, 30);
+            EXPECT_EQ(engine.GangCountdown(), 30);
         }
     }
-    EXPECT_EQ(engine.m_state, MainTransfer);
+    EXPECT_EQ(engine.State(), DownloadState::MainTransfer);
     EXPECT_TRUE(host.SentBlocks(Section::MainCode).empty());
     EXPECT_EQ(host.Reports().size(), reportsBefore);
     EXPECT_EQ(host.Count(HostCall::ShowElapsedTime), 60u);
@@ -397,7 +397,7 @@ TEST_F(GangMode, AnswersDuringTheWaitDoNotSendBlocks)
     host.Receive(">e"); // a slower unit, after the state already changed
     host.Receive(">w");
     EXPECT_TRUE(host.SentBlocks(Section::MainCode).empty());
-    EXPECT_EQ(engine.m_retryCount, 0u);
+    EXPECT_EQ(engine.RetryCount(), 0u);
 }
 
 using TransferState = EngineFixture;
@@ -420,7 +420,7 @@ TEST_F(TransferState, TwoWriteFailuresThenSuccess)
     EXPECT_EQ(host.Reports(), (Strings{"Write Failed!", "Write Failed!"}));
     EXPECT_EQ(host.Count(HostCall::Pause), 2u);
     EXPECT_EQ(host.events[1].value, 1000u);
-    EXPECT_EQ(engine.m_retryCount, 0u);
+    EXPECT_EQ(engine.RetryCount(), 0u);
     EXPECT_EQ(host.Count(HostCall::Purge), 0u);
     EXPECT_TRUE(host.running);
 }
@@ -466,7 +466,7 @@ TEST_F(TransferState, BlankBlocksAreSteppedOver)
         host.Receive(">w");
     }
     EXPECT_EQ(host.Writes().back(), Frame(host.image, 8, Section::MainCode));
-    EXPECT_EQ(engine.m_blockIndex, 8u);
+    EXPECT_EQ(engine.BlockIndex(), 8u);
 }
 
 TEST_F(TransferState, BlankTailCompletesTheSectionWithCrcOverAllBlocks)
@@ -478,9 +478,9 @@ TEST_F(TransferState, BlankTailCompletesTheSectionWithCrcOverAllBlocks)
     host.Receive(">e");
     host.Receive(">w");
     host.Receive(">w");
-    EXPECT_EQ(engine.m_state, ChecksumWait);
+    EXPECT_EQ(engine.State(), DownloadState::ChecksumWait);
     EXPECT_EQ(host.SentBlocks(Section::MainCode), (std::vector<std::uint32_t>{0, 1}));
-    EXPECT_EQ(engine.m_mainCrc, FileCrc(host.image));
+    EXPECT_EQ(engine.MainCrc(), FileCrc(host.image));
     EXPECT_EQ(host.Writes().back(), ChecksumRequestBytes(FileCrc(host.image), 0));
 }
 
@@ -514,7 +514,7 @@ TEST_F(EraseState, LanguagePackEraseAsksAgainToo)
     host.Receive(">E");
     EXPECT_EQ(host.Writes(), (std::vector<Bytes>{{'<', 'e'}}));
     host.Receive(">e");
-    EXPECT_EQ(engine.m_state, LpTransfer);
+    EXPECT_EQ(engine.State(), DownloadState::LpTransfer);
 }
 
 TEST_F(EraseState, LegacyRetryKeepsTheLegacyForm)
@@ -569,7 +569,7 @@ TEST_F(ChecksumState, BadVerdictEndsWithoutAbortBox)
     }
     const std::uint16_t mainCrc = FileCrc(host.image);
     const std::uint16_t lpCrc = FileCrc(host.languagePack);
-    ASSERT_EQ(engine.m_mainCrc, mainCrc);
+    ASSERT_EQ(engine.MainCrc(), mainCrc);
     host.ClearEvents();
     host.Receive(Bytes{'>', 'C', 0x00, 0x11, 0x22, 0x33});
 
@@ -592,7 +592,7 @@ TEST_F(ChecksumState, WaitsForFourCountedBytes)
     Start(MakeSetup(false, true, false, "RT47X"));
     ReachErase();
     host.Receive(">e"); // the blank section completes at once; two bytes counted
-    ASSERT_EQ(engine.m_state, ChecksumWait);
+    ASSERT_EQ(engine.State(), DownloadState::ChecksumWait);
     host.Receive("?");
     EXPECT_TRUE(host.running);
     EXPECT_EQ(host.CountReport("Invalid CheckSum Response..."), 0u);
@@ -636,11 +636,11 @@ using OtherStates = EngineFixture;
 TEST_F(OtherStates, UnrecognisedStateShowsBoxAndChangesNothing)
 {
     Start(MakeSetup(false, true, false, "RT47X"));
-    engine.m_state = 2;
+    EngineTestAccess::SetState(engine, 2);
     host.ClearEvents();
     host.Receive("zz");
     EXPECT_EQ(host.Messages(), (Strings{"Unrecognised state!"}));
-    EXPECT_EQ(engine.m_state, 2);
+    EXPECT_EQ(static_cast<int>(engine.State()), 2);
     EXPECT_EQ(host.Count(HostCall::Write), 0u);
     EXPECT_EQ(host.Count(HostCall::Purge), 0u);
     EXPECT_TRUE(host.running);
@@ -657,10 +657,23 @@ TEST_F(OtherStates, RunningTotalWrapsWithTheReader)
     for (int i = 0; i < 14; ++i)
     {
         host.Receive(noise);
-        EXPECT_EQ(engine.m_rxTotal, host.writeIndex) << i;
-        EXPECT_LT(engine.m_rxTotal, 2800u);
+        EXPECT_EQ(engine.RxTotal(), host.writeIndex) << i;
+        EXPECT_LT(engine.RxTotal(), 2800u);
     }
-    EXPECT_EQ(engine.m_state, ParameterExchange);
+    EXPECT_EQ(engine.State(), DownloadState::ParameterExchange);
+}
+
+TEST_F(OtherStates, RunningTotalMeetsTheWrapIndexExactly)
+{
+    Start(MakeSetup(false, true, false, "RT47X"));
+    host.Receive(">i");
+    ASSERT_EQ(host.writeIndex, 0u); // the reopened channel's reader starts afresh
+    host.Receive(Bytes(serial::kWrapIndexBytes - 1, 'n'));
+    ASSERT_EQ(host.writeIndex, serial::kWrapIndexBytes - 1);
+    EXPECT_EQ(engine.RxTotal(), serial::kWrapIndexBytes - 1);
+    host.Receive(Bytes(1, 'n'));
+    ASSERT_EQ(host.writeIndex, 0u);
+    EXPECT_EQ(engine.RxTotal(), 0u);
 }
 
 TEST_F(OtherStates, NotificationAfterTheEndIsIgnored)

@@ -19,7 +19,7 @@ constexpr std::size_t kGuardedPages = 3; // guard, buffer, guard
 GuardedRxBuffer::GuardedRxBuffer(Guard guard)
 {
     m_pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    if (m_pageSize < kFakeRxBufferSize)
+    if (m_pageSize < serial::kRxBufferBytes)
     {
         throw std::runtime_error("page smaller than the receive buffer");
     }
@@ -30,7 +30,7 @@ GuardedRxBuffer::GuardedRxBuffer(Guard guard)
         throw std::runtime_error("mmap failed");
     }
     std::uint8_t* page = static_cast<std::uint8_t*>(m_mapping) + m_pageSize;
-    m_data = (guard == Guard::AfterEnd) ? page + m_pageSize - kFakeRxBufferSize : page;
+    m_data = (guard == Guard::AfterEnd) ? page + m_pageSize - serial::kRxBufferBytes : page;
 }
 
 GuardedRxBuffer::~GuardedRxBuffer()
@@ -42,7 +42,7 @@ void GuardedRxBuffer::Open()
 {
     std::uint8_t* page = static_cast<std::uint8_t*>(m_mapping) + m_pageSize;
     mprotect(page, m_pageSize, PROT_READ | PROT_WRITE);
-    std::memset(m_data, 0, kFakeRxBufferSize);
+    std::memset(m_data, 0, serial::kRxBufferBytes);
 }
 
 void GuardedRxBuffer::Close()
@@ -113,8 +113,8 @@ void FakeEngineHost::Start(const DownloadSetup& setup)
 
 FakeEngineHost::Notification FakeEngineHost::Store(const Bytes& bytes)
 {
-    const std::size_t room = kFakeRxBufferSize - writeIndex;
-    const std::size_t count = std::min({bytes.size(), kFakeMaxRead, room});
+    // The reader's own rules: how much one read may bring here, and where the next one goes.
+    const std::size_t count = std::min<std::size_t>(bytes.size(), serial::ReadSizeAt(writeIndex));
     std::uint8_t* at = m_buffers[m_current].Data() + writeIndex;
     if (!m_channelOpen)
     {
@@ -122,18 +122,19 @@ FakeEngineHost::Notification FakeEngineHost::Store(const Bytes& bytes)
         return Notification{count, at};
     }
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count), at);
-    writeIndex += static_cast<std::uint32_t>(count);
-    if (writeIndex >= kFakeRxWrap)
-    {
-        writeIndex = 0;
-    }
+    writeIndex = serial::NextWriteIndex(writeIndex, static_cast<std::uint32_t>(count));
     return Notification{count, at};
 }
 
 void FakeEngineHost::Post(Notification notification)
 {
     OutsideEvent event(*this);
-    engine.OnSerialData(notification.count, notification.chunk);
+    ReceivedBytes received;
+    received.bufferStart = m_buffers[m_current].Data();
+    received.chunk = notification.chunk;
+    received.count = notification.count;
+    received.endIndex = writeIndex;
+    engine.OnSerialData(received);
 }
 
 void FakeEngineHost::Receive(const Bytes& bytes)
@@ -208,15 +209,9 @@ void FakeEngineHost::ReopenChannel(std::uint32_t baudRate)
     OpenChannel();
 }
 
-const std::uint8_t* FakeEngineHost::RxBufferStart() const
-{
-    return m_buffers[m_current].Data();
-}
-
-bool FakeEngineHost::SendBlock(Section section)
+bool FakeEngineHost::SendBlock(Section section, std::uint32_t n)
 {
     RequireRunning("block");
-    const std::uint32_t n = engine.m_blockIndex;
     const FakeSectionFile& file = (section == Section::MainCode) ? image : languagePack;
     if (n >= file.blockCount)
     {

@@ -4,17 +4,34 @@
 #pragma once
 
 #include "protocol/download_engine.h"
+#include "serial/receive_buffer.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
-constexpr std::size_t kFakeRxBufferSize = 3000; // the channel's receive buffer
-constexpr std::uint32_t kFakeRxWrap = 2800;     // where the reader's index returns to 0
-constexpr std::size_t kFakeMaxRead = 300;       // bytes one read of the reader may bring
+inline std::ostream& operator<<(std::ostream& out, DownloadState state)
+{
+    return out << static_cast<int>(state);
+}
+
+// States no download reaches, and a parameter answer held back from an earlier download.
+class EngineTestAccess
+{
+public:
+    static void SetState(CDownloadEngine& engine, int state)
+    {
+        engine.m_state = static_cast<DownloadState>(state);
+    }
+    static void SetParamResponseBusy(CDownloadEngine& engine, bool busy)
+    {
+        engine.m_paramResponseBusy = busy;
+    }
+};
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -148,9 +165,7 @@ public:
     void WritePort(const std::uint8_t* bytes, std::size_t count) override;
     void PurgePort() override;
     void ReopenChannel(std::uint32_t baudRate) override;
-    const std::uint8_t* RxBufferStart() const override;
-    std::uint32_t RxWriteIndex() const override { return writeIndex; }
-    bool SendBlock(Section section) override;
+    bool SendBlock(Section section, std::uint32_t block) override;
     std::uint16_t SectionCrc(Section section) override;
     void AddReportLine(const char* text) override;
     void ShowMessage(const char* text) override;

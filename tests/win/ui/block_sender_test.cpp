@@ -55,24 +55,14 @@ protected:
     bool SendMain(std::uint32_t block)
     {
         bool sent = false;
-        window.Run(
-            [&](TestDownloaderDlg& d)
-            {
-                d.m_engine.m_blockIndex = block;
-                sent = d.SendMainBlock(port.Get());
-            });
+        window.Run([&](TestDownloaderDlg& d) { sent = d.SendMainBlock(port.Get(), block); });
         return sent;
     }
 
     bool SendLanguagePack(std::uint32_t block)
     {
         bool sent = false;
-        window.Run(
-            [&](TestDownloaderDlg& d)
-            {
-                d.m_engine.m_blockIndex = block;
-                sent = d.SendLpBlock(port.Get());
-            });
+        window.Run([&](TestDownloaderDlg& d) { sent = d.SendLpBlock(port.Get(), block); });
         return sent;
     }
 
@@ -197,10 +187,8 @@ TEST_F(BlockSenderTest, BlockOutsideTheImageIsReportedAndStillSent)
     bool sent = false;
     UiTask send = [&]
     {
-        window.dialog->m_engine.m_blockIndex = 99;
-        window.dialog->SendMainBlock(port.Get()); // the last block: fine
-        window.dialog->m_engine.m_blockIndex = 100;
-        sent = window.dialog->SendMainBlock(port.Get());
+        window.dialog->SendMainBlock(port.Get(), 99); // the last block: fine
+        sent = window.dialog->SendMainBlock(port.Get(), 100);
     };
     AsyncSend run(window.thread->Window(), kRunOnUiMessage, 0, reinterpret_cast<LPARAM>(&send));
     const SeenMessageBox box = AnswerMessageBox(window.thread->Thread(), IDOK);
@@ -223,11 +211,7 @@ TEST_F(BlockSenderTest, ShortWriteIsReportedOncePerBlock)
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(readOnly.IsValid());
     bool sent = false;
-    UiTask send = [&]
-    {
-        window.dialog->m_engine.m_blockIndex = 7;
-        sent = window.dialog->SendMainBlock(readOnly.Get());
-    };
+    UiTask send = [&] { sent = window.dialog->SendMainBlock(readOnly.Get(), 7); };
     AsyncSend run(window.thread->Window(), kRunOnUiMessage, 0, reinterpret_cast<LPARAM>(&send));
     const SeenMessageBox box = AnswerMessageBox(window.thread->Thread(), IDOK);
     run.Wait();
@@ -284,16 +268,11 @@ TEST_F(BlockSenderTest, UnreadableLanguagePackBlockAbortsTheDownload)
             setup.languagePack = true;
             setup.lpBlockCount = 5;
             d.m_engine.Begin(setup);
-            d.m_engine.m_state = LpTransfer;
             d.m_downloadRunning = true;
             d.m_startRequested = true;
         });
     bool sent = false;
-    UiTask send = [&]
-    {
-        window.dialog->m_engine.m_blockIndex = 4;
-        sent = window.dialog->SendLpBlock(port.Get());
-    };
+    UiTask send = [&] { sent = window.dialog->SendLpBlock(port.Get(), 4); };
     AsyncSend run(window.thread->Window(), kRunOnUiMessage, 0, reinterpret_cast<LPARAM>(&send));
     const SeenMessageBox first = AnswerMessageBox(window.thread->Thread(), IDOK);
     const SeenMessageBox second = AnswerMessageBox(window.thread->Thread(), IDOK);
@@ -336,13 +315,11 @@ TEST_F(BlockSenderTest, SendingBlocksAllocatesNothing)
             AllocationCounter counter;
             for (std::uint32_t block = 0; block < 80; ++block)
             {
-                d.m_engine.m_blockIndex = block;
-                d.SendMainBlock(port.Get());
+                d.SendMainBlock(port.Get(), block);
             }
             for (std::uint32_t block = 0; block < 20; ++block)
             {
-                d.m_engine.m_blockIndex = block;
-                d.SendLpBlock(port.Get());
+                d.SendLpBlock(port.Get(), block);
             }
             allocations = counter.Count();
         });

@@ -242,7 +242,7 @@ TEST_F(StartStopTest, StartOpensTheChannelAndASecondPressStopsIt)
             EXPECT_NE(d.m_imageFile, nullptr);
             EXPECT_EQ(d.m_mainBlockCount, 200u);
             EXPECT_EQ(std::string(d.m_imageModel, 4), "R 47");
-            EXPECT_EQ(d.m_engine.m_state, Signalling);
+            EXPECT_EQ(d.m_engine.State(), DownloadState::Signalling);
             EXPECT_EQ(reinterpret_cast<HBITMAP>(SendMessageA(start, BM_GETIMAGE, IMAGE_BITMAP, 0)),
                       d.m_stopDownloadBitmap.Get());
             HWND report = d.GetDlgItem(IDC_REPORT_LIST);
