@@ -27,7 +27,7 @@
 // Room of the temporary-folder path.
 constexpr std::size_t kTempDirSize = 259;
 
-class CDownloaderDlg : public CDialog, private EngineHost
+class CDownloaderDlg : public CDialog, private EngineHost, private serial::FailureReport
 {
 public:
     explicit CDownloaderDlg(HWND parent = nullptr);
@@ -206,6 +206,7 @@ private:
     void Pause(unsigned milliseconds) override;
     void ClearStartRequest() override;
 
+    void ReportFailure(const char* text, const char* caption) override;
     HANDLE PortHandle() const;
 
     int m_argc = 0;

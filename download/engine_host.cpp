@@ -3,6 +3,7 @@
 #include "app/downloader_dlg.h"
 
 #include "download/port_names.h"
+#include "framework/message_box.h"
 #include "protocol/crc_x25.h"
 
 namespace
@@ -41,6 +42,11 @@ void CDownloaderDlg::WritePort(const std::uint8_t* bytes, std::size_t count)
     WriteFile(PortHandle(), bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
+void CDownloaderDlg::ReportFailure(const char* text, const char* caption)
+{
+    AppMessageBox(nullptr, text, MB_OK, caption);
+}
+
 void CDownloaderDlg::PurgePort()
 {
     PurgeComm(PortHandle(), kPurgeAll);
@@ -50,7 +56,8 @@ void CDownloaderDlg::ReopenChannel(std::uint32_t baudRate)
 {
     CloseChannel();
     m_serial = std::make_unique<CSerialIO>(kPortNames[m_portIndex], static_cast<DWORD>(baudRate),
-                                           kNoParity, kDataBits, kOneStopBit, m_notifyWnd);
+                                           kNoParity, kDataBits, kOneStopBit, m_notifyWnd,
+                                           static_cast<serial::FailureReport&>(*this));
     m_rxBufferStart = m_serial->m_pRxBuffer;
     if (!m_serial->IsOpen())
     {

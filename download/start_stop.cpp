@@ -294,7 +294,8 @@ void CDownloaderDlg::StartDownload()
     AddReportLine("Signalling...");
 
     m_serial = std::make_unique<CSerialIO>(kPortNames[m_portIndex], kSignallingBaudRate, kNoParity,
-                                           kDataBits, kOneStopBit, m_notifyWnd);
+                                           kDataBits, kOneStopBit, m_notifyWnd,
+                                           static_cast<serial::FailureReport&>(*this));
     m_rxBufferStart = m_serial->m_pRxBuffer;
     if (!m_serial->IsOpen())
     {

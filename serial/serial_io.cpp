@@ -35,11 +35,11 @@ constexpr DWORD kDriverQueueBytes = 50000;
 constexpr DWORD kInQueueWarningBytes = 3000;
 constexpr unsigned kReaderStackBytes = 1000;
 constexpr DWORD kReaderEvents = EV_RXCHAR | EV_ERR;
-constexpr DWORD kNoEvents = 0;
 
-// The stop request is repeated in these steps until the reader has ended or the time is up.
-constexpr DWORD kStopNudgeMs = 50;
+// The stop event ends the reader's waits at once; this is only the bound of a reader that is
+// stuck elsewhere.
 constexpr DWORD kStopWaitMs = 2000;
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR; // 15
 constexpr DWORD kKillWaitMs = 1000;
 
 const char kClearCommErrorText[] = "\r\nClearCommError Error!\r\n";
@@ -79,9 +79,16 @@ constexpr std::size_t kLineSetupSteps =
 
 static_assert(sizeof(DCB) == 28, "the line settings record has its Win32 size");
 
-void ShowChannelError(const char* text)
+HANDLE NewEvent(bool manualReset)
 {
-    MessageBoxA(nullptr, text, kChannelCaption, MB_OK);
+    return CreateEventA(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr);
+}
+
+void CloseIfOpen(HANDLE& handle)
+{
+    if (handle != nullptr)
+        CloseHandle(handle);
+    handle = nullptr;
 }
 
 // Binary line, no hardware or software flow control, DTR and RTS held off; the fields not named
@@ -146,11 +153,36 @@ std::size_t SetUpLine(HANDLE port, DWORD baudRate, BYTE parity, BYTE byteSize, B
 
 } // namespace
 
+void CPostToWindow::OnChunk(std::size_t count, const std::uint8_t* chunk)
+{
+    PostMessageA(m_window, WM_SERIAL_DATA, static_cast<WPARAM>(count),
+                 reinterpret_cast<LPARAM>(chunk));
+}
+
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
-                     BYTE stopBits, HWND notifyWnd)
+                     BYTE stopBits, HWND notifyWnd, serial::FailureReport& report)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(notifyWnd), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_stopRequested(false), m_logAbandoned(false), m_logPath()
+      m_hThread(nullptr), m_windowSink(notifyWnd), m_sink(m_windowSink), m_report(report),
+      m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
+      m_stopRequested(false), m_logAbandoned(false), m_logPath()
+{
+    Open(portName, baudRate, parity, byteSize, stopBits);
+}
+
+CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
+                     BYTE stopBits, serial::ChunkSink& sink, serial::FailureReport& report)
+    : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(nullptr), m_hReaderPort(INVALID_HANDLE_VALUE),
+      m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
+      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report),
+      m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
+      m_stopRequested(false), m_logAbandoned(false), m_logPath()
+{
+    Open(portName, baudRate, parity, byteSize, stopBits);
+}
+
+void CSerialIO::Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
+                     BYTE stopBits)
 {
     OpenLog();
     if (!OpenPort(portName))
@@ -187,20 +219,34 @@ void CSerialIO::OpenLog()
     }
     if (m_logFile == nullptr)
     {
-        ShowChannelError(kLogOpenFailedMessage);
+        m_report.ReportFailure(kLogOpenFailedMessage, kChannelCaption);
         std::exit(kFatalExitCode);
     }
 }
 
-// Synchronous I/O (flags 0) throughout; the handle is not shared.
 bool CSerialIO::OpenPort(const char* portName)
 {
+    m_hStopEvent = NewEvent(true);
+    m_hReaderEvent = NewEvent(true);
+    m_hWriteEvent = NewEvent(true);
+    if (m_hStopEvent == nullptr || m_hReaderEvent == nullptr || m_hWriteEvent == nullptr)
+    {
+        CloseIfOpen(m_hStopEvent);
+        CloseIfOpen(m_hReaderEvent);
+        CloseIfOpen(m_hWriteEvent);
+    }
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt)
     {
         if (attempt > 0)
             Sleep(kOpenRetryDelayMs);
         const HANDLE port = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_EXISTING, 0, nullptr);
+                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (port != INVALID_HANDLE_VALUE && m_hStopEvent == nullptr)
+        {
+            // Without its events the channel could neither wait nor be stopped.
+            CloseHandle(port);
+            break;
+        }
         if (port != INVALID_HANDLE_VALUE)
         {
             m_hPort = port;
@@ -209,7 +255,7 @@ bool CSerialIO::OpenPort(const char* portName)
     }
     char text[128];
     std::snprintf(text, sizeof(text), kPortOpenFailedFormat, portName);
-    ShowChannelError(text);
+    m_report.ReportFailure(text, kChannelCaption);
     return false;
 }
 
@@ -218,11 +264,11 @@ void CSerialIO::Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopB
 {
     const std::size_t stepsDone = SetUpLine(m_hPort, baudRate, parity, byteSize, stopBits);
     for (std::size_t step = stepsDone; step < kLineSetupSteps; ++step)
-        ShowChannelError(kLineSetupFailedMessages[step]);
+        m_report.ReportFailure(kLineSetupFailedMessages[step], kChannelCaption);
     if (stepsDone < kLineSetupSteps)
         return;
     if (!SetupComm(m_hPort, kDriverQueueBytes, kDriverQueueBytes))
-        ShowChannelError(kQueueSetupFailedMessage);
+        m_report.ReportFailure(kQueueSetupFailedMessage, kChannelCaption);
 }
 
 void CSerialIO::StartReader()
@@ -230,6 +276,7 @@ void CSerialIO::StartReader()
     m_hReaderPort = m_hPort;
     m_pRxBuffer = m_rxBuffer;
     m_stopRequested = false;
+    ResetEvent(m_hStopEvent);
     // The runtime's thread start, so the reader may use the runtime's streams.
     m_hThread = reinterpret_cast<HANDLE>(
         _beginthreadex(nullptr, kReaderStackBytes, &CSerialIO::TracingThread, this, 0, nullptr));
@@ -240,14 +287,8 @@ void CSerialIO::StopReader()
     if (m_hThread == nullptr)
         return;
     m_stopRequested = true;
-    // An empty event mask completes a pending WaitCommEvent. It is repeated because the reader may
-    // set its own mask again between its last look at the flag and its next wait.
-    bool ended = false;
-    for (DWORD waited = 0; !ended && waited < kStopWaitMs; waited += kStopNudgeMs)
-    {
-        SetCommMask(m_hReaderPort, kNoEvents);
-        ended = WaitForSingleObject(m_hThread, kStopNudgeMs) == WAIT_OBJECT_0;
-    }
+    SetEvent(m_hStopEvent);
+    const bool ended = WaitForSingleObject(m_hThread, kStopWaitMs) == WAIT_OBJECT_0;
     if (!ended)
     {
         // Last resort. The thread may die holding the log stream's lock, so the log is then left
@@ -270,6 +311,45 @@ void CSerialIO::Close()
         CloseHandle(m_hPort);
     m_hPort = INVALID_HANDLE_VALUE;
     m_hReaderPort = INVALID_HANDLE_VALUE;
+    CloseIfOpen(m_hStopEvent);
+    CloseIfOpen(m_hReaderEvent);
+    CloseIfOpen(m_hWriteEvent);
+}
+
+std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
+{
+    if (m_hPort == INVALID_HANDLE_VALUE)
+        return 0;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = m_hWriteEvent;
+    DWORD written = 0;
+    if (!WriteFile(m_hPort, bytes, static_cast<DWORD>(count), &written, &overlapped))
+    {
+        // No write time-out is set: the write ends when the driver has taken every byte.
+        if (GetLastError() != ERROR_IO_PENDING ||
+            !GetOverlappedResult(m_hPort, &overlapped, &written, TRUE))
+            return 0;
+    }
+    return written;
+}
+
+void CSerialIO::Purge()
+{
+    if (m_hPort != INVALID_HANDLE_VALUE)
+        PurgeComm(m_hPort, kPurgeAll);
+}
+
+bool CSerialIO::ReaderWait(OVERLAPPED& overlapped)
+{
+    const HANDLE events[] = {overlapped.hEvent, m_hStopEvent};
+    const DWORD woke = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0)
+        return true;
+    // The stop: take the operation back, and wait for it to let go of the record and buffer.
+    CancelIo(m_hReaderPort);
+    DWORD ignored = 0;
+    GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, TRUE);
+    return false;
 }
 
 unsigned __stdcall CSerialIO::TracingThread(void* channel)
@@ -315,7 +395,16 @@ bool CSerialIO::ReadPort()
     if (m_stopRequested)
         return true;
     DWORD events = 0;
-    const BOOL waited = WaitCommEvent(m_hReaderPort, &events, nullptr);
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = m_hReaderEvent;
+    BOOL waited = WaitCommEvent(m_hReaderPort, &events, &overlapped);
+    if (!waited && GetLastError() == ERROR_IO_PENDING)
+    {
+        if (!ReaderWait(overlapped))
+            return true;
+        DWORD ignored = 0;
+        waited = GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
+    }
     if (m_stopRequested)
         return true;
     if (!waited)
@@ -332,9 +421,19 @@ bool CSerialIO::ReadPort()
     const std::uint32_t index = m_writeIndex;
     BYTE* const chunk = m_pRxBuffer + index;
     DWORD bytesRead = 0;
-    if (!ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, nullptr))
+    overlapped = OVERLAPPED{};
+    overlapped.hEvent = m_hReaderEvent;
+    // The read time-outs make it return at once with what is waiting; pending is rare.
+    BOOL read = ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, &overlapped);
+    if (!read && GetLastError() == ERROR_IO_PENDING)
     {
-        MessageBoxA(nullptr, kReadFailedMessage, kReaderCaption, MB_OK);
+        if (!ReaderWait(overlapped))
+            return true;
+        read = GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
+    }
+    if (!read)
+    {
+        m_report.ReportFailure(kReadFailedMessage, kReaderCaption);
         return false;
     }
     if (m_logFile != nullptr)
@@ -347,7 +446,7 @@ bool CSerialIO::ReadPort()
     // The index moves on before the post, so the window, which takes the end of received data
     // from it, always finds the chunk it is told about before that end.
     m_writeIndex = serial::NextWriteIndex(index, bytesRead);
-    PostMessageA(m_hNotifyWnd, WM_SERIAL_DATA, bytesRead, reinterpret_cast<LPARAM>(chunk));
+    m_sink.OnChunk(bytesRead, chunk);
     return true;
 }
 

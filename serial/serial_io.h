@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "serial/receive_buffer.h"
+#include "serial/serial_channel.h"
 
 // Posted by the reader for every read: wParam = bytes read (0 to 300, 0 included), lParam =
 // address of the first of them inside CSerialIO::m_rxBuffer.
@@ -24,37 +25,59 @@ constexpr DWORD kReaderKilledExitCode = 0;
 constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
+// Posts each read to a window as WM_SERIAL_DATA (wParam = count, lParam = address).
+class CPostToWindow : public serial::ChunkSink
+{
+public:
+    explicit CPostToWindow(HWND window) : m_window(window) {}
+    void OnChunk(std::size_t count, const std::uint8_t* chunk) override;
+    HWND Window() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
 // One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
-// The class writes nothing to the port: writers use m_hPort. A new baud rate means Close() and a
-// new object.
+// The port is opened for overlapped I/O: Windows serializes synchronous I/O on one handle, so a
+// write would otherwise wait behind the reader's pending event wait until the handset sends
+// something, and the handset sends nothing until it gets that write. Write() is the one way to
+// the port and returns when the write is done. A new baud rate means Close() and a new object.
 //
-// Threads: "owner" is the thread that constructs and closes the object (the user-interface
+// Threads: "owner" is the thread that constructs, writes, purges and closes (the user-interface
 // thread); "reader" is TracingThread. The owner sets the reader's fields before the reader starts
 // and touches them again only after the reader has ended.
-class CSerialIO
+class CSerialIO : public SerialChannel
 {
 public:
     // Opens the debug log, the port (a bounded number of tries), configures the line and starts the
-    // reader. Failures are shown in message boxes captioned "CSerialIO"; an unopenable port leaves
-    // an object that is not IsOpen(), on which Close() and writes to m_hPort are harmless.
+    // reader, which posts WM_SERIAL_DATA to notifyWnd. Failures go to `report` with the caption
+    // "CSerialIO"; an unopenable port leaves an object that is not IsOpen(), on which Close(),
+    // Write() and Purge() are harmless.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              HWND notifyWnd);
-    ~CSerialIO();
+              HWND notifyWnd, serial::FailureReport& report);
+    // The same, handing each read to `sink` on the reader's thread instead of posting it.
+    CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
+              serial::ChunkSink& sink, serial::FailureReport& report);
+    ~CSerialIO() override;
     CSerialIO(const CSerialIO&) = delete;
     CSerialIO& operator=(const CSerialIO&) = delete;
 
     // False when the port could not be opened: no reader runs and m_hPort is INVALID_HANDLE_VALUE.
-    bool IsOpen() const;
+    bool IsOpen() const override;
+    std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
+    void Purge() override;
+    const std::uint8_t* RxBufferStart() const override { return m_pRxBuffer; }
+    std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
     // Ends the reader by handshake and waits for it; does nothing once it has ended.
     void StopReader();
     // Stops the reader, closes the log, closes the port. May be called more than once.
-    void Close();
+    void Close() override;
     // The file the log went to: "c:\debugfile.txt" or, when that cannot be created, debugfile.txt
     // in the temporary folder.
     const char* LogPath() const { return m_logPath; }
 
-    HANDLE m_hPort;       // owner: WriteFile and PurgeComm by the download engine
-    HWND m_hNotifyWnd;    // reader: window that receives WM_SERIAL_DATA
+    HANDLE m_hPort;       // owner: Write() and Purge()
+    HWND m_hNotifyWnd;    // reader: window that receives WM_SERIAL_DATA, if any
     HANDLE m_hReaderPort; // reader: its copy of the port handle for waits and reads
     FILE* m_logFile;      // reader writes while it runs; owner opens and closes
     BYTE* m_pRxBuffer;    // set once at open: address of m_rxBuffer
@@ -65,6 +88,10 @@ public:
     HANDLE m_hThread;                        // owner: the reader thread, null when none runs
 
 private:
+    void Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
+    // Waits for an overlapped operation of the reader, or for the stop; false on the stop.
+    bool ReaderWait(OVERLAPPED& overlapped);
+
     static unsigned __stdcall TracingThread(void* channel);
     bool ReadPort();
     bool LogErrorRound();
@@ -76,6 +103,12 @@ private:
     void Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
     void StartReader();
 
+    CPostToWindow m_windowSink;        // set once at open
+    serial::ChunkSink& m_sink;         // reader: where every read goes
+    serial::FailureReport& m_report;   // owner at open; reader for its own failures
+    HANDLE m_hStopEvent;               // owner sets it to end the reader's waits
+    HANDLE m_hReaderEvent;             // reader: completion of its waits and reads
+    HANDLE m_hWriteEvent;              // owner: completion of its writes
     std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
     unsigned m_failedWaits = 0;        // reader: failed waits in a row
     bool m_logAbandoned;               // owner: the reader was killed and may hold the log's lock

@@ -17,6 +17,7 @@
 
 #include "message_box_watcher.h"
 #include "notification_window.h"
+#include "framework/message_box.h"
 #include "serial/serial_io.h"
 #include "sim_client.h"
 
@@ -213,6 +214,20 @@ private:
     bool m_created;
 };
 
+// The channel's failures shown as the window shows them: owner-less boxes with their caption.
+serial::FailureReport& BoxReport()
+{
+    struct Boxes : serial::FailureReport
+    {
+        void ReportFailure(const char* text, const char* caption) override
+        {
+            AppMessageBox(nullptr, text, MB_OK, caption);
+        }
+    };
+    static Boxes boxes;
+    return boxes;
+}
+
 class SerialChannelTest : public ::testing::Test
 {
 protected:
@@ -229,7 +244,7 @@ protected:
               BYTE stopBits = ONESTOPBIT)
     {
         m_channel = std::make_unique<CSerialIO>(kSimPort, baud, parity, dataBits, stopBits,
-                                                m_window.Handle());
+                                                m_window.Handle(), BoxReport());
         m_window.Watch(m_channel.get());
     }
 
@@ -531,7 +546,7 @@ TEST(SerialChannelLostPortTest, APortThatIsNoSerialDeviceIsReportedAndOnlyTheRea
         const MessageBoxWatcher boxes(kChannelCaption, [](const std::string&) {});
         NotificationWindow window;
         CSerialIO channel(kSimPort, kDownloadStartBaud, NOPARITY, kEightDataBits, ONESTOPBIT,
-                          window.Handle());
+                          window.Handle(), BoxReport());
         EXPECT_EQ((std::vector<std::string>{"COM Port Error:\nError Calling GetCommState",
                                             "COM Port Error:\nError Calling SetCommState XXXX",
                                             "COM Port Error:\nError Getting COM Timeouts",
@@ -557,7 +572,7 @@ TEST(SerialChannelOpenTest, GivesUpOnAMissingPortWithOneMessage)
                                   { reportedAt = GetTickCount64(); });
     const ULONGLONG start = GetTickCount64();
     CSerialIO channel(kMissingPort, kDownloadStartBaud, NOPARITY, kEightDataBits, ONESTOPBIT,
-                      window.Handle());
+                      window.Handle(), BoxReport());
 
     EXPECT_EQ(std::vector<std::string>{"COM Port Error:\nCannot open COM8"}, boxes.Texts());
     // Ten tries a tenth of a second apart, then the message: bounded, but not given up at once.
@@ -571,11 +586,10 @@ TEST(SerialChannelOpenTest, GivesUpOnAMissingPortWithOneMessage)
     EXPECT_EQ(channel.m_rxBuffer, channel.m_pRxBuffer);
     EXPECT_EQ(0u, channel.m_writeIndex.load());
 
-    // What a writer does with the channel's handle fails without harm.
-    const char command[] = "<i";
-    DWORD written = 0;
-    EXPECT_FALSE(WriteFile(channel.m_hPort, command, 2, &written, nullptr));
-    EXPECT_FALSE(PurgeComm(channel.m_hPort, PURGE_RXCLEAR | PURGE_TXCLEAR));
+    // Writes and purges on the channel go nowhere, without harm.
+    const std::uint8_t command[] = {'<', 'i'};
+    EXPECT_EQ(0u, channel.Write(command, sizeof command));
+    channel.Purge();
 
     channel.StopReader();
     channel.Close();
