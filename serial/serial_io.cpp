@@ -404,6 +404,13 @@ bool CSerialIO::ReadPort()
             return true;
         DWORD ignored = 0;
         waited = GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
+        // A driver may end a pending wait early without a line fault (Wine does so now and
+        // then): bytes may have come meanwhile, so the round reads as after a character event.
+        if (!waited && GetLastError() == ERROR_OPERATION_ABORTED)
+        {
+            waited = TRUE;
+            events = EV_RXCHAR;
+        }
     }
     if (m_stopRequested)
         return true;
