@@ -3,13 +3,12 @@
 // by the slash alone.
 #pragma once
 
+#include "base/text_buffer.h"
+
 #include "app/start_mode.h"
 
 #include <cstddef>
 #include <string>
-
-// Names, paths and arguments live in buffers of this size (at most 499 characters).
-constexpr std::size_t kTextBufferSize = 500;
 
 constexpr char kDevelopmentPreset[] = "Development";
 

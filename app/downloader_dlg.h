@@ -1,11 +1,14 @@
-// The main window of TervoloPLUS and the holder of all its state. Its members are defined by
-// subsystem: the shell (app/), the download control (download/), the file checks (files/) and
-// the presets.
+// The main window of TervoloPLUS: it owns its controls and routes their messages. A download
+// lives in its session (download/), which reaches the window through DownloadView; presets, file
+// boxes and the shell are the window's own.
 #pragma once
 
 #include "app/command_line.h"
 #include "app/start_mode.h"
-#include "download/unique_file.h"
+#include "download/download_platform_win.h"
+#include "download/download_session.h"
+#include "download/download_view.h"
+#include "download/section_rules.h"
 #include "framework/controls/button.h"
 #include "framework/controls/combo_box.h"
 #include "framework/controls/list_box.h"
@@ -13,21 +16,15 @@
 #include "framework/controls/tool_tip.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
-#include "protocol/download_engine.h"
-#include "protocol/frames.h"
-#include "protocol/model_check.h"
-#include "serial/serial_io.h"
-#include "serial/stopwatch.h"
 
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 
 // Room of the temporary-folder path.
 constexpr std::size_t kTempDirSize = 259;
 
-class CDownloaderDlg : public CDialog, private EngineHost, private serial::FailureReport
+class CDownloaderDlg : public CDialog, private DownloadView
 {
 public:
     explicit CDownloaderDlg(HWND parent = nullptr);
@@ -46,7 +43,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
 
-    // ---- Shell (app/) ------------------------------------------------------------------------
+    // ---- Shell (shell_handlers.cpp, init_dialog.cpp) -----------------------------------------
     void OnSysCommand(UINT id, LPARAM param);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
@@ -59,39 +56,20 @@ protected:
     void SetUpTempDir();
     void SetUpProgramDir();
 
-    // ---- Download start and stop (download/start_stop.cpp) --------------------------------------
+    // ---- The download, forwarded to its session (download_handlers.cpp) ------------------------
     void OnStartStop();
-    void StartStopDownload() override;
-    LRESULT OnDownloadEnd(WPARAM wParam, LPARAM lParam);
-    void StopDownload();
-    void StartDownload();
-    bool CheckStartChoices();
-    bool OpenImageFile();
-    bool OpenLanguagePackFile();
-    void ShowRunningLook();
-    void CloseChannel();
-    void DropQueuedSerialData();
-
-    // ---- Block senders (download/block_sender.cpp) --------------------------------------------
-    bool SendMainBlock(HANDLE port, std::uint32_t block);
-    bool SendLpBlock(HANDLE port, std::uint32_t block);
-    void ShowSendingBlock(std::uint32_t block, std::uint32_t blockCount);
-    void ReplacePercent(CListBoxCtl& box, const char* text);
-    void WriteBlockFrame(HANDLE port);
-
-    // ---- Timers (download/timers.cpp) -----------------------------------------------------------
     void OnTimer(UINT_PTR timerId);
-    void ShowElapsedTime() override;
-    void ShowDownloadTime(const char* text);
+    LRESULT OnSerialData(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDownloadEnd(WPARAM wParam, LPARAM lParam);
+    void StartStopDownload() { m_session.StartStopDownload(); }
+    DownloadChoices CurrentChoices();
 
-    // ---- Progress report window (download/report_window.cpp) ------------------------------------
-    void AddReportLine(const char* text) override;
-    void ClearReport();
-
-    // ---- Sections (download/sections.cpp) -----------------------------------------------------
+    // ---- Sections (sections.cpp) -------------------------------------------------------------
     void SelectLanguagePack(bool on);
     void SelectMainCode(bool on);
     void SelectBootCode(bool on);
+    void ApplySections(SectionFlags flags);
+    SectionFlags Sections() const;
     void OnLanguagePackButton();
     void OnMainCodeButton();
     void OnBootCodeButton();
@@ -100,13 +78,28 @@ protected:
     bool IsExtendedModel() const;
     bool SectionButtonsLocked() const;
 
-    // ---- Serial notifications and the engine's needs (download/engine_host.cpp) ---------------
-    LRESULT OnSerialData(WPARAM wParam, LPARAM lParam);
+    // ---- What the session shows (download_view.cpp) --------------------------------------------
+    void AddReportLine(const char* text) override;
+    void ReplaceLastReportLine(const char* text) override;
+    void ClearReport() override;
+    void SetProgressRange(ProgressBar bar, std::uint16_t lower, std::uint16_t upper) override;
+    void SetProgress(ProgressBar bar, int position) override;
+    void ShowPercent(ProgressBar bar, const char* text) override;
+    void ResetProgress() override;
+    void ShowDownloadTime(const char* text) override;
+    void ResetDownloadTime(const char* text) override;
+    void LockSettings() override;
+    void UnlockSettings() override;
+    void ShowRunning(bool running) override;
+    BoxAnswer ShowBox(const BoxRequest& box) override;
+    void StartTimer(unsigned id, unsigned periodMs) override;
+    void StopTimer(unsigned id) override;
+    CProgressCtl& Bar(ProgressBar bar);
+    CListBoxCtl& PercentBox(ProgressBar bar);
 
-    // ---- Download files (files/) --------------------------------------------------------------
-    // Decides whether the file at `path` (m_imagePath or m_lpPath) is sent. false refuses it;
-    // result 1 means an extension that is not known.
-    bool CheckDownloadFile(int& result, char* path, bool isImage);
+    // ---- Download files (download_files.cpp, file_selection) ---------------------------------
+    // Decides whether the file at `path` is sent, converting it where it must be.
+    bool CheckDownloadFile(FileCheckResult& result, char* path, bool isImage) override;
     void OnBrowseImage();
     void OnBrowseLanguagePack();
     void OnDropDownImage();
@@ -114,7 +107,7 @@ protected:
     void OnSelEndOkImage();
     void OnSelEndOkLanguagePack();
 
-    // ---- Presets (app/preset_hooks.cpp until the preset store exists) ------------------------
+    // ---- Presets (preset_hooks.cpp until the preset store exists) ----------------------------
     void LoadPreset(bool keepSections);
     void SavePreset();
     void OnPresets();
@@ -171,44 +164,11 @@ protected:
     CBitmap m_stopDownloadBitmap;    // 138
     CToolTipCtl m_toolTip;
 
-    // ---- Download ----------------------------------------------------------------------------
-    bool m_startRequested = false;  // flipped by the Start button; true while a download runs
-    bool m_downloadRunning = false; // a download is in progress
-    int m_portIndex = 0;            // 0 = "COM1" ... 7 = "COM8"
-    int m_baudIndex = 0;            // 0 = 115200, 1 = 57600, 2 = 38400, 3 = 19200
-    HWND m_notifyWnd = nullptr;     // this window, for the channel's notifications
-    std::unique_ptr<CSerialIO> m_serial;
-    const std::uint8_t* m_rxBufferStart = nullptr; // receive buffer of m_serial
-    UniqueFile m_imageFile;
-    UniqueFile m_lpFile;
-    std::uint32_t m_mainBlockCount = 0;
-    std::uint32_t m_lpBlockCount = 0;
-    char m_imageModel[kImageModelSize] = {};
-    char m_lpModel[kLpModelSize] = {};
-    CStopwatch m_stopwatch;
-    std::uint8_t m_blockFrame[kBlockFrameSize] = {}; // the frame being sent, reused for every block
-    CDownloadEngine m_engine{*this};
+    // ---- The download ------------------------------------------------------------------------
+    CWin32DownloadPlatform m_platform;
+    CDownloadSession m_session{*this, m_platform};
 
 private:
-    // The engine's view of the window, the channel and the files (download/engine_host.cpp).
-    bool DownloadRunning() const override;
-    void WritePort(const std::uint8_t* bytes, std::size_t count) override;
-    void PurgePort() override;
-    void ReopenChannel(std::uint32_t baudRate) override;
-    bool SendBlock(Section section, std::uint32_t block) override;
-    std::uint16_t SectionCrc(Section section) override;
-    void ShowMessage(const char* text) override;
-    bool AskOkCancel(const char* text) override;
-    bool AskYesNo(const char* text) override;
-    void StartTimer(unsigned id, unsigned periodMs) override;
-    void StopTimer(unsigned id) override;
-    void RestartStopwatch() override;
-    void Pause(unsigned milliseconds) override;
-    void ClearStartRequest() override;
-
-    void ReportFailure(const char* text, const char* caption) override;
-    HANDLE PortHandle() const;
-
     int m_argc = 0;
     const char* const* m_argv = nullptr;
 };

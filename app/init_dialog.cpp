@@ -1,6 +1,8 @@
 // Start-up of the main window: from the template to a window ready for the operator.
 #include "app/downloader_dlg.h"
 
+#include "app/settings_controls.h"
+#include "base/app_title.h"
 #include "download/progress_text.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
@@ -13,7 +15,7 @@ namespace
 {
 constexpr char kTempSubfolder[] = "\\Temp\\";
 constexpr char kDefaultTempDir[] = "C:\\Windows\\Temp\\";
-constexpr char kPresetCaptionFormat[] = "TervoloPLUS - Using Preset Program \"%s\"";
+constexpr char kPresetCaptionFormat[] = "%s - Using Preset Program \"%s\"";
 constexpr int kInvalidArgumentsExitCode = 1;
 constexpr int kMenuTextSize = 256;
 
@@ -31,13 +33,6 @@ constexpr ToolTipText kToolTips[] = {
     {IDC_REPORT_LIST, IDS_TIP_REPORT},         {IDC_GANG_MODE, IDS_TIP_GANG_MODE},
 };
 
-// The settings controls that a locked preset disables, in this order.
-constexpr int kLockedControls[] = {
-    IDC_BROWSE_IMAGE,       IDC_IMAGE_FILE,   IDC_BROWSE_LANGUAGE_PACK,
-    IDC_LANGUAGE_PACK_FILE, IDC_GANG_MODE,    IDC_COM_PORT,
-    IDC_BAUD_RATE,          IDC_MOBILE_MODEL,
-};
-
 void CopyText(char* destination, std::size_t size, const char* source)
 {
     std::snprintf(destination, size, "%s", source);
@@ -48,6 +43,7 @@ BOOL CDownloaderDlg::OnInitDialog()
 {
     // The controls exist, the fixed lists are filled and the fields are in the controls.
     CDialog::OnInitDialog();
+    m_platform.SetNotifyWindow(m_hWnd);
 
     char aboutText[kMenuTextSize] = {};
     if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, kMenuTextSize) > 0)
@@ -65,9 +61,6 @@ BOOL CDownloaderDlg::OnInitDialog()
 
     SetUpToolTips();
 
-    m_imageFile.reset();
-    m_lpFile.reset();
-
     SetUpTempDir();
     LoadPictures();
 
@@ -84,9 +77,9 @@ BOOL CDownloaderDlg::OnInitDialog()
     m_startButton.SetBitmap(m_startDownloadBitmap.Get());
 
     // Before the first download the bars only have to show empty.
-    m_languagePackProgress.SetRange(0, static_cast<std::uint16_t>(m_lpBlockCount - 1));
+    m_languagePackProgress.SetRange(0, static_cast<std::uint16_t>(m_session.LpBlockCount() - 1));
     m_mainCodeProgress.SetRange(static_cast<std::uint16_t>(kBootBlockCount),
-                                static_cast<std::uint16_t>(m_mainBlockCount - 1));
+                                static_cast<std::uint16_t>(m_session.MainBlockCount() - 1));
     m_bootCodeProgress.SetRange(0, static_cast<std::uint16_t>(kLastBootBlock));
     m_languagePackProgress.SetPos(0);
     m_mainCodeProgress.SetPos(0);
@@ -111,16 +104,13 @@ BOOL CDownloaderDlg::OnInitDialog()
 
     if (m_startMode == StartModePreset)
     {
-        for (int id : kLockedControls)
+        for (int id : kSettingsControls)
         {
             ::EnableWindow(GetDlgItem(id), FALSE);
         }
     }
 
     UpdateData(false);
-
-    m_downloadRunning = false;
-    m_serial.reset();
 
     SetUpProgramDir();
     return TRUE;
@@ -187,8 +177,8 @@ void CDownloaderDlg::ApplyCommandLine()
     if (choices.presetChosen)
     {
         CopyText(m_presetName, sizeof m_presetName, choices.presetName.c_str());
-        char caption[kTextBufferSize + sizeof kPresetCaptionFormat];
-        std::snprintf(caption, sizeof caption, kPresetCaptionFormat, m_presetName);
+        char caption[kTextBufferSize + sizeof kAppTitle + sizeof kPresetCaptionFormat];
+        std::snprintf(caption, sizeof caption, kPresetCaptionFormat, kAppTitle, m_presetName);
         SetWindowTextA(m_hWnd, caption);
         // The Presets and Help menus are not offered with a locked preset.
         HMENU menu = GetMenu(m_hWnd);

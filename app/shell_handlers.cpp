@@ -3,12 +3,13 @@
 #include "app/about_dlg.h"
 #include "app/downloader_dlg.h"
 
+#include "base/app_title.h"
+#include "framework/message_box.h"
 #include "res/resource.h"
 
 namespace
 {
 constexpr UINT kSystemCommandMask = 0xFFF0; // the system uses the low four bits itself
-constexpr char kAppTitle[] = "TervoloPLUS";
 constexpr char kCloseDuringDownload[] =
     "Download in progress, do you really want to close TervoloPLUS?";
 } // namespace
@@ -21,10 +22,10 @@ void CDownloaderDlg::OnSysCommand(UINT id, LPARAM)
         about.DoModal();
         return;
     }
-    if (m_downloadRunning && (id & kSystemCommandMask) == SC_CLOSE)
+    if (m_session.Running() && (id & kSystemCommandMask) == SC_CLOSE)
     {
-        const int answer = MessageBoxA(nullptr, kCloseDuringDownload, kAppTitle,
-                                       MB_YESNOCANCEL | MB_ICONWARNING | MB_TASKMODAL);
+        const int answer = AppMessageBox(nullptr, kCloseDuringDownload,
+                                         MB_YESNOCANCEL | MB_ICONWARNING | MB_TASKMODAL, kAppTitle);
         if (answer != IDYES)
         {
             return;
@@ -64,10 +65,8 @@ HCURSOR CDownloaderDlg::OnQueryDragIcon()
 
 void CDownloaderDlg::OnDestroy()
 {
-    m_imageFile.reset();
-    m_lpFile.reset();
     SavePreset();
-    CloseChannel();
+    m_session.Shutdown();
     SetMsgHandled(false);
 }
 

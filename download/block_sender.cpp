@@ -1,6 +1,6 @@
 // The block senders: one data-block frame per call, with the progress it shows. The frame
 // buffer m_blockFrame serves every block, and each block is read once from its file.
-#include "app/downloader_dlg.h"
+#include "download/download_session.h"
 
 #include "download/progress_text.h"
 #include "download/release_file.h"
@@ -12,22 +12,22 @@ namespace
 constexpr std::size_t kFrameHeaderSize = kBlockFrameSize - kBlockDataSize;
 }
 
-bool CDownloaderDlg::SendMainBlock(HANDLE port, std::uint32_t block)
+bool CDownloadSession::SendMainBlock(std::uint32_t block)
 {
     FillBlockHeader(m_blockFrame, block, Section::MainCode);
 
     switch (RegionOfImageBlock(block, m_mainBlockCount))
     {
     case ImageRegion::Boot:
-        m_bootCodeProgress.SetPos(static_cast<int>(block));
-        ReplacePercent(m_bootCodePercent, BootPercentText(block).c_str());
+        m_view.SetProgress(ProgressBar::BootCode, static_cast<int>(block));
+        m_view.ShowPercent(ProgressBar::BootCode, BootPercentText(block).c_str());
         break;
     case ImageRegion::Main:
-        m_mainCodeProgress.SetPos(static_cast<int>(block));
-        ReplacePercent(m_mainCodePercent, MainPercentText(block, m_mainBlockCount).c_str());
+        m_view.SetProgress(ProgressBar::MainCode, static_cast<int>(block));
+        m_view.ShowPercent(ProgressBar::MainCode, MainPercentText(block, m_mainBlockCount).c_str());
         break;
     case ImageRegion::Invalid:
-        ShowMessageBox("Invalid Block Number!");
+        ShowMessage("Invalid Block Number!");
         break;
     }
     ShowSendingBlock(block, m_mainBlockCount);
@@ -46,23 +46,23 @@ bool CDownloaderDlg::SendMainBlock(HANDLE port, std::uint32_t block)
     {
         return false;
     }
-    WriteBlockFrame(port);
+    WriteBlockFrame();
     return true;
 }
 
-bool CDownloaderDlg::SendLpBlock(HANDLE port, std::uint32_t block)
+bool CDownloadSession::SendLpBlock(std::uint32_t block)
 {
     FillBlockHeader(m_blockFrame, block, Section::LanguagePack);
 
     if (IsLanguagePackBlock(block, m_lpBlockCount))
     {
-        m_languagePackProgress.SetPos(static_cast<int>(block));
-        ReplacePercent(m_languagePackPercent,
-                       LanguagePackPercentText(block, m_lpBlockCount).c_str());
+        m_view.SetProgress(ProgressBar::LanguagePack, static_cast<int>(block));
+        m_view.ShowPercent(ProgressBar::LanguagePack,
+                           LanguagePackPercentText(block, m_lpBlockCount).c_str());
     }
     else
     {
-        ShowMessageBox("Invalid Block Number!");
+        ShowMessage("Invalid Block Number!");
     }
     ShowSendingBlock(block, m_lpBlockCount);
 
@@ -71,7 +71,7 @@ bool CDownloaderDlg::SendLpBlock(HANDLE port, std::uint32_t block)
         m_lpFile != nullptr ? ReadReleaseBlock(m_lpFile.get(), block, data) : 0;
     if (read != kBlockDataSize)
     {
-        ShowMessageBox("Error reading LP");
+        ShowMessage("Error reading LP");
         m_engine.Abort();
         // true: the engine must not go on to another block of the ended download.
         return true;
@@ -80,32 +80,30 @@ bool CDownloaderDlg::SendLpBlock(HANDLE port, std::uint32_t block)
     {
         return false;
     }
-    WriteBlockFrame(port);
+    WriteBlockFrame();
     return true;
 }
 
-void CDownloaderDlg::ReplacePercent(CListBoxCtl& box, const char* text)
-{
-    box.DeleteString(0);
-    box.AddString(text);
-}
-
-void CDownloaderDlg::ShowSendingBlock(std::uint32_t block, std::uint32_t blockCount)
+void CDownloadSession::ShowSendingBlock(std::uint32_t block, std::uint32_t blockCount)
 {
     // One "Sending Block" line, rewritten for every block; block 0 starts it.
+    const ProgressText text = SendingBlockText(block, blockCount);
     if (block != 0)
     {
-        m_reportList.DeleteString(m_reportList.GetCount() - 1);
+        m_view.ReplaceLastReportLine(text.c_str());
     }
-    AddReportLine(SendingBlockText(block, blockCount).c_str());
+    else
+    {
+        AddReportLine(text.c_str());
+    }
 }
 
-void CDownloaderDlg::WriteBlockFrame(HANDLE port)
+void CDownloadSession::WriteBlockFrame()
 {
-    DWORD written = 0;
-    WriteFile(port, m_blockFrame, static_cast<DWORD>(kBlockFrameSize), &written, nullptr);
+    const std::size_t written =
+        m_channel != nullptr ? m_channel->Write(m_blockFrame, kBlockFrameSize) : 0;
     if (written != kBlockFrameSize)
     {
-        ShowMessageBox("Error writing block to COM Port!");
+        ShowMessage("Error writing block to COM Port!");
     }
 }

@@ -8,6 +8,12 @@ bool HoldsReleaseBlocks(std::uint64_t length)
     return length >= kMinReleaseFileSize;
 }
 
+bool FitsBlockNumbering(std::uint64_t length)
+{
+    return !HoldsReleaseBlocks(length) ||
+           ((length - kMinReleaseFileSize) >> kBlockSizeShift) <= kMaxReleaseBlocks;
+}
+
 std::uint32_t ReleaseBlockCount(std::uint64_t length)
 {
     return static_cast<std::uint32_t>((length - kMinReleaseFileSize) >> kBlockSizeShift);

@@ -20,8 +20,15 @@ constexpr std::size_t kImageProductFieldSize = 16;
 constexpr long kLpModelFieldOffset = 6;
 constexpr std::uint8_t kBlankByte = 0xFF;
 
+// Block numbers go into the frame as 14 bits: the high byte's 0x40 marks a language-pack block,
+// so 0x4000 blocks (16 MiB) is the most a file can have.
+constexpr std::uint64_t kMaxReleaseBlocks = 0x4000;
+
 // Whether a file of this length can be measured in blocks at all.
 bool HoldsReleaseBlocks(std::uint64_t length);
+
+// Whether every block of a file of this length can be numbered in the frame.
+bool FitsBlockNumbering(std::uint64_t length);
 
 // (length - 5) shifted right by 10, kept to 32 bits. Only for lengths that HoldsReleaseBlocks.
 std::uint32_t ReleaseBlockCount(std::uint64_t length);

@@ -1,12 +1,10 @@
 // Starting and stopping a download: StartStopDownload first ends a running download, then starts
 // one if the operator asked for it, after checking the choices in a fixed order.
-#include "app/downloader_dlg.h"
+#include "download/download_session.h"
 
 #include "download/port_names.h"
 #include "download/progress_text.h"
 #include "download/release_file.h"
-#include "framework/scoped_handle.h"
-#include "res/resource.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,85 +12,59 @@
 
 namespace
 {
-constexpr DWORD kSignallingBaudRate = 19200;
-constexpr BYTE kNoParity = NOPARITY;
-constexpr BYTE kDataBits = 8;
-constexpr BYTE kOneStopBit = ONESTOPBIT;
+constexpr std::uint32_t kSignallingBaudRate = 19200;
 // A release file found a moment ago that cannot be opened ends the program.
 constexpr int kVanishedFileExitCode = 0;
 constexpr std::size_t kMessageSize = kTextBufferSize + 64;
+constexpr char kZeroTime[] = "00m00s";
 
-// Settings controls a download disables, in this order.
-constexpr int kDownloadLockedControls[] = {
-    IDC_BROWSE_LANGUAGE_PACK,
-    IDC_BROWSE_IMAGE,
-    IDC_LANGUAGE_PACK_FILE,
-    IDC_IMAGE_FILE,
-    IDC_GANG_MODE,
-    IDC_COM_PORT,
-    IDC_BAUD_RATE,
-    IDC_MOBILE_MODEL,
+// What the start says about each kind of release file.
+struct ReleaseFileTexts
+{
+    const char* openFailedFormat;
+    const char* tooShort;
+    const char* tooLarge;
 };
-
-bool FileExists(const char* path)
+constexpr ReleaseFileTexts kImageTexts = {
+    "Error opening download Image file:\n%s",
+    "Image file too short to hold a block!",
+    "Image file too large: a download numbers at most 16384 blocks (16 MiB)!",
+};
+constexpr ReleaseFileTexts kLanguagePackTexts = {
+    "Error opening download Language Pack file:\n%s",
+    "Language Pack file too short to hold a block!",
+    "Language Pack file too large: a download numbers at most 16384 blocks (16 MiB)!",
+};
+// A model name is a few characters; a longer text is cut, never run past the field.
+void CopyCut(char* destination, std::size_t size, const char* source)
 {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// The length of a file opened for shared reading: others may read it meanwhile, none may write.
-bool SharedReadLength(const char* path, std::uint64_t& length)
-{
-    CScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
+    std::size_t length = 0;
+    for (; length + 1 < size && source[length] != '\0'; ++length)
     {
-        return false;
+        destination[length] = source[length];
     }
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size))
-    {
-        return false;
-    }
-    length = static_cast<std::uint64_t>(size.QuadPart);
-    return true;
-}
-
-bool PortCanBeOpened(const char* portName)
-{
-    CScopedHandle port(
-        CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    return port.IsValid();
-}
-
-void CopyModelName(char* destination, std::size_t size, const char* model)
-{
-    std::snprintf(destination, size, "%s", model);
+    destination[length] = '\0';
 }
 } // namespace
 
-void CDownloaderDlg::OnStartStop()
+void CDownloadSession::OnStartStop(const DownloadChoices& choices)
 {
-    if (m_downloadRunning)
+    if (m_running)
     {
-        m_startButton.SetBitmap(m_startDownloadBitmap.Get());
+        m_view.ShowRunning(false);
         AddReportLine("Download terminated by User.");
+    }
+    else
+    {
+        m_choices = choices;
     }
     m_startRequested = !m_startRequested;
     StartStopDownload();
 }
 
-LRESULT CDownloaderDlg::OnDownloadEnd(WPARAM, LPARAM)
+void CDownloadSession::StartStopDownload()
 {
-    StartStopDownload();
-    AddReportLine("Failed to open Com Port!");
-    AddReportLine("Download terminated.");
-    return 0;
-}
-
-void CDownloaderDlg::StartStopDownload()
-{
-    if (m_downloadRunning)
+    if (m_running)
     {
         StopDownload();
     }
@@ -102,29 +74,11 @@ void CDownloaderDlg::StartStopDownload()
     }
 }
 
-void CDownloaderDlg::StopDownload()
+void CDownloadSession::StopDownload()
 {
-    m_startButton.SetBitmap(m_startDownloadBitmap.Get());
-    m_downloadRunning = false;
-
-    if (m_startMode == StartModeDevelopment)
-    {
-        if (m_languagePackSelected != 0)
-        {
-            m_browseLanguagePackButton.Enable(true);
-            m_languagePackFileBox.Enable(true);
-        }
-        if (m_mainCodeSelected != 0)
-        {
-            m_browseImageButton.Enable(true);
-            m_imageFileBox.Enable(true);
-        }
-        m_gangModeCheck.Enable(true);
-        m_comPortList.Enable(true);
-        m_baudRateList.Enable(true);
-        m_modelList.Enable(true);
-        EnableMenuItem(GetMenu(m_hWnd), ID_PRESETS_BROWSE, MF_BYCOMMAND | MF_ENABLED);
-    }
+    m_view.ShowRunning(false);
+    m_running = false;
+    m_view.UnlockSettings();
 
     // Close() ends the reader before the port goes, and the notifications it left behind are
     // dropped with it.
@@ -133,104 +87,77 @@ void CDownloaderDlg::StopDownload()
     m_imageFile.reset();
     m_lpFile.reset();
 
-    KillTimer(m_hWnd, kSignalTimer);
-    KillTimer(m_hWnd, kElapsedTimer);
-    KillTimer(m_hWnd, kGangTimer);
+    m_view.StopTimer(kSignalTimer);
+    m_view.StopTimer(kElapsedTimer);
+    m_view.StopTimer(kGangTimer);
 
     // No CRC figure of this download survives into the next one, however it ended.
     m_engine.ClearChecksums();
     m_startRequested = false;
 }
 
-bool CDownloaderDlg::CheckStartChoices()
+bool CDownloadSession::CheckStartChoices()
 {
-    if (m_bootCodeSelected == 0 && m_mainCodeSelected == 0 && m_languagePackSelected == 0)
+    if (!m_choices.bootCode && !m_choices.mainCode && !m_choices.languagePack)
     {
-        ShowMessageBox("No sections selected to download!");
+        ShowMessage("No sections selected to download!");
         return false;
     }
-
     // The positions index the port-name and baud-rate tables.
-    m_baudIndex = m_baudRateList.GetCurSel();
-    m_portIndex = m_comPortList.GetCurSel();
-    if (m_baudIndex < 0 || m_baudIndex >= kBaudRateCount)
+    if (m_choices.baudIndex < 0 || m_choices.baudIndex >= kBaudRateCount)
     {
-        ShowMessageBox("No Baud Rate selected !");
+        ShowMessage("No Baud Rate selected !");
         return false;
     }
-    if (m_portIndex < 0 || m_portIndex >= kPortCount)
+    if (m_choices.portIndex < 0 || m_choices.portIndex >= kPortCount)
     {
-        ShowMessageBox("No COM Port selected !");
+        ShowMessage("No COM Port selected !");
         return false;
     }
-
-    if (!PortCanBeOpened(kPortNames[m_portIndex]))
+    if (!m_platform.PortCanBeOpened(kPortNames[m_choices.portIndex]))
     {
-        ShowMessageBox("Failed to open com port - Please check no other applications are "
-                       "currently using this port.");
+        ShowMessage("Failed to open com port - Please check no other applications are "
+                    "currently using this port.");
         return false;
     }
-
-    // A path typed into a file box counts as chosen, as one picked from its list does.
-    UpdateData(true);
-    int result = 0;
-    if (m_mainCodeSelected != 0)
+    if (m_choices.mainCode && !CheckFile(m_choices.imagePath, true))
     {
-        if (m_imagePath[0] == '\0')
-        {
-            ShowMessageBox("No Image filename selected !");
-            return false;
-        }
-        if (!FileExists(m_imagePath))
-        {
-            ShowMessageBox("Image File not found !");
-            return false;
-        }
-        if (!CheckDownloadFile(result, m_imagePath, true))
-        {
-            if (result == 1)
-            {
-                ShowMessageBox("Image file extension not recognised!");
-            }
-            return false;
-        }
+        return false;
     }
-
-    if (m_languagePackSelected != 0)
-    {
-        if (m_lpPath[0] == '\0')
-        {
-            ShowMessageBox("No Language Pack filename selected !");
-            return false;
-        }
-        if (!FileExists(m_lpPath))
-        {
-            ShowMessageBox("Language Pack File not found !");
-            return false;
-        }
-        if (!CheckDownloadFile(result, m_lpPath, false))
-        {
-            if (result == 1)
-            {
-                ShowMessageBox("Language Pack file extension not recognised!");
-            }
-            else if (result == 2)
-            {
-                ShowMessageBox("Language Pack file name not valid!");
-            }
-            return false;
-        }
-    }
-    return true;
+    return !m_choices.languagePack || CheckFile(m_choices.lpPath, false);
 }
 
-void CDownloaderDlg::ShowRunningLook()
+bool CDownloadSession::CheckFile(char* path, bool isImage)
 {
-    m_startButton.SetBitmap(m_stopDownloadBitmap.Get());
-    m_downloadRunning = true;
+    if (path[0] == '\0')
+    {
+        ShowMessage(isImage ? "No Image filename selected !"
+                            : "No Language Pack filename selected !");
+        return false;
+    }
+    if (!m_platform.FileExists(path))
+    {
+        ShowMessage(isImage ? "Image File not found !" : "Language Pack File not found !");
+        return false;
+    }
+    FileCheckResult result = FileCheckResult::Accepted;
+    if (m_view.CheckDownloadFile(result, path, isImage))
+    {
+        return true;
+    }
+    if (result == FileCheckResult::UnknownExtension)
+    {
+        ShowMessage(isImage ? "Image file extension not recognised!"
+                            : "Language Pack file extension not recognised!");
+    }
+    else if (result == FileCheckResult::InvalidLanguagePack && !isImage)
+    {
+        ShowMessage("Language Pack file name not valid!");
+    }
+    return false;
 }
 
-void CDownloaderDlg::StartDownload()
+void CDownloadSession::StartDownload()
 {
     if (!CheckStartChoices())
     {
@@ -238,52 +165,29 @@ void CDownloaderDlg::StartDownload()
         return;
     }
 
-    ShowRunningLook();
-    UpdateData(true);
-    ClearReport();
-    m_notifyWnd = m_hWnd;
+    m_view.ShowRunning(true);
+    m_running = true;
+    m_view.ClearReport();
+    m_view.ResetProgress();
+    m_view.LockSettings();
+
+    if (m_choices.mainCode && !OpenReleaseFile(true))
+    {
+        return;
+    }
+    if (m_choices.languagePack && !OpenReleaseFile(false))
+    {
+        return;
+    }
 
     DownloadSetup setup;
-    setup.bootCode = m_bootCodeSelected != 0;
-    setup.mainCode = m_mainCodeSelected != 0;
-    setup.languagePack = m_languagePackSelected != 0;
-    setup.baudIndex = m_baudIndex;
-    setup.gangMode = m_gangModeCheck.GetCheck() == BST_CHECKED; // read once, here
-    setup.diagnostics = m_diagnostics;
-    CopyModelName(setup.modelName, sizeof setup.modelName, m_modelName);
-
-    if (m_startMode == StartModeDevelopment)
-    {
-        EnableMenuItem(GetMenu(m_hWnd), ID_PRESETS_BROWSE, MF_BYCOMMAND | MF_GRAYED);
-    }
-
-    CListBoxCtl* percentBoxes[] = {&m_bootCodePercent, &m_mainCodePercent, &m_languagePackPercent};
-    for (CListBoxCtl* box : percentBoxes)
-    {
-        box->ResetContent();
-        box->AddString("0%");
-        box->SetCurSel(0);
-    }
-    m_languagePackProgress.SetPos(0);
-    m_mainCodeProgress.SetPos(0);
-    m_bootCodeProgress.SetPos(0);
-
-    for (int id : kDownloadLockedControls)
-    {
-        ::EnableWindow(GetDlgItem(id), FALSE);
-    }
-
-    UpdateData(true);
-
-    if (m_mainCodeSelected != 0 && !OpenImageFile())
-    {
-        return;
-    }
-    if (m_languagePackSelected != 0 && !OpenLanguagePackFile())
-    {
-        return;
-    }
-
+    setup.bootCode = m_choices.bootCode;
+    setup.mainCode = m_choices.mainCode;
+    setup.languagePack = m_choices.languagePack;
+    setup.baudIndex = m_choices.baudIndex;
+    setup.gangMode = m_choices.gangMode;
+    setup.diagnostics = m_choices.diagnostics;
+    CopyCut(setup.modelName, sizeof setup.modelName, m_choices.modelName);
     setup.mainBlockCount = m_mainBlockCount;
     setup.lpBlockCount = m_lpBlockCount;
     std::memcpy(setup.imageModel, m_imageModel, sizeof setup.imageModel);
@@ -292,85 +196,79 @@ void CDownloaderDlg::StartDownload()
     m_engine.Begin(setup);
 
     AddReportLine("Signalling...");
-
-    m_serial = std::make_unique<CSerialIO>(kPortNames[m_portIndex], kSignallingBaudRate, kNoParity,
-                                           kDataBits, kOneStopBit, m_notifyWnd,
-                                           static_cast<serial::FailureReport&>(*this));
-    m_rxBufferStart = m_serial->m_pRxBuffer;
-    if (!m_serial->IsOpen())
+    if (!OpenChannel(kSignallingBaudRate))
     {
         // The channel has told the operator; a download without a port would wait for ever.
         StopDownload();
         return;
     }
-
-    SetTimer(m_hWnd, kSignalTimer, kSignalPeriodMs, nullptr);
-
-    m_downloadTimeBox.ResetContent();
-    m_downloadTimeBox.AddString("00m00s");
+    m_view.StartTimer(kSignalTimer, kSignalPeriodMs);
+    m_view.ResetDownloadTime(kZeroTime);
 }
 
-bool CDownloaderDlg::OpenImageFile()
+bool CDownloadSession::OpenReleaseFile(bool isImage)
 {
+    const ReleaseFileTexts& texts = isImage ? kImageTexts : kLanguagePackTexts;
+    const char* path = isImage ? m_choices.imagePath : m_choices.lpPath;
     char message[kMessageSize];
-    std::snprintf(message, sizeof message, "Error opening download Image file:\n%s", m_imagePath);
+    std::snprintf(message, sizeof message, texts.openFailedFormat, path);
 
     std::uint64_t length = 0;
-    if (!SharedReadLength(m_imagePath, length))
+    if (!m_platform.SharedReadLength(path, length))
     {
         // The window keeps its running look with no channel open; the next click stops it.
-        ShowMessageBox(message);
+        ShowMessage(message);
         return false;
     }
-    if (!HoldsReleaseBlocks(length))
+    if (!HoldsReleaseBlocks(length) || !FitsBlockNumbering(length))
     {
-        ShowMessageBox("Image file too short to hold a block!");
+        // Past 0x3FFF a block number would carry the language pack's mark, and past 0xFFFF it
+        // would start again at 0: such a file is refused before the port is opened.
+        ShowMessage(HoldsReleaseBlocks(length) ? texts.tooLarge : texts.tooShort);
         StopDownload();
         return false;
     }
-    m_mainBlockCount = ReleaseBlockCount(length);
-    m_mainCodeProgress.SetRange(static_cast<std::uint16_t>(kBootBlockCount),
-                                static_cast<std::uint16_t>(m_mainBlockCount - 1));
 
-    m_imageFile.reset(std::fopen(m_imagePath, "rb"));
-    if (m_imageFile == nullptr)
+    UniqueFile file(std::fopen(path, "rb"));
+    if (file == nullptr)
     {
-        ShowMessageBox(message);
+        ShowMessage(message);
         std::exit(kVanishedFileExitCode);
     }
-    ReadImageModel(m_imageFile.get(), m_imageModel);
-    SkipReleaseHeader(m_imageFile.get());
+    const std::uint32_t blockCount = ReleaseBlockCount(length);
+    if (isImage)
+    {
+        m_mainBlockCount = blockCount;
+        m_view.SetProgressRange(ProgressBar::MainCode, static_cast<std::uint16_t>(kBootBlockCount),
+                                static_cast<std::uint16_t>(blockCount - 1));
+        ReadImageModel(file.get(), m_imageModel);
+        m_imageFile = std::move(file);
+    }
+    else
+    {
+        m_lpBlockCount = blockCount;
+        m_view.SetProgressRange(ProgressBar::LanguagePack, 0,
+                                static_cast<std::uint16_t>(blockCount - 1));
+        ReadLpModel(file.get(), m_lpModel);
+        m_lpFile = std::move(file);
+    }
+    SkipReleaseHeader(isImage ? m_imageFile.get() : m_lpFile.get());
     return true;
 }
 
-bool CDownloaderDlg::OpenLanguagePackFile()
+bool CDownloadSession::OpenChannel(std::uint32_t baudRate)
 {
-    char message[kMessageSize];
-    std::snprintf(message, sizeof message, "Error opening download Language Pack file:\n%s",
-                  m_lpPath);
+    m_channel = m_platform.OpenChannel(kPortNames[m_choices.portIndex], baudRate, *this);
+    return m_channel != nullptr && m_channel->IsOpen();
+}
 
-    std::uint64_t length = 0;
-    if (!SharedReadLength(m_lpPath, length))
+void CDownloadSession::CloseChannel()
+{
+    if (m_channel == nullptr)
     {
-        ShowMessageBox(message);
-        return false;
+        return;
     }
-    if (!HoldsReleaseBlocks(length))
-    {
-        ShowMessageBox("Language Pack file too short to hold a block!");
-        StopDownload();
-        return false;
-    }
-    m_lpBlockCount = ReleaseBlockCount(length);
-    m_languagePackProgress.SetRange(0, static_cast<std::uint16_t>(m_lpBlockCount - 1));
-
-    m_lpFile.reset(std::fopen(m_lpPath, "rb"));
-    if (m_lpFile == nullptr)
-    {
-        ShowMessageBox(message);
-        std::exit(kVanishedFileExitCode);
-    }
-    ReadLpModel(m_lpFile.get(), m_lpModel);
-    SkipReleaseHeader(m_lpFile.get());
-    return true;
+    m_channel->Close();
+    m_channel.reset();
+    m_platform.DropQueuedNotifications();
 }

@@ -1,5 +1,5 @@
-// The three sections a download can send, their picture buttons and their rules: the boot code
-// never goes without the main code, and only models that take language packs get one.
+// The section buttons of the main window: their pictures and file controls follow the section
+// flags, and their clicks follow the section rules.
 #include "app/downloader_dlg.h"
 
 void CDownloaderDlg::SelectLanguagePack(bool on)
@@ -34,56 +34,60 @@ void CDownloaderDlg::SelectBootCode(bool on)
     m_bootCodeSelected = on ? 1 : 0;
 }
 
+SectionFlags CDownloaderDlg::Sections() const
+{
+    SectionFlags flags;
+    flags.bootCode = m_bootCodeSelected != 0;
+    flags.mainCode = m_mainCodeSelected != 0;
+    flags.languagePack = m_languagePackSelected != 0;
+    return flags;
+}
+
+void CDownloaderDlg::ApplySections(SectionFlags flags)
+{
+    const SectionFlags now = Sections();
+    if (flags.mainCode != now.mainCode)
+    {
+        SelectMainCode(flags.mainCode);
+    }
+    if (flags.bootCode != now.bootCode)
+    {
+        SelectBootCode(flags.bootCode);
+    }
+    if (flags.languagePack != now.languagePack)
+    {
+        SelectLanguagePack(flags.languagePack);
+    }
+}
+
 bool CDownloaderDlg::SectionButtonsLocked() const
 {
     // A locked preset fixes the sections, and a running download keeps the ones it started with.
-    return m_startMode == StartModePreset || m_downloadRunning;
+    return m_startMode == StartModePreset || m_session.Running();
 }
 
 void CDownloaderDlg::OnLanguagePackButton()
 {
-    if (SectionButtonsLocked())
+    if (!SectionButtonsLocked())
     {
-        return;
+        ApplySections(AfterLanguagePackClick(Sections(), IsExtendedModel()));
     }
-    SelectLanguagePack(m_languagePackSelected == 0);
 }
 
 void CDownloaderDlg::OnMainCodeButton()
 {
-    if (SectionButtonsLocked())
+    if (!SectionButtonsLocked())
     {
-        return;
-    }
-    if (m_mainCodeSelected != 0)
-    {
-        if (m_bootCodeSelected == 0)
-        {
-            SelectMainCode(false);
-        }
-    }
-    else
-    {
-        SelectMainCode(true);
+        ApplySections(AfterMainCodeClick(Sections()));
     }
 }
 
 void CDownloaderDlg::OnBootCodeButton()
 {
-    if (SectionButtonsLocked())
+    if (!SectionButtonsLocked())
     {
-        return;
+        ApplySections(AfterBootCodeClick(Sections()));
     }
-    if (m_bootCodeSelected != 0)
-    {
-        SelectBootCode(false);
-        return;
-    }
-    if (m_mainCodeSelected == 0)
-    {
-        SelectMainCode(true);
-    }
-    SelectBootCode(true);
 }
 
 void CDownloaderDlg::TakeSelectedModel()

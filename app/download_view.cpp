@@ -1,0 +1,178 @@
+// What a download shows in the main window: the report, the bars and their boxes, the time, the
+// locked settings, the Start picture, boxes and timers.
+#include "app/downloader_dlg.h"
+
+#include "app/settings_controls.h"
+#include "framework/message_box.h"
+
+void CDownloaderDlg::AddReportLine(const char* text)
+{
+    m_reportList.AddString(text);
+    // Selecting the newest line also scrolls it into view.
+    m_reportList.SetCurSel(m_reportList.GetCount() - 1);
+}
+
+void CDownloaderDlg::ReplaceLastReportLine(const char* text)
+{
+    m_reportList.DeleteString(m_reportList.GetCount() - 1);
+    AddReportLine(text);
+}
+
+void CDownloaderDlg::ClearReport()
+{
+    m_reportList.ResetContent();
+}
+
+CProgressCtl& CDownloaderDlg::Bar(ProgressBar bar)
+{
+    switch (bar)
+    {
+    case ProgressBar::LanguagePack:
+        return m_languagePackProgress;
+    case ProgressBar::MainCode:
+        return m_mainCodeProgress;
+    case ProgressBar::BootCode:
+        break;
+    }
+    return m_bootCodeProgress;
+}
+
+CListBoxCtl& CDownloaderDlg::PercentBox(ProgressBar bar)
+{
+    switch (bar)
+    {
+    case ProgressBar::LanguagePack:
+        return m_languagePackPercent;
+    case ProgressBar::MainCode:
+        return m_mainCodePercent;
+    case ProgressBar::BootCode:
+        break;
+    }
+    return m_bootCodePercent;
+}
+
+void CDownloaderDlg::SetProgressRange(ProgressBar bar, std::uint16_t lower, std::uint16_t upper)
+{
+    Bar(bar).SetRange(lower, upper);
+}
+
+void CDownloaderDlg::SetProgress(ProgressBar bar, int position)
+{
+    Bar(bar).SetPos(position);
+}
+
+void CDownloaderDlg::ShowPercent(ProgressBar bar, const char* text)
+{
+    CListBoxCtl& box = PercentBox(bar);
+    box.DeleteString(0);
+    box.AddString(text);
+}
+
+void CDownloaderDlg::ResetProgress()
+{
+    for (ProgressBar bar :
+         {ProgressBar::BootCode, ProgressBar::MainCode, ProgressBar::LanguagePack})
+    {
+        CListBoxCtl& box = PercentBox(bar);
+        box.ResetContent();
+        box.AddString("0%");
+        box.SetCurSel(0);
+    }
+    for (ProgressBar bar :
+         {ProgressBar::LanguagePack, ProgressBar::MainCode, ProgressBar::BootCode})
+    {
+        Bar(bar).SetPos(0);
+    }
+}
+
+void CDownloaderDlg::ShowDownloadTime(const char* text)
+{
+    m_downloadTimeBox.DeleteString(0);
+    m_downloadTimeBox.AddString(text);
+}
+
+void CDownloaderDlg::ResetDownloadTime(const char* text)
+{
+    m_downloadTimeBox.ResetContent();
+    m_downloadTimeBox.AddString(text);
+}
+
+void CDownloaderDlg::LockSettings()
+{
+    if (m_startMode == StartModeDevelopment)
+    {
+        EnableMenuItem(GetMenu(m_hWnd), ID_PRESETS_BROWSE, MF_BYCOMMAND | MF_GRAYED);
+    }
+    for (int id : kSettingsControls)
+    {
+        ::EnableWindow(GetDlgItem(id), FALSE);
+    }
+}
+
+void CDownloaderDlg::UnlockSettings()
+{
+    // A locked preset keeps its settings locked; the file boxes follow their sections.
+    if (m_startMode != StartModeDevelopment)
+    {
+        return;
+    }
+    if (m_languagePackSelected != 0)
+    {
+        m_browseLanguagePackButton.Enable(true);
+        m_languagePackFileBox.Enable(true);
+    }
+    if (m_mainCodeSelected != 0)
+    {
+        m_browseImageButton.Enable(true);
+        m_imageFileBox.Enable(true);
+    }
+    m_gangModeCheck.Enable(true);
+    m_comPortList.Enable(true);
+    m_baudRateList.Enable(true);
+    m_modelList.Enable(true);
+    EnableMenuItem(GetMenu(m_hWnd), ID_PRESETS_BROWSE, MF_BYCOMMAND | MF_ENABLED);
+}
+
+void CDownloaderDlg::ShowRunning(bool running)
+{
+    m_startButton.SetBitmap(running ? m_stopDownloadBitmap.Get() : m_startDownloadBitmap.Get());
+}
+
+BoxAnswer CDownloaderDlg::ShowBox(const BoxRequest& box)
+{
+    UINT type = MB_OK;
+    if (box.buttons == BoxButtons::OkCancel)
+    {
+        type = MB_OKCANCEL;
+    }
+    else if (box.buttons == BoxButtons::YesNo)
+    {
+        type = MB_YESNO;
+    }
+    if (box.owner == BoxOwner::NoneTaskModal)
+    {
+        type |= MB_TASKMODAL;
+    }
+    const HWND owner = box.owner == BoxOwner::Window ? m_hWnd : nullptr;
+    switch (AppMessageBox(owner, box.text, type, box.caption))
+    {
+    case IDCANCEL:
+        return BoxAnswer::Cancel;
+    case IDYES:
+        return BoxAnswer::Yes;
+    case IDNO:
+        return BoxAnswer::No;
+    default:
+        return BoxAnswer::Ok;
+    }
+}
+
+void CDownloaderDlg::StartTimer(unsigned id, unsigned periodMs)
+{
+    SetTimer(m_hWnd, id, periodMs, nullptr);
+}
+
+void CDownloaderDlg::StopTimer(unsigned id)
+{
+    KillTimer(m_hWnd, id);
+}
