@@ -438,6 +438,13 @@ bool CSerialIO::ReadPort()
             return true;
         read = GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
     }
+    // A purge by the owner aborts a read in flight: what it would have brought is gone, which is
+    // what the purge is for, not a fault of the port.
+    if (!read && GetLastError() == ERROR_OPERATION_ABORTED)
+    {
+        read = TRUE;
+        bytesRead = 0;
+    }
     if (!read)
     {
         m_report.ReportFailure(kReadFailedMessage, kReaderCaption);
