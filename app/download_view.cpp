@@ -5,6 +5,14 @@
 #include "app/settings_controls.h"
 #include "framework/message_box.h"
 
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+constexpr char kZeroPercent[] = "0%";
+}
+
 void CDownloaderDlg::AddReportLine(const char* text)
 {
     m_reportList.AddString(text);
@@ -53,16 +61,40 @@ CListBoxCtl& CDownloaderDlg::PercentBox(ProgressBar bar)
 
 void CDownloaderDlg::SetProgressRange(ProgressBar bar, std::uint16_t lower, std::uint16_t upper)
 {
-    Bar(bar).SetRange(lower, upper);
+    CProgressCtl& control = Bar(bar);
+    control.SetRange(lower, upper);
+    RECT client = {};
+    GetClientRect(control.GetSafeHwnd(), &client);
+    ShownBar& shown = m_shownBars[static_cast<int>(bar)];
+    shown.lower = lower;
+    shown.upper = upper;
+    shown.width = client.right - client.left;
+    shown.filled = -1; // the next position is drawn whatever it fills
 }
 
 void CDownloaderDlg::SetProgress(ProgressBar bar, int position)
 {
+    // The bar redraws itself at once on every new position, which costs more than the rest of a
+    // block's handling together; a position that fills no new pixel is not worth it.
+    ShownBar& shown = m_shownBars[static_cast<int>(bar)];
+    const int filled = FilledPixels(position, shown.lower, shown.upper, shown.width);
+    if (filled == shown.filled)
+    {
+        return;
+    }
+    shown.filled = filled;
     Bar(bar).SetPos(position);
 }
 
 void CDownloaderDlg::ShowPercent(ProgressBar bar, const char* text)
 {
+    // The percentage changes once in many blocks; the box is rewritten only then.
+    ProgressText& shown = m_shownPercent[static_cast<int>(bar)];
+    if (std::strcmp(shown.text, text) == 0)
+    {
+        return;
+    }
+    std::snprintf(shown.text, sizeof shown.text, "%s", text);
     CListBoxCtl& box = PercentBox(bar);
     box.DeleteString(0);
     box.AddString(text);

@@ -8,6 +8,7 @@
 #include "download/download_platform_win.h"
 #include "download/download_session.h"
 #include "download/download_view.h"
+#include "download/progress_text.h"
 #include "download/section_rules.h"
 #include "framework/controls/button.h"
 #include "framework/controls/combo_box.h"
@@ -165,6 +166,16 @@ protected:
     CToolTipCtl m_toolTip;
 
     // ---- The download ------------------------------------------------------------------------
+    // What each bar and percentage box shows now, so that nothing is redrawn that did not change.
+    struct ShownBar
+    {
+        std::uint16_t lower = 0;
+        std::uint16_t upper = 0;
+        int width = 0;   // pixels
+        int filled = -1; // pixels filled by the position drawn last; -1 for none yet
+    };
+    ShownBar m_shownBars[3];
+    ProgressText m_shownPercent[3];
     CWin32DownloadPlatform m_platform;
     CDownloadSession m_session{*this, m_platform};
 

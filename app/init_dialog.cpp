@@ -77,10 +77,11 @@ BOOL CDownloaderDlg::OnInitDialog()
     m_startButton.SetBitmap(m_startDownloadBitmap.Get());
 
     // Before the first download the bars only have to show empty.
-    m_languagePackProgress.SetRange(0, static_cast<std::uint16_t>(m_session.LpBlockCount() - 1));
-    m_mainCodeProgress.SetRange(static_cast<std::uint16_t>(kBootBlockCount),
-                                static_cast<std::uint16_t>(m_session.MainBlockCount() - 1));
-    m_bootCodeProgress.SetRange(0, static_cast<std::uint16_t>(kLastBootBlock));
+    SetProgressRange(ProgressBar::LanguagePack, 0,
+                     static_cast<std::uint16_t>(m_session.LpBlockCount() - 1));
+    SetProgressRange(ProgressBar::MainCode, static_cast<std::uint16_t>(kBootBlockCount),
+                     static_cast<std::uint16_t>(m_session.MainBlockCount() - 1));
+    SetProgressRange(ProgressBar::BootCode, 0, static_cast<std::uint16_t>(kLastBootBlock));
     m_languagePackProgress.SetPos(0);
     m_mainCodeProgress.SetPos(0);
     m_bootCodeProgress.SetPos(0);

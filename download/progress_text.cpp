@@ -91,3 +91,16 @@ ProgressText ElapsedTimeText(double seconds)
                   whole % kSecondsPerMinute);
     return out;
 }
+
+int FilledPixels(int position, std::uint16_t lower, std::uint16_t upper, int width)
+{
+    if (upper <= lower || position <= lower)
+    {
+        return 0;
+    }
+    if (position >= upper)
+    {
+        return width;
+    }
+    return static_cast<int>(static_cast<long long>(width) * (position - lower) / (upper - lower));
+}

@@ -45,3 +45,8 @@ ProgressText SendingBlockText(std::uint32_t block, std::uint32_t blockCount);
 
 // Download time: "%02dm%02ds" of the whole seconds (minutes above 99 take more digits).
 ProgressText ElapsedTimeText(double seconds);
+
+// How many of a bar's `width` pixels a position fills, for a range whose ends are the 16-bit
+// values the bar was given. A bar need not be redrawn for a position that fills the same number
+// as the last one.
+int FilledPixels(int position, std::uint16_t lower, std::uint16_t upper, int width);

@@ -6,6 +6,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=${TERVOLO_JOBS:-$(nproc)}
 cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/native" -j "$jobs"
+# The native tests once more under ASan and UBSan: the engine's random and hostile runs read
+# right up to the edges of their buffers.
+cmake -S "$root" -B "$root/build/native-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DTERVOLO_SANITIZE=ON >/dev/null
+cmake --build "$root/build/native-sanitize" -j "$jobs"
 for arch in x86_64 i686; do
     cmake -S "$root" -B "$root/build/win-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \

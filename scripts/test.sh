@@ -7,6 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/build.sh"
 status=0
 ctest --test-dir "$root/build/native" --output-on-failure -j "$(nproc)" || status=1
+ctest --test-dir "$root/build/native-sanitize" --output-on-failure -j "$(nproc)" || status=1
 # The 32-bit build is compiled warning-free above; its tests would need 32-bit Wine.
 ctest --test-dir "$root/build/win-x86_64" --output-on-failure || status=1
 exit $status
