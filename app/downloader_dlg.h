@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/start_mode.h"
 #include "download/unique_file.h"
+#include "files/file_class.h"
 #include "framework/controls/button.h"
 #include "framework/controls/combo_box.h"
 #include "framework/controls/list_box.h"
@@ -104,9 +105,9 @@ protected:
     LRESULT OnSerialData(WPARAM wParam, LPARAM lParam);
 
     // ---- Download files (files/) --------------------------------------------------------------
-    // Decides whether the file at `path` (m_imagePath or m_lpPath) is sent. false refuses it;
-    // result 1 means an extension that is not known.
-    bool CheckDownloadFile(int& result, char* path, bool isImage);
+    // Decides whether the file at `path` (m_imagePath or m_lpPath) is sent, converting it into a
+    // release file first where needed (app/download_files.cpp hands it to files/).
+    bool CheckDownloadFile(FileCheckResult& result, char* path, bool isImage);
     void OnBrowseImage();
     void OnBrowseLanguagePack();
     void OnDropDownImage();

@@ -173,7 +173,7 @@ bool CDownloaderDlg::CheckStartChoices()
 
     // A path typed into a file box counts as chosen, as one picked from its list does.
     UpdateData(true);
-    int result = 0;
+    FileCheckResult result = FileCheckDone;
     if (m_mainCodeSelected != 0)
     {
         if (m_imagePath[0] == '\0')
@@ -188,7 +188,7 @@ bool CDownloaderDlg::CheckStartChoices()
         }
         if (!CheckDownloadFile(result, m_imagePath, true))
         {
-            if (result == 1)
+            if (result == FileCheckUnknownExtension)
             {
                 ShowMessageBox("Image file extension not recognised!");
             }
@@ -210,11 +210,11 @@ bool CDownloaderDlg::CheckStartChoices()
         }
         if (!CheckDownloadFile(result, m_lpPath, false))
         {
-            if (result == 1)
+            if (result == FileCheckUnknownExtension)
             {
                 ShowMessageBox("Language Pack file extension not recognised!");
             }
-            else if (result == 2)
+            else if (result == FileCheckInvalidLanguagePackName)
             {
                 ShowMessageBox("Language Pack file name not valid!");
             }
