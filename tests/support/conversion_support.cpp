@@ -7,6 +7,7 @@ namespace
 constexpr std::size_t kRecordData = 32;
 constexpr int kFileNameCombo = 0x47C; // cmb13 of the Explorer-style dialog
 constexpr int kFileNameEdit = 0x480;  // edt1 of the older one
+constexpr UINT kAnswerTimeoutMs = 10000;
 
 HWND FileNameBox(HWND dialog)
 {
@@ -57,8 +58,12 @@ bool IsFileDialog(HWND window)
 
 std::string FileDialogName(HWND dialog)
 {
+    // WM_GETTEXT itself: GetWindowText does not ask a window of another process.
     char text[MAX_PATH] = {};
-    GetWindowTextA(FileNameBox(dialog), text, sizeof text);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(FileNameBox(dialog), WM_GETTEXT, sizeof text,
+                        reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+                        &copied);
     return text;
 }
 
@@ -69,6 +74,8 @@ void AnswerFileDialog(HWND dialog, const std::string& path)
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         return;
     }
-    SendMessageA(FileNameBox(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(FileNameBox(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                        SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &ignored);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
