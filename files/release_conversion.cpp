@@ -22,6 +22,7 @@ constexpr char kBatchMissingMessage[] =
     "are present in the TervoloPLUS resident directory...\n";
 constexpr char kAbnormalEndMessage[] = "File conversion utility abnormally terminated !";
 constexpr char kNotCreatedMessage[] = "The specified .rel file has not been created";
+constexpr char kNotWrittenMessage[] = "The release file could not be written:\n";
 
 bool FileExists(const std::string& path)
 {
@@ -108,7 +109,7 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
         // Refused before anything is asked or run: the interpreter would act on such a name.
         const std::string message = "The file name cannot be handed to the conversion batch "
                                     "file:\n" +
-                                    shortPath +
+                                    source +
                                     "\nRename the file so that its name holds only letters, "
                                     "digits and _ - ~ $ # @ ' { } ` (no blanks, & ^ % ( ) !).";
         ConversionFailed(setup, view, message.c_str());
@@ -167,7 +168,16 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
         return false;
     }
 
-    CopyFileA(tempRelease.c_str(), releaseFile.c_str(), FALSE);
+    // An older release file left at the chosen place would otherwise be sent in its stead.
+    const bool copied = CopyFileA(tempRelease.c_str(), releaseFile.c_str(), FALSE) != FALSE;
+    if (!copied || releaseFile.size() >= pathSize)
+    {
+        DeleteAnyFile(tempRelease);
+        DeleteAnyFile(tempSource);
+        const std::string message = kNotWrittenMessage + releaseFile;
+        ConversionFailed(setup, view, message.c_str());
+        return false;
+    }
     CopyText(path, pathSize, releaseFile);
     CopyText(releaseFolder, setup.folders.folderSize, chosenFolder);
     DeleteAnyFile(tempRelease);

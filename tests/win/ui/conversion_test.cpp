@@ -4,6 +4,7 @@
 #include "conversion_support.h"
 #include "files/conversion_command.h"
 #include "files/release_conversion.h"
+#include "framework/scoped_handle.h"
 #include "res/resource.h"
 #include "test_downloader_dlg.h"
 
@@ -47,11 +48,6 @@ std::string ReadFile(const std::string& path)
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A folder of its own (path ending in a backslash), emptied and removed with its owner.
@@ -247,11 +243,10 @@ protected:
         std::strcpy(lpRel, out.Path().c_str());
     }
 
-    ConversionSetup Setup() const
+    ConversionSetup Conversion()
     {
         return {nullptr, tempDir.c_str(), program.Path().c_str(),
-                BrowseFolders{const_cast<char*>(imageAbs), const_cast<char*>(imageRel),
-                              const_cast<char*>(lpAbs), const_cast<char*>(lpRel), kPathSize}};
+                BrowseFolders{imageAbs, imageRel, lpAbs, lpRel, kPathSize}};
     }
 
     // A source file in the sources folder; path becomes its name.
@@ -259,6 +254,23 @@ protected:
     {
         WriteFile(sources.Path() + name, content);
         std::strcpy(path, (sources.Path() + name).c_str());
+    }
+
+    // A conversion of the source that must fail with these messages, leaving the source in the
+    // path, the start dropped and no temporary release file.
+    void ExpectFailure(bool isImage, const std::string& saveAs,
+                       const std::vector<std::string>& boxes)
+    {
+        const std::string source = path;
+        view.startRequested = true;
+        CheckCall call(path, isImage, Conversion(), view);
+        EXPECT_FALSE(call.Finish(saveAs));
+        EXPECT_EQ(call.Result(), FileCheckDone);
+        EXPECT_EQ(call.boxes, boxes);
+        EXPECT_FALSE(view.startRequested);
+        EXPECT_EQ(std::string(path), source);
+        EXPECT_EQ(temp.Names().size(), boxes.empty() ? 0u : 1u); // at most the source copy
+        DeleteFileA((temp.Path() + FileNameOf(source)).c_str());
     }
 
     Folder program{TempRoot() + "conv_program"};
@@ -274,31 +286,28 @@ protected:
     TestView view;
 };
 
-TEST_F(ConversionTest, FilesNeedingNoConversionAreDecidedWithoutADialog)
+TEST_F(ConversionTest, MarkersAreLookedAtBeforeExtensionsAndReleaseFilesPass)
 {
-    struct Case
+    const struct
     {
         const char* name;
         bool isImage;
         bool answer;
         FileCheckResult result;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"main.REL", true, true, FileCheckDone},
         {"main.sre", true, false, FileCheckUnknownExtension},
-        {"LPT37_fr.rel", false, true, FileCheckDone},
         {"french.rel", false, false, FileCheckInvalidLanguagePackName},
-        {"french.txt", false, false, FileCheckInvalidLanguagePackName}, // markers first
+        {"french.txt", false, false, FileCheckInvalidLanguagePackName},
         {"LPT47_fr.bin", false, false, FileCheckUnknownExtension},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         Source(c.name, "x");
         FileCheckResult result = FileCheckUnknownExtension;
-        EXPECT_EQ(CheckDownloadFile(result, path, kPathSize, c.isImage, Setup(), view), c.answer)
-            << c.name;
+        EXPECT_EQ(CheckDownloadFile(result, path, kPathSize, c.isImage, Conversion(), view),
+                  c.answer);
         EXPECT_EQ(result, c.result) << c.name;
-        EXPECT_EQ(std::string(path), sources.Path() + c.name);
     }
     EXPECT_TRUE(view.startRequested);
 }
@@ -309,7 +318,7 @@ TEST_F(ConversionTest, ReadOnlyImageConvertsIntoTheChosenReleaseFileAndLeavesNoT
     Source("main code.mot", MotorolaText(image));
     SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY);
 
-    CheckCall call(path, true, Setup(), view);
+    CheckCall call(path, true, Conversion(), view);
     HWND dialog = WaitForFileDialog(call.Thread());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(FileDialogName(dialog), "main code.rel");
@@ -317,16 +326,13 @@ TEST_F(ConversionTest, ReadOnlyImageConvertsIntoTheChosenReleaseFileAndLeavesNoT
     EXPECT_TRUE(call.Finish(""));
     EXPECT_EQ(call.Result(), FileCheckDone);
     EXPECT_TRUE(call.boxes.empty());
-
     EXPECT_EQ(std::string(path), out.Path() + "out.rel");
     EXPECT_EQ(std::string(imageRel), out.Path());
     EXPECT_TRUE(view.startRequested);
     EXPECT_EQ(out.Names(), std::vector<std::string>{"out.rel"});
-    const std::string release = ReadFile(out.Path() + "out.rel");
-    ASSERT_EQ(release.size(), 4 + 66 * 1024 + 1u);
-    EXPECT_EQ(release.substr(0, 4), "RELI");
-    EXPECT_EQ(release.substr(4, image.size()), std::string(image.begin(), image.end()));
-    EXPECT_EQ(release.substr(4 + image.size()), std::string(66 * 1024 - image.size() + 1, '\xFF'));
+    std::string expected = "RELI" + std::string(image.begin(), image.end());
+    expected.resize(4 + 66 * 1024 + 1, '\xFF');
+    EXPECT_EQ(ReadFile(out.Path() + "out.rel"), expected);
     EXPECT_TRUE(temp.Names().empty()); // the read-only copy of the source went as well
 }
 
@@ -334,76 +340,64 @@ TEST_F(ConversionTest, ExistingReleaseFileIsReplacedOnceTheOperatorAgrees)
 {
     Source("LPT47_fr.mot", MotorolaText(std::vector<std::uint8_t>(3000, 0x5A)));
     WriteFile(out.Path() + "french.rel", "old");
-
-    CheckCall call(path, false, Setup(), view);
-    HWND dialog = WaitForFileDialog(call.Thread());
-    ASSERT_NE(dialog, nullptr);
-    AnswerFileDialog(dialog, out.Path() + "french.rel");
-    const SeenMessageBox question = AnswerMessageBox(call.Thread(), IDYES, dialog);
-    EXPECT_TRUE(question.found);
-    EXPECT_NE(question.text.find("already exists"), std::string::npos) << question.text;
-    EXPECT_TRUE(call.Finish(""));
-    EXPECT_EQ(std::string(path), out.Path() + "french.rel");
-    EXPECT_EQ(std::string(lpRel), out.Path());
-    EXPECT_EQ(ReadFile(out.Path() + "french.rel").size(), 4 + 3 * 1024 + 1u);
+    CScopedHandle held;
+    for (const bool replaceable : {true, false})
+    {
+        CheckCall call(path, false, Conversion(), view);
+        HWND dialog = WaitForFileDialog(call.Thread());
+        ASSERT_NE(dialog, nullptr);
+        AnswerFileDialog(dialog, out.Path() + "french.rel");
+        const SeenMessageBox question = AnswerMessageBox(call.Thread(), IDYES, dialog);
+        EXPECT_NE(question.text.find("already exists"), std::string::npos) << question.text;
+        EXPECT_EQ(call.Finish(""), replaceable);
+        if (replaceable)
+        {
+            EXPECT_EQ(std::string(path), out.Path() + "french.rel");
+            EXPECT_EQ(std::string(lpRel), out.Path());
+            EXPECT_EQ(ReadFile(out.Path() + "french.rel").size(), 4 + 3 * 1024 + 1u);
+            // A release file that cannot be replaced (here: held open by another program) must
+            // not be sent in the new one's stead.
+            held = CScopedHandle(
+                CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.IsValid());
+            Source("LPT47_fr.mot", MotorolaText(std::vector<std::uint8_t>(1000, 0x5A)));
+        }
+        else
+        {
+            EXPECT_EQ(call.boxes, std::vector<std::string>{"The release file could not be "
+                                                           "written:\n" +
+                                                           out.Path() + "french.rel"});
+            EXPECT_EQ(std::string(path), sources.Path() + "LPT47_fr.mot");
+            EXPECT_FALSE(view.startRequested);
+            EXPECT_TRUE(temp.Names().empty());
+        }
+    }
 }
 
-TEST_F(ConversionTest, CancelledDialogKeepsTheSourceAndDropsTheStart)
+TEST_F(ConversionTest, CancelledOrFailedConversionsKeepTheSourceAndTellTheOperator)
 {
+    const std::vector<std::string> notCreated{"The specified .rel file has not been created"};
     Source("main.mot", MotorolaText(ImageBytes(65 * 1024 + 1)));
-    CheckCall call(path, true, Setup(), view);
-    EXPECT_FALSE(call.Finish(""));
-    EXPECT_EQ(call.dialogs, 1);
-    EXPECT_EQ(call.Result(), FileCheckDone);
-    EXPECT_TRUE(call.boxes.empty());
-    EXPECT_FALSE(view.startRequested);
-    EXPECT_EQ(std::string(path), sources.Path() + "main.mot");
-    EXPECT_TRUE(out.Names().empty());
-}
-
-TEST_F(ConversionTest, FailedConversionsTellTheOperatorAndKeepTheSource)
-{
-    const std::string notCreated = "The specified .rel file has not been created";
-    // The kit says it cannot convert absolute files and leaves no release file.
+    ExpectFailure(true, "", {}); // the dialog cancelled: no message
+    // The kit cannot convert absolute files, nor a malformed Motorola file.
     Source("main.abs", "absolute");
-    {
-        CheckCall call(path, true, Setup(), view);
-        EXPECT_FALSE(call.Finish(out.Path() + "main.rel"));
-        EXPECT_EQ(call.boxes, std::vector<std::string>{notCreated});
-    }
-    // A malformed Motorola file: the converter refuses it.
+    ExpectFailure(true, out.Path() + "main.rel", notCreated);
     Source("bad.mot", "S1050000AA\r\nS9030000FC\r\n");
-    {
-        CheckCall call(path, true, Setup(), view);
-        EXPECT_FALSE(call.Finish(out.Path() + "bad.rel"));
-        EXPECT_EQ(call.boxes, std::vector<std::string>{notCreated});
-    }
+    ExpectFailure(true, out.Path() + "bad.rel", notCreated);
     // No interpreter to run the batch file.
     Source("main.mot", MotorolaText(ImageBytes(65 * 1024 + 1)));
     char comspec[MAX_PATH] = {};
     GetEnvironmentVariableA("COMSPEC", comspec, MAX_PATH);
     SetEnvironmentVariableA("COMSPEC", "C:\\no such folder\\cmd.exe");
-    {
-        CheckCall call(path, true, Setup(), view);
-        EXPECT_FALSE(call.Finish(out.Path() + "main.rel"));
-        EXPECT_EQ(call.boxes,
-                  std::vector<std::string>{"File conversion utility abnormally terminated !"});
-    }
+    ExpectFailure(true, out.Path() + "main.rel",
+                  {"File conversion utility abnormally terminated !"});
     SetEnvironmentVariableA("COMSPEC", comspec);
     // No batch file in the program folder.
     DeleteFileA((program.Path() + "tervolo.bat").c_str());
-    {
-        CheckCall call(path, true, Setup(), view);
-        EXPECT_FALSE(call.Finish(out.Path() + "main.rel"));
-        EXPECT_EQ(call.boxes,
-                  std::vector<std::string>{"Error carrying out command line - Check all conversion "
-                                           "utilities\nare present in the TervoloPLUS resident "
-                                           "directory...\n"});
-    }
-    EXPECT_FALSE(view.startRequested);
-    EXPECT_EQ(std::string(path), sources.Path() + "main.mot");
+    ExpectFailure(true, out.Path() + "main.rel",
+                  {"Error carrying out command line - Check all conversion utilities\nare present "
+                   "in the TervoloPLUS resident directory...\n"});
     EXPECT_TRUE(out.Names().empty());
-    EXPECT_EQ(std::string(imageRel), out.Path());
 }
 
 TEST_F(ConversionTest, LongestCommandLineRunsAndOneOf127CharactersEndsTheProgram)
@@ -411,49 +405,48 @@ TEST_F(ConversionTest, LongestCommandLineRunsAndOneOf127CharactersEndsTheProgram
     // Each line holds the temporary folder, the short base name and the four-character extension
     // in fixed places, so its length is always odd: 125 is the longest that runs (the 126 limit
     // itself is tested natively). A temporary folder of 37 characters with the base LPT47
-    // (type 3) makes 125, one of 36 with LPT47X (type 1) makes 127.
+    // (type 3, eight arguments) makes 125, one of 36 with LPT47X (type 1) makes 127.
     for (const bool tooLong : {false, true})
     {
         const std::string base = tooLong ? "LPT47X" : "LPT47";
         const std::size_t folderLength = 42 - base.size();
         Folder exact("C:\\" + std::string(folderLength - 4, 'T'));
-        ASSERT_EQ(exact.Path().size(), folderLength);
         tempDir = exact.Path();
         Source(base + ".mot", MotorolaText(std::vector<std::uint8_t>(100, 1)));
-        SourceNames names{base, ".mot", base};
+        const SourceNames names{base, ".mot", base};
         ASSERT_EQ(ConversionCommandLine(tempDir, names, false, FindLanguagePackType(path)).size(),
                   tooLong ? 127u : 125u);
 
-        CheckCall call(path, false, Setup(), view);
+        CheckCall call(path, false, Conversion(), view);
         EXPECT_EQ(call.Finish(out.Path() + base + ".rel"), !tooLong) << base;
         EXPECT_EQ(view.endCode, tooLong ? 0 : -1);
-        EXPECT_EQ(call.boxes, tooLong ? std::vector<std::string>{"File conversion command line "
-                                                                 "too long!"}
-                                      : std::vector<std::string>{});
-        EXPECT_EQ(Exists(out.Path() + base + ".rel"), !tooLong);
+        EXPECT_EQ(call.boxes.size(), tooLong ? 1u : 0u);
+        if (tooLong)
+        {
+            EXPECT_EQ(call.boxes[0], "File conversion command line too long!");
+        }
     }
 }
 
 TEST_F(ConversionTest, NameTheInterpreterWouldActOnIsRefusedAndNothingRuns)
 {
-    // Unquoted, the line would run pwn.bat from the program folder: it leaves a mark.
+    // Unquoted, the line would run pwn.bat from the program folder, which leaves a mark.
     const std::string mark = out.Path() + "ran.txt";
     WriteFile(program.Path() + "pwn.bat", "@echo ran> " + mark + "\r\n");
     for (const char* name : {"a&pwn.mot", "a^b.mot", "a%b.mot", "a(b).mot", "a!b.mot"})
     {
         Source(name, MotorolaText(ImageBytes(65 * 1024 + 1)));
-        CheckCall call(path, true, Setup(), view);
-        EXPECT_FALSE(call.Finish(out.Path() + "x.rel")) << name;
+        CheckCall call(path, true, Conversion(), view);
+        EXPECT_FALSE(call.Finish(out.Path() + "x.rel")) << name; // would answer a dialog
         EXPECT_EQ(call.dialogs, 0) << name;
         ASSERT_EQ(call.boxes.size(), 1u) << name;
-        EXPECT_EQ(call.boxes[0].rfind("The file name cannot be handed to the conversion batch "
-                                      "file:\n",
-                                      0),
-                  0u);
-        EXPECT_NE(call.boxes[0].find(name), std::string::npos) << call.boxes[0];
+        EXPECT_EQ(call.boxes[0], "The file name cannot be handed to the conversion batch file:\n" +
+                                     std::string(path) +
+                                     "\nRename the file so that its name holds only letters, "
+                                     "digits and _ - ~ $ # @ ' { } ` (no blanks, & ^ % ( ) !).");
     }
     EXPECT_FALSE(view.startRequested);
-    EXPECT_FALSE(Exists(mark));
+    EXPECT_EQ(GetFileAttributesA(mark.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(temp.Names().empty());
 }
 
@@ -510,6 +503,6 @@ TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageRel
         });
     EXPECT_EQ(WindowText(window.thread->Item(IDC_IMAGE_FILE)), out.Path() + "main.rel");
     EXPECT_EQ(WindowText(window.thread->Item(IDC_LANGUAGE_PACK_FILE)), languagePack);
-    EXPECT_TRUE(Exists(out.Path() + "main.rel"));
+    EXPECT_NE(GetFileAttributesA((out.Path() + "main.rel").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 } // namespace
