@@ -3,6 +3,8 @@
 // Start picture, message boxes and the window's timers.
 #pragma once
 
+#include "files/file_class.h"
+
 #include <cstdint>
 
 enum class ProgressBar
@@ -40,15 +42,6 @@ struct BoxRequest
     const char* caption = nullptr; // nullptr: the application's name
     BoxButtons buttons = BoxButtons::Ok;
     BoxOwner owner = BoxOwner::Window;
-};
-
-// Kinds of file a download sends.
-enum class FileCheckResult
-{
-    Accepted = 0,
-    UnknownExtension = 1,    // "... file extension not recognised!"
-    InvalidLanguagePack = 2, // "Language Pack file name not valid!"
-    Refused = 3,             // refused with a message of its own (a failed conversion)
 };
 
 class DownloadView

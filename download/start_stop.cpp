@@ -140,17 +140,17 @@ bool CDownloadSession::CheckFile(char* path, bool isImage)
         ShowMessage(isImage ? "Image File not found !" : "Language Pack File not found !");
         return false;
     }
-    FileCheckResult result = FileCheckResult::Accepted;
+    FileCheckResult result = FileCheckDone;
     if (m_view.CheckDownloadFile(result, path, isImage))
     {
         return true;
     }
-    if (result == FileCheckResult::UnknownExtension)
+    if (result == FileCheckUnknownExtension)
     {
         ShowMessage(isImage ? "Image file extension not recognised!"
                             : "Language Pack file extension not recognised!");
     }
-    else if (result == FileCheckResult::InvalidLanguagePack && !isImage)
+    else if (result == FileCheckInvalidLanguagePackName && !isImage)
     {
         ShowMessage("Language Pack file name not valid!");
     }

@@ -1,9 +1,12 @@
 // Whole downloads through the real program, against the simulator on COM1.
 #include "tests/e2e/e2e_support.h"
 
+#include "conversion_support.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <regex>
 
 using namespace e2e;
@@ -534,5 +537,34 @@ TEST_F(Download, UnpluggedHandsetLeavesAProgramThatStopsAndStartsAgain)
     op.SetText(kImageFileBox, small.path);
     op.Click(kStartButton);
     ExpectSuccess();
+}
+
+TEST_F(Download, MotorolaImageIsConvertedByTheKitAndDownloaded)
+{
+    const ReleaseFile image = MakeImage("converted_src.rel", 70, kRt47, {2, 3});
+    const std::string folder = image.path.substr(0, image.path.rfind('\\') + 1);
+    const std::string source = folder + "converted image.mot";
+    const std::string release = folder + "converted.rel";
+    std::remove(release.c_str());
+    std::FILE* out = std::fopen(source.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    const std::string text = MotorolaText(image.blocks);
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+
+    Choices choices;
+    choices.imagePath = source;
+    Start(choices);
+    std::string proposed;
+    ASSERT_TRUE(op.SaveAs(release, kStepMs, &proposed)) << OpenBoxText();
+    EXPECT_EQ(proposed, "converted image.rel");
+    ExpectSuccess();
+    EXPECT_EQ(op.Text(kImageFileBox), release); // the next start sends the release file
+    ExpectBlocksOnWire(sim.FramesOf('w'), image, false);
+    std::vector<std::uint8_t> flash = sim.Flash("main");
+    flash.resize(image.blocks.size(), 0xFF);
+    EXPECT_EQ(flash, image.blocks);
+    std::remove(source.c_str());
+    std::remove(release.c_str());
 }
 } // namespace

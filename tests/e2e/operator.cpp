@@ -1,5 +1,7 @@
 #include "tests/e2e/operator.h"
 
+#include "conversion_support.h"
+
 #include <algorithm>
 
 namespace
@@ -344,4 +346,20 @@ bool Operator::Expect(const std::string& text, int buttonId, unsigned timeoutMs,
     if (box.text != text)
         return false;
     return Answer(box, buttonId);
+}
+
+bool Operator::SaveAs(const std::string& path, unsigned timeoutMs, std::string* proposed)
+{
+    FoundMessageBox box;
+    if (!WaitUntil(timeoutMs, [&] { return WaitForMessageBox(box, 0) && IsFileDialog(box.hwnd); }))
+        return false;
+    if (proposed != nullptr)
+        *proposed = FileDialogName(box.hwnd);
+    AnswerFileDialog(box.hwnd, path);
+    return WaitUntil(timeoutMs, [&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); });
+}
+
+std::string Operator::Text(int controlId) const
+{
+    return WindowText(Control(controlId));
 }

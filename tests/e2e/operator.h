@@ -36,6 +36,8 @@ public:
     // Selects the entry with this text and tells the window, as a mouse choice would.
     bool Choose(int comboId, const std::string& text);
     std::string ChosenText(int comboId) const;
+    // The text a control shows, such as a file box's path.
+    std::string Text(int controlId) const;
     void SetText(int comboId, const std::string& text);
     void SetCheck(int checkBoxId, bool checked);
     // A click whose handler cannot raise a box: waits until it has been handled.
@@ -59,6 +61,9 @@ public:
     // Waits for a box with this text and presses the button; false on a different box.
     bool Expect(const std::string& text, int buttonId, unsigned timeoutMs,
                 std::string* seen = nullptr);
+    // Waits for the program's Save As dialog, types the path and presses Save; false when none
+    // came or it did not close. proposed receives the name the dialog offered.
+    bool SaveAs(const std::string& path, unsigned timeoutMs, std::string* proposed = nullptr);
 
 private:
     PROCESS_INFORMATION m_process{};

@@ -157,7 +157,7 @@ TEST_F(StartStopTest, ImageChecksInTheirOrder)
     SetPaths("C:\\no such folder\\main.rel", "");
     EXPECT_EQ(StartExpectingMessage().text, "Image File not found !");
 
-    TempFile absolute("ui_tests_main.abs", "S0");
+    TempFile absolute("ui_tests_main.sre", "S0");
     SetPaths(absolute.Path(), "");
     EXPECT_EQ(StartExpectingMessage().text, "Image file extension not recognised!");
     ExpectIdle();
@@ -185,7 +185,7 @@ TEST_F(StartStopTest, FileCheckTakesTheFileBoxTextAgain)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
     TempFile release("ui_tests_main.rel", ReleaseFileContent(2));
-    TempFile absolute("ui_tests_main.abs", "S0");
+    TempFile absolute("ui_tests_main.sre", "S0");
     Click(IDC_MAIN_CODE_BUTTON);
     // The path as it stands exists; the box meanwhile names a file of another kind.
     SetPaths(release.Path(), "");

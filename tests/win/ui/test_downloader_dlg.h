@@ -23,6 +23,7 @@ public:
     using CDownloaderDlg::ShowElapsedTime;
     using CDownloaderDlg::UpdateData;
 
+    using CDownloaderDlg::ImageRelBrowseDirectory;
     using CDownloaderDlg::m_blockFrame;
     using CDownloaderDlg::m_bootCodeOffBitmap;
     using CDownloaderDlg::m_bootCodeOnBitmap;
