@@ -127,12 +127,16 @@ TEST_F(StartStopTest, StartOpensTheChannelAndASecondPressStopsIt)
     EXPECT_EQ(session.MainBlockCount(), 200u);
     EXPECT_EQ(session.Engine().State(), DownloadState::Signalling);
 
-    // A tick of the signal timer writes its command; the elapsed timer shows the stopwatch.
+    // A tick of the signal timer writes its command; the elapsed and gang timers show the
+    // stopwatch.
     session.OnTimer(kSignalTimer);
     EXPECT_EQ(platform.Channel().writes, std::vector<Bytes>{Text("<i")});
     platform.elapsedSeconds = 75.4;
     session.OnTimer(kElapsedTimer);
     EXPECT_EQ(view.downloadTime, "01m15s");
+    platform.elapsedSeconds = 3600;
+    session.OnTimer(kGangTimer);
+    EXPECT_EQ(view.downloadTime, "60m00s");
 
     // An answer still queued when the operator stops is dropped with its channel.
     platform.Arrive(Text(">i"));
