@@ -148,6 +148,7 @@ TEST_F(BlockSenderTest, UnreadableLanguagePackBlockAbortsTheDownload)
     EXPECT_EQ(view.report.back(), "Download Aborted!");
     EXPECT_FALSE(session.Running());
     EXPECT_TRUE(platform.Channel().closed);
+    EXPECT_EQ(platform.Channel().purges, 1u);
     EXPECT_TRUE(platform.Channel().writes.empty());
 }
 

@@ -138,8 +138,10 @@ TEST_F(StartStopTest, StartOpensTheChannelAndASecondPressStopsIt)
     session.OnTimer(kGangTimer);
     EXPECT_EQ(view.downloadTime, "60m00s");
 
-    // An answer still queued when the operator stops is dropped with its channel.
+    // An answer still queued when the operator stops is dropped with its channel, and every
+    // timer stops, also those a download starts later on (its clock and the gang wait).
     platform.Arrive(Text(">i"));
+    view.timers.insert({kElapsedTimer, kGangTimer});
     Press({});
     EXPECT_EQ(view.report.back(), "Download terminated by User.");
     EXPECT_FALSE(session.Running());
@@ -177,6 +179,25 @@ TEST_F(StartStopTest, StopClearsTheChecksumsOfTheDownload)
     EXPECT_EQ(session.Engine().Request().bytes[2], 0u);
     EXPECT_EQ(session.Engine().Request().bytes[3], 0u);
     EXPECT_TRUE(view.timers.empty());
+}
+
+// The engine's questions are owner-less, task-modal and carry the program's name; a No ends the
+// download.
+TEST_F(StartStopTest, ModelQuestionIsAskedTaskModalAndNoEndsTheDownload)
+{
+    StartImage(Rt47Image(66));
+    view.answers.push_back(BoxAnswer::No);
+    platform.Arrive(Text(">i"));
+    Pump();
+    platform.Arrive(ParameterAnswer("RT47X", "RT57-0001"));
+    Pump();
+    ASSERT_EQ(view.BoxTexts(), (Strings{"Model number mismatch - Continue?", "Download Aborted!"}));
+    EXPECT_EQ(view.boxes[0].caption, "TervoloPLUS");
+    EXPECT_EQ(view.boxes[0].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(view.boxes[0].owner, BoxOwner::NoneTaskModal);
+    EXPECT_FALSE(session.Running());
+    EXPECT_TRUE(platform.Channel().closed);
+    EXPECT_GE(platform.Channel().purges, 1u);
 }
 
 TEST_F(StartStopTest, ImageThatCannotBeOpenedLeavesTheRunningLookUntilTheNextPress)
