@@ -174,6 +174,9 @@ TEST_F(StartStopTest, StopClearsTheChecksumsOfTheDownload)
     }
     ASSERT_EQ(session.Engine().State(), DownloadState::ChecksumWait);
     EXPECT_NE(session.Engine().MainCrc(), 0u);
+    // The engine's pauses and its clock are the machine's.
+    EXPECT_FALSE(platform.pauses.empty());
+    EXPECT_EQ(platform.stopwatchRestarts, 1u);
     Press({});
     EXPECT_EQ(session.Engine().MainCrc(), 0u);
     EXPECT_EQ(session.Engine().Request().bytes[2], 0u);
