@@ -519,8 +519,8 @@ TEST_F(Download, UnpluggedHandsetLeavesAProgramThatStopsAndStartsAgain)
     StartMainCode(image);
     ASSERT_TRUE(sim.WaitFrame('w', 3, kDownloadMs));
     sim.Do("UNPLUG");
-    // A block already on its way when the line went fails to write, and the reader's read
-    // fails; each box holds the operator until answered.
+    // A block already on its way when the line went fails to write, and the reader's read may
+    // fail as well; each box holds its thread until the operator answers it.
     FoundMessageBox box;
     while (op.WaitForMessageBox(box, 2000))
     {

@@ -2,6 +2,7 @@
 // download driven through the window.
 #pragma once
 
+#include "res/resource.h"
 #include "tests/e2e/operator.h"
 #include "tests/support/sim_client.h"
 
@@ -12,24 +13,24 @@
 
 namespace e2e
 {
-// Control ids of the main window.
+// Control ids of the main window, by the names these tests read best with.
 enum ControlId : int
 {
-    kStartButton = 1000,
-    kReportList = 1002,
-    kBootButton = 1003,
-    kMainButton = 1004,
-    kLanguagePackButton = 1005,
-    kBaudList = 1009,
-    kPortList = 1010,
-    kLanguagePackPercent = 1011,
-    kMainPercent = 1012,
-    kBootPercent = 1013,
-    kModelList = 1014,
-    kImageFileBox = 1016,
-    kGangModeBox = 1017,
-    kTimeBox = 1018,
-    kLanguagePackFileBox = 1020,
+    kStartButton = IDC_START_DOWNLOAD,
+    kReportList = IDC_REPORT_LIST,
+    kBootButton = IDC_BOOT_CODE_BUTTON,
+    kMainButton = IDC_MAIN_CODE_BUTTON,
+    kLanguagePackButton = IDC_LANGUAGE_PACK_BUTTON,
+    kBaudList = IDC_BAUD_RATE,
+    kPortList = IDC_COM_PORT,
+    kLanguagePackPercent = IDC_LANGUAGE_PACK_PERCENT,
+    kMainPercent = IDC_MAIN_CODE_PERCENT,
+    kBootPercent = IDC_BOOT_CODE_PERCENT,
+    kModelList = IDC_MOBILE_MODEL,
+    kImageFileBox = IDC_IMAGE_FILE,
+    kGangModeBox = IDC_GANG_MODE,
+    kTimeBox = IDC_DOWNLOAD_TIME,
+    kLanguagePackFileBox = IDC_LANGUAGE_PACK_FILE,
 };
 
 constexpr unsigned kStepMs = 30000;      // one protocol step, generously

@@ -1,6 +1,7 @@
 #include "tests/e2e/operator.h"
 
 #include "conversion_support.h"
+#include "res/resource.h"
 
 #include <algorithm>
 
@@ -8,12 +9,6 @@ namespace
 {
 constexpr unsigned kPollMs = 20;
 constexpr UINT kSendTimeoutMs = 10000;
-constexpr int kComPortList = 1010;
-constexpr int kBootButton = 1003;
-constexpr int kMainButton = 1004;
-constexpr int kLanguagePackButton = 1005;
-constexpr int kImageFileBox = 1016;
-constexpr int kLanguagePackFileBox = 1020;
 constexpr const char* kMainCaptionStart = "TervoloPLUS";
 
 template <typename Condition> bool WaitUntil(unsigned timeoutMs, Condition condition)
@@ -29,17 +24,6 @@ template <typename Condition> bool WaitUntil(unsigned timeoutMs, Condition condi
     }
 }
 
-std::string WindowText(HWND hwnd)
-{
-    wchar_t text[2048] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        kSendTimeoutMs, &copied);
-    char narrow[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
-}
-
 bool IsDialogClass(HWND hwnd)
 {
     char name[64] = {};
@@ -50,7 +34,6 @@ bool IsDialogClass(HWND hwnd)
 struct Search
 {
     DWORD processId;
-    HWND exclude;
     HWND found;
 };
 
@@ -60,8 +43,8 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid == search->processId && IsWindowVisible(hwnd) && IsDialogClass(hwnd) &&
-        GetDlgItem(hwnd, kComPortList) != nullptr &&
-        WindowText(hwnd).rfind(kMainCaptionStart, 0) == 0)
+        GetDlgItem(hwnd, IDC_COM_PORT) != nullptr &&
+        WindowTextOf(hwnd).rfind(kMainCaptionStart, 0) == 0)
     {
         search->found = hwnd;
         return FALSE;
@@ -69,19 +52,6 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
-{
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->processId && hwnd != search->exclude && IsWindowVisible(hwnd) &&
-        IsDialogClass(hwnd) && GetDlgItem(hwnd, kComPortList) == nullptr)
-    {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
 } // namespace
 
 std::string ToWindowsPath(const std::string& path)
@@ -116,7 +86,7 @@ bool Operator::Launch(const std::string& exePath, const std::string& arguments, 
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &m_process))
         return false;
-    Search search{m_process.dwProcessId, nullptr, nullptr};
+    Search search{m_process.dwProcessId, nullptr};
     const bool found =
         WaitUntil(timeoutMs,
                   [&]
@@ -233,23 +203,23 @@ bool Operator::SetSections(bool boot, bool main, bool languagePack)
 {
     // The boot section shows only in its picture; the file boxes follow the other two.
     // Turning main code off fails while boot code is on, which tells the boot state.
-    if (IsEnabled(kImageFileBox))
+    if (IsEnabled(IDC_IMAGE_FILE))
     {
-        ClickAndWait(kMainButton);
-        if (IsEnabled(kImageFileBox))
+        ClickAndWait(IDC_MAIN_CODE_BUTTON);
+        if (IsEnabled(IDC_IMAGE_FILE))
         {
-            ClickAndWait(kBootButton);
-            ClickAndWait(kMainButton);
+            ClickAndWait(IDC_BOOT_CODE_BUTTON);
+            ClickAndWait(IDC_MAIN_CODE_BUTTON);
         }
     }
     if (boot)
-        ClickAndWait(kBootButton);
+        ClickAndWait(IDC_BOOT_CODE_BUTTON);
     else if (main)
-        ClickAndWait(kMainButton);
-    if (IsEnabled(kLanguagePackFileBox) != languagePack)
-        ClickAndWait(kLanguagePackButton);
-    return IsEnabled(kImageFileBox) == (boot || main) &&
-           IsEnabled(kLanguagePackFileBox) == languagePack;
+        ClickAndWait(IDC_MAIN_CODE_BUTTON);
+    if (IsEnabled(IDC_LANGUAGE_PACK_FILE) != languagePack)
+        ClickAndWait(IDC_LANGUAGE_PACK_BUTTON);
+    return IsEnabled(IDC_IMAGE_FILE) == (boot || main) &&
+           IsEnabled(IDC_LANGUAGE_PACK_FILE) == languagePack;
 }
 
 std::vector<std::string> Operator::Lines(int listBoxId) const
@@ -297,25 +267,16 @@ bool Operator::WaitForLine(int listBoxId, const std::string& text, unsigned time
 
 bool Operator::WaitIdle(unsigned timeoutMs) const
 {
-    return WaitUntil(timeoutMs, [&] { return IsEnabled(kComPortList); });
+    return WaitUntil(timeoutMs, [&] { return IsEnabled(IDC_COM_PORT); });
 }
 
 bool Operator::WaitForMessageBox(FoundMessageBox& box, unsigned timeoutMs) const
 {
-    Search search{m_process.dwProcessId, m_main, nullptr};
-    if (!WaitUntil(timeoutMs,
-                   [&]
-                   {
-                       search.found = nullptr;
-                       EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-                       return search.found != nullptr;
-                   }))
-        return false;
-    box.hwnd = search.found;
-    box.caption = WindowText(box.hwnd);
-    HWND text = GetDlgItem(box.hwnd, 0xFFFF);
-    box.text = text != nullptr ? WindowText(text) : std::string();
-    return true;
+    BoxFilter filter;
+    filter.process = m_process.dwProcessId;
+    filter.except = m_main;
+    box = ::WaitForMessageBox(filter, timeoutMs);
+    return box.found;
 }
 
 bool Operator::NoMessageBoxWithin(unsigned milliseconds) const
@@ -326,10 +287,7 @@ bool Operator::NoMessageBoxWithin(unsigned milliseconds) const
 
 bool Operator::Answer(const FoundMessageBox& box, int buttonId, unsigned timeoutMs)
 {
-    HWND button = GetDlgItem(box.hwnd, buttonId);
-    PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button));
-    return WaitUntil(timeoutMs, [&] { return !IsWindow(box.hwnd); });
+    return PressBoxButton(box.hwnd, buttonId, timeoutMs);
 }
 
 bool Operator::Expect(const std::string& text, int buttonId, unsigned timeoutMs, std::string* seen)
@@ -361,5 +319,5 @@ bool Operator::SaveAs(const std::string& path, unsigned timeoutMs, std::string* 
 
 std::string Operator::Text(int controlId) const
 {
-    return WindowText(Control(controlId));
+    return WindowTextOf(Control(controlId));
 }

@@ -2,17 +2,14 @@
 // entries, types paths, presses buttons, answers message boxes and reads the report window.
 #pragma once
 
+#include "tests/support/message_boxes.h"
+
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-struct FoundMessageBox
-{
-    HWND hwnd = nullptr;
-    std::string caption;
-    std::string text;
-};
+using FoundMessageBox = SeenMessageBox;
 
 class Operator
 {

@@ -2,54 +2,9 @@
 
 #include "protocol/crc_x25.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-
-namespace
-{
-
-constexpr std::size_t kGuardedPages = 3; // guard, buffer, guard
-
-} // namespace
-
-GuardedRxBuffer::GuardedRxBuffer(Guard guard)
-{
-    m_pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    if (m_pageSize < serial::kRxBufferBytes)
-    {
-        throw std::runtime_error("page smaller than the receive buffer");
-    }
-    m_mapping =
-        mmap(nullptr, kGuardedPages * m_pageSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m_mapping == MAP_FAILED)
-    {
-        throw std::runtime_error("mmap failed");
-    }
-    std::uint8_t* page = static_cast<std::uint8_t*>(m_mapping) + m_pageSize;
-    m_data = (guard == Guard::AfterEnd) ? page + m_pageSize - serial::kRxBufferBytes : page;
-}
-
-GuardedRxBuffer::~GuardedRxBuffer()
-{
-    munmap(m_mapping, kGuardedPages * m_pageSize);
-}
-
-void GuardedRxBuffer::Open()
-{
-    std::uint8_t* page = static_cast<std::uint8_t*>(m_mapping) + m_pageSize;
-    mprotect(page, m_pageSize, PROT_READ | PROT_WRITE);
-    std::memset(m_data, 0, serial::kRxBufferBytes);
-}
-
-void GuardedRxBuffer::Close()
-{
-    std::uint8_t* page = static_cast<std::uint8_t*>(m_mapping) + m_pageSize;
-    mprotect(page, m_pageSize, PROT_NONE);
-}
 
 Bytes FakeSectionFile::Block(std::uint32_t n) const
 {
@@ -113,17 +68,10 @@ void FakeEngineHost::Start(const DownloadSetup& setup)
 
 FakeEngineHost::Notification FakeEngineHost::Store(const Bytes& bytes)
 {
-    // The reader's own rules: how much one read may bring here, and where the next one goes.
-    const std::size_t count = std::min<std::size_t>(bytes.size(), serial::ReadSizeAt(writeIndex));
-    std::uint8_t* at = m_buffers[m_current].Data() + writeIndex;
-    if (!m_channelOpen)
-    {
-        // No reader any more: a notification still in the queue from before the close.
-        return Notification{count, at};
-    }
-    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count), at);
-    writeIndex = serial::NextWriteIndex(writeIndex, static_cast<std::uint32_t>(count));
-    return Notification{count, at};
+    // No reader any more while the channel is closed: a notification still in the queue.
+    const StoredRead read =
+        StoreRead(m_buffers[m_current].Data(), writeIndex, bytes, m_channelOpen);
+    return Notification{read.count, read.chunk};
 }
 
 void FakeEngineHost::Post(Notification notification)
@@ -443,30 +391,11 @@ DownloadSetup MakeSetup(bool bootCode, bool mainCode, bool languagePack, const c
     return setup;
 }
 
-Bytes ParameterAnswer(const char* mobileId, const char* productId)
-{
-    Bytes answer(kParameterRecordSize, 0);
-    answer[0] = '>';
-    answer[1] = 'p';
-    std::memcpy(answer.data() + 2, productId, std::min<std::size_t>(16, std::strlen(productId)));
-    std::memcpy(answer.data() + 18, "DWNLD-7", 7);
-    const std::uint8_t blockSize[4] = {0x00, 0x04, 0x00, 0x00};
-    std::memcpy(answer.data() + 34, blockSize, 4);
-    answer[42] = 1;
-    std::memcpy(answer.data() + 50, mobileId, 5);
-    return answer;
-}
-
 Bytes Concat(const Bytes& a, const Bytes& b)
 {
     Bytes joined = a;
     joined.insert(joined.end(), b.begin(), b.end());
     return joined;
-}
-
-Bytes Text(const char* text)
-{
-    return Bytes(text, text + std::strlen(text));
 }
 
 bool PurgeFollowsWrite(const std::vector<HostEvent>& events, bool strict)

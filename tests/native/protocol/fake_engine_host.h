@@ -4,6 +4,8 @@
 #pragma once
 
 #include "protocol/download_engine.h"
+#include "guarded_rx_buffer.h"
+#include "handset_answers.h"
 #include "serial/receive_buffer.h"
 
 #include <cstddef>
@@ -31,34 +33,6 @@ public:
     {
         engine.m_paramResponseBusy = busy;
     }
-};
-
-using Bytes = std::vector<std::uint8_t>;
-
-// A receive buffer placed against an inaccessible page, so that a read past one of its ends
-// faults at once. While its channel is closed the whole buffer is inaccessible.
-class GuardedRxBuffer
-{
-public:
-    enum class Guard
-    {
-        AfterEnd,
-        BeforeStart,
-    };
-
-    explicit GuardedRxBuffer(Guard guard);
-    ~GuardedRxBuffer();
-    GuardedRxBuffer(const GuardedRxBuffer&) = delete;
-    GuardedRxBuffer& operator=(const GuardedRxBuffer&) = delete;
-
-    std::uint8_t* Data() const { return m_data; }
-    void Open();  // accessible and zeroed, as a new channel's buffer
-    void Close(); // no access at all
-
-private:
-    void* m_mapping = nullptr;
-    std::size_t m_pageSize = 0;
-    std::uint8_t* m_data = nullptr;
 };
 
 enum class HostCall
@@ -196,10 +170,7 @@ private:
 
 // Test data.
 DownloadSetup MakeSetup(bool bootCode, bool mainCode, bool languagePack, const char* model);
-// The handset's ">p" answer: 66 bytes.
-Bytes ParameterAnswer(const char* mobileId, const char* productId);
 Bytes Concat(const Bytes& a, const Bytes& b);
-Bytes Text(const char* text);
 // Whether a purge follows a write within one outside event: the purge would abort the write
 // or drop its answer. Unless strict, a purge after a pause (the answer had time to arrive and
 // is handled) and the purge of an abort are let pass: with notifications replayed after a box,

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "message_box_watcher.h"
+#include "message_boxes.h"
 #include "notification_window.h"
 #include "framework/message_box.h"
 #include "serial/serial_io.h"
@@ -440,7 +440,7 @@ TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
     DeleteFileA(kLogPath);
     const ScopedDirectory blocker(kLogPath);
     ASSERT_TRUE(blocker.Created());
-    const MessageBoxWatcher boxes(kChannelCaption);
+    const MessageBoxWatcher boxes(WithCaption(kChannelCaption));
 
     Open(kDownloadStartBaud);
     EXPECT_EQ(std::vector<std::string>{}, boxes.Texts());
@@ -557,7 +557,7 @@ TEST(SerialChannelLostPortTest, APortThatIsNoSerialDeviceIsReportedAndOnlyTheRea
     ASSERT_TRUE(sim.Reset()) << sim.LastError();
     ASSERT_TRUE(sim.Unplug()) << sim.LastError();
     {
-        const MessageBoxWatcher boxes(kChannelCaption, [](const std::string&) {});
+        const MessageBoxWatcher boxes(WithCaption(kChannelCaption), [](const std::string&) {});
         NotificationWindow window;
         CSerialIO channel(kSimPort, kDownloadStartBaud, NOPARITY, kEightDataBits, ONESTOPBIT,
                           window.Handle(), BoxReport());
@@ -582,7 +582,7 @@ TEST(SerialChannelOpenTest, GivesUpOnAMissingPortWithOneMessage)
 {
     NotificationWindow window;
     std::atomic<ULONGLONG> reportedAt{0};
-    const MessageBoxWatcher boxes(kChannelCaption, [&reportedAt](const std::string&)
+    const MessageBoxWatcher boxes(WithCaption(kChannelCaption), [&reportedAt](const std::string&)
                                   { reportedAt = GetTickCount64(); });
     const ULONGLONG start = GetTickCount64();
     CSerialIO channel(kMissingPort, kDownloadStartBaud, NOPARITY, kEightDataBits, ONESTOPBIT,

@@ -345,7 +345,9 @@ TEST_F(ConversionTest, ExistingReleaseFileIsReplacedOnceTheOperatorAgrees)
         HWND dialog = WaitForFileDialog(call.Thread());
         ASSERT_NE(dialog, nullptr);
         AnswerFileDialog(dialog, out.Path() + "french.rel");
-        const SeenMessageBox question = AnswerMessageBox(call.Thread(), IDYES, dialog);
+        BoxFilter questionBox = OfThread(call.Thread());
+        questionBox.except = dialog;
+        const SeenMessageBox question = AnswerMessageBox(questionBox, IDYES);
         EXPECT_NE(question.text.find("already exists"), std::string::npos) << question.text;
         EXPECT_EQ(call.Finish(""), replaceable);
         if (replaceable)
@@ -487,7 +489,7 @@ TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageRel
         while (IsWindow(dialog) && IsWindowVisible(dialog))
             Sleep(10);
     }
-    const SeenMessageBox box = AnswerMessageBox(window.thread->Thread(), IDOK);
+    const SeenMessageBox box = AnswerMessageBox(OfThread(window.thread->Thread()), IDOK);
     click.Wait();
     EXPECT_EQ(box.text, "The specified .rel file has not been created");
     EXPECT_EQ(box.owner, window.thread->Window());
@@ -495,8 +497,7 @@ TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageRel
     window.Run(
         [&](TestDownloaderDlg& d)
         {
-            EXPECT_FALSE(d.m_startRequested);
-            EXPECT_FALSE(d.m_downloadRunning);
+            EXPECT_FALSE(d.m_session.Running());
             EXPECT_EQ(std::string(d.ImageRelBrowseDirectory), out.Path());
         });
     EXPECT_EQ(WindowText(window.thread->Item(IDC_IMAGE_FILE)), out.Path() + "main.rel");

@@ -1,4 +1,6 @@
-// The section buttons and their rules, driven by real clicks on the running main window.
+// The section buttons driven by real clicks on the running main window: their pictures, the file
+// controls that follow them, the model list and the locks. The click rules themselves are tested
+// natively.
 #include "res/resource.h"
 #include "test_downloader_dlg.h"
 
@@ -90,19 +92,6 @@ TEST_F(SectionsTest, BootCodeBringsTheMainCodeWithIt)
     ExpectSections(1, 1, 0);
 }
 
-TEST_F(SectionsTest, MainCodeStaysWhileBootCodeIsOn)
-{
-    Click(IDC_BOOT_CODE_BUTTON);
-    Click(IDC_MAIN_CODE_BUTTON);
-    ExpectSections(1, 1, 0);
-    Click(IDC_BOOT_CODE_BUTTON);
-    ExpectSections(0, 1, 0);
-    Click(IDC_MAIN_CODE_BUTTON);
-    ExpectSections(0, 0, 0);
-    Click(IDC_MAIN_CODE_BUTTON);
-    ExpectSections(0, 1, 0);
-}
-
 TEST_F(SectionsTest, LanguagePackTogglesForAnExtendedModel)
 {
     ChooseModel("RT37X");
@@ -117,16 +106,6 @@ TEST_F(SectionsTest, ModelShownAtStartUpRulesTheLanguagePack)
 {
     Click(IDC_LANGUAGE_PACK_BUTTON);
     ExpectSections(0, 0, 0);
-}
-
-TEST_F(SectionsTest, LegacyModelsTakeNoLanguagePack)
-{
-    for (const char* model : {"RT50", "RT80", "RT30"})
-    {
-        ChooseModel(model);
-        Click(IDC_LANGUAGE_PACK_BUTTON);
-        ExpectSections(0, 0, 0);
-    }
 }
 
 TEST_F(SectionsTest, ChoosingALegacyModelTurnsTheLanguagePackOffForGood)
@@ -148,13 +127,21 @@ TEST_F(SectionsTest, ChoosingALegacyModelTurnsTheLanguagePackOffForGood)
 
 TEST_F(SectionsTest, ButtonsAreInertDuringADownload)
 {
-    Click(IDC_MAIN_CODE_BUTTON);
-    window.Run([](TestDownloaderDlg& d) { d.m_downloadRunning = true; });
+    HeldDownload held(window); // turns the main code on
+    ASSERT_TRUE(window.Running());
     Click(IDC_BOOT_CODE_BUTTON);
     Click(IDC_MAIN_CODE_BUTTON);
     Click(IDC_LANGUAGE_PACK_BUTTON);
-    ExpectSections(0, 1, 0);
-    window.Run([](TestDownloaderDlg& d) { d.m_downloadRunning = false; });
+    // The settings are locked meanwhile: only the sections and their pictures count.
+    const Sections s = State();
+    EXPECT_EQ(s.boot, 0);
+    EXPECT_EQ(s.main, 1);
+    EXPECT_EQ(s.languagePack, 0);
+    EXPECT_FALSE(s.bootPicture);
+    EXPECT_TRUE(s.mainPicture);
+    EXPECT_FALSE(s.languagePackPicture);
+    Click(IDC_START_DOWNLOAD);
+    EXPECT_FALSE(window.Running());
 }
 
 TEST_F(SectionsTest, ButtonsAreInertWithALockedPreset)

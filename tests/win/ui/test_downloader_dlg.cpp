@@ -1,5 +1,7 @@
 #include "test_downloader_dlg.h"
 
+#include "res/resource.h"
+
 #include <iterator>
 
 namespace
@@ -46,4 +48,34 @@ RunningMainWindow::RunningMainWindow() : dialog(std::make_unique<TestDownloaderD
             window->SetHarness(&harness);
             return window->DoModal();
         });
+}
+
+bool RunningMainWindow::Running()
+{
+    bool running = false;
+    Run([&](TestDownloaderDlg& d) { running = d.m_session.Running(); });
+    return running;
+}
+
+void RunningMainWindow::TypePath(int fileBoxId, const std::string& path)
+{
+    SetWindowTextA(thread->Item(fileBoxId), path.c_str());
+}
+
+SeenMessageBox RunningMainWindow::StartExpectingMessage()
+{
+    AsyncSend click(thread->Item(IDC_START_DOWNLOAD), BM_CLICK);
+    const SeenMessageBox box = AnswerMessageBox(OfThread(thread->Thread()), IDOK);
+    click.Wait();
+    return box;
+}
+
+HeldDownload::HeldDownload(RunningMainWindow& window)
+    : m_lock(CreateFileA(image.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr))
+{
+    SendMessageA(window.thread->Item(IDC_MAIN_CODE_BUTTON), BM_CLICK, 0, 0);
+    window.TypePath(IDC_IMAGE_FILE, image.Path());
+    box = window.StartExpectingMessage();
+    m_lock.Reset();
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "app/downloader_dlg.h"
+#include "framework/scoped_handle.h"
 #include "ui_harness.h"
 
 #include <memory>
+#include <string>
 
 class TestDownloaderDlg : public CDownloaderDlg
 {
@@ -16,44 +18,27 @@ public:
     void SetHarness(DialogThread* harness) { m_harness = harness; }
 
     // Reached by the tests through Run().
-    using CDownloaderDlg::AddReportLine;
-    using CDownloaderDlg::OnDownloadEnd;
-    using CDownloaderDlg::SendLpBlock;
-    using CDownloaderDlg::SendMainBlock;
-    using CDownloaderDlg::ShowElapsedTime;
-    using CDownloaderDlg::UpdateData;
+    using CDownloaderDlg::m_session;
 
     using CDownloaderDlg::ImageRelBrowseDirectory;
-    using CDownloaderDlg::m_blockFrame;
     using CDownloaderDlg::m_bootCodeOffBitmap;
     using CDownloaderDlg::m_bootCodeOnBitmap;
     using CDownloaderDlg::m_bootCodeSelected;
     using CDownloaderDlg::m_diagnostics;
-    using CDownloaderDlg::m_downloadRunning;
-    using CDownloaderDlg::m_engine;
-    using CDownloaderDlg::m_imageFile;
-    using CDownloaderDlg::m_imageModel;
     using CDownloaderDlg::m_imagePath;
     using CDownloaderDlg::m_languagePackOffBitmap;
     using CDownloaderDlg::m_languagePackOnBitmap;
     using CDownloaderDlg::m_languagePackSelected;
-    using CDownloaderDlg::m_lpBlockCount;
-    using CDownloaderDlg::m_lpFile;
-    using CDownloaderDlg::m_lpModel;
     using CDownloaderDlg::m_lpPath;
-    using CDownloaderDlg::m_mainBlockCount;
     using CDownloaderDlg::m_mainCodeOffBitmap;
     using CDownloaderDlg::m_mainCodeOnBitmap;
     using CDownloaderDlg::m_mainCodeSelected;
     using CDownloaderDlg::m_modelName;
     using CDownloaderDlg::m_presetName;
     using CDownloaderDlg::m_programDir;
-    using CDownloaderDlg::m_serial;
     using CDownloaderDlg::m_startDownloadBitmap;
     using CDownloaderDlg::m_startMode;
-    using CDownloaderDlg::m_startRequested;
     using CDownloaderDlg::m_stopDownloadBitmap;
-    using CDownloaderDlg::m_stopwatch;
     using CDownloaderDlg::m_tempDir;
     using CDownloaderDlg::m_toolTip;
 
@@ -78,6 +63,27 @@ struct RunningMainWindow
         thread->Run([&] { task(*dialog); });
     }
 
+    bool Running();
+    // Types a path into a file box, as the operator does.
+    void TypePath(int fileBoxId, const std::string& path);
+    // Presses Start and answers the one message box it should show.
+    SeenMessageBox StartExpectingMessage();
+
     std::unique_ptr<TestDownloaderDlg> dialog;
     std::unique_ptr<DialogThread> thread;
+};
+
+// A download that runs without a port: its image is held open by the test without sharing, so
+// the start keeps its running look after "Error opening download Image file" and sends nothing.
+// Needs COM1 for the port check. The next press of Start ends it.
+class HeldDownload
+{
+public:
+    explicit HeldDownload(RunningMainWindow& window);
+
+    SeenMessageBox box; // the start's box
+    TempFile image{"ui_tests_held.rel", Rt47Image(100)};
+
+private:
+    CScopedHandle m_lock;
 };

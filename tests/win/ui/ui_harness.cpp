@@ -2,77 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <vector>
-
-namespace
-{
-constexpr char kDialogClass[] = "#32770";
-constexpr int kMessageBoxTextId = 0xFFFF; // the static text of a message box
-constexpr DWORD kPollMs = 10;
-
-struct BoxSearch
-{
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<BoxSearch*>(param);
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (window != search->except && std::string(className) == kDialogClass &&
-        IsWindowVisible(window) && GetDlgItem(window, kMessageBoxTextId) != nullptr)
-    {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindMessageBox(DWORD thread, HWND except)
-{
-    BoxSearch search{except, nullptr};
-    EnumThreadWindows(thread, &FindBox, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-struct ProcessBoxes
-{
-    DWORD process;
-    std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK CollectProcessBox(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<ProcessBoxes*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (process == search->process && std::string(className) == kDialogClass &&
-        IsWindowVisible(window) && GetDlgItem(window, kMessageBoxTextId) != nullptr)
-    {
-        search->boxes.push_back(window);
-    }
-    return TRUE;
-}
-
-void AnswerAnyBoxOfProcess()
-{
-    ProcessBoxes search{GetCurrentProcessId(), {}};
-    EnumWindows(&CollectProcessBox, reinterpret_cast<LPARAM>(&search));
-    for (HWND box : search.boxes)
-    {
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    }
-}
-} // namespace
 
 LRESULT RunUiTask(LPARAM task)
 {
@@ -85,31 +16,6 @@ std::string WindowText(HWND window)
     char text[1024] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
-}
-
-SeenMessageBox AnswerMessageBox(DWORD thread, int button, HWND except, DWORD timeoutMs)
-{
-    SeenMessageBox seen;
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    HWND box = nullptr;
-    while ((box = FindMessageBox(thread, except)) == nullptr)
-    {
-        if (GetTickCount64() > deadline)
-        {
-            return seen;
-        }
-        Sleep(kPollMs);
-    }
-    seen.found = true;
-    seen.caption = WindowText(box);
-    seen.text = WindowText(GetDlgItem(box, kMessageBoxTextId));
-    seen.owner = GetWindow(box, GW_OWNER);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-    while (IsWindow(box) && GetTickCount64() <= deadline)
-    {
-        Sleep(kPollMs);
-    }
-    return seen;
 }
 
 AsyncSend::AsyncSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -135,7 +41,7 @@ LRESULT AsyncSend::Wait()
     {
         while (WaitForSingleObject(m_done, 50) == WAIT_TIMEOUT)
         {
-            AnswerAnyBoxOfProcess();
+            DismissEveryBox();
         }
         m_thread.join();
         m_joined = true;
@@ -162,12 +68,12 @@ DialogThread::~DialogThread()
 {
     if (WaitForSingleObject(m_ended, 0) == WAIT_TIMEOUT && m_window != nullptr)
     {
-        AnswerAnyBoxOfProcess();
+        DismissEveryBox();
         PostMessageA(m_window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
     while (WaitForSingleObject(m_ended, 50) == WAIT_TIMEOUT)
     {
-        AnswerAnyBoxOfProcess();
+        DismissEveryBox();
     }
     m_thread.join();
     CloseHandle(m_ready);
@@ -247,32 +153,6 @@ std::string TempFile::Read() const
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-std::string BlockData(std::size_t n)
-{
-    std::string data(1024, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i)
-    {
-        data[i] = static_cast<char>((n * 3 + i) & 0xFF);
-    }
-    return data;
-}
-
-std::string ReleaseFileContent(std::size_t blocks, const std::vector<std::size_t>& blank)
-{
-    std::string content = "REL1";
-    for (std::size_t n = 0; n < blocks; ++n)
-    {
-        bool isBlank = false;
-        for (std::size_t b : blank)
-        {
-            isBlank = isBlank || b == n;
-        }
-        content += isBlank ? std::string(1024, '\xFF') : BlockData(n);
-    }
-    content.push_back('\x00');
-    return content;
 }
 
 void ChooseModel(HWND window, HWND modelList, const char* model)

@@ -2,12 +2,14 @@
 // main window, while the test thread drives it with messages and answers its message boxes.
 #pragma once
 
+#include "message_boxes.h"
+#include "release_content.h"
+
 #include <windows.h>
 
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 // A test dialog's message-table row for this message runs a function on the dialog's thread.
 constexpr UINT kRunOnUiMessage = WM_APP + 0x3A0;
@@ -18,20 +20,6 @@ constexpr DWORD kWaitLimitMs = 15000;
 
 // Runs UiTask at lParam (the body of the dialogs' kRunOnUiMessage row).
 LRESULT RunUiTask(LPARAM task);
-
-// A message box that was shown, read and answered.
-struct SeenMessageBox
-{
-    bool found = false;
-    std::string caption;
-    std::string text;
-    HWND owner = nullptr;
-};
-
-// Waits for a visible message box (dialog class #32770 other than `except`) of thread `thread`,
-// reads its caption, text and owner, and presses `button`. found is false after the time limit.
-SeenMessageBox AnswerMessageBox(DWORD thread, int button, HWND except = nullptr,
-                                DWORD timeoutMs = kWaitLimitMs);
 
 // Sends a message from a thread of its own, so that the test thread can answer the message boxes
 // its handling shows. Wait() returns once the handling is over; while waiting it answers any
@@ -113,10 +101,3 @@ public:
 private:
     std::string m_path;
 };
-
-// The 1024 data bytes of block n of a test release file: never all 0xFF.
-std::string BlockData(std::size_t n);
-
-// Contents of a test release file: header "REL1", `blocks` blocks of BlockData except the listed
-// blank blocks (all 0xFF), then one trailing byte.
-std::string ReleaseFileContent(std::size_t blocks, const std::vector<std::size_t>& blank = {});

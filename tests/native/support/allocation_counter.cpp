@@ -49,3 +49,13 @@ std::size_t AllocationCounter::Count() const
 {
     return t_allocations;
 }
+
+NotCounted::NotCounted() : m_wasCounting(t_counting)
+{
+    t_counting = false;
+}
+
+NotCounted::~NotCounted()
+{
+    t_counting = m_wasCounting;
+}
