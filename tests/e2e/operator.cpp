@@ -308,8 +308,17 @@ bool Operator::Expect(const std::string& text, int buttonId, unsigned timeoutMs,
 
 bool Operator::SaveAs(const std::string& path, unsigned timeoutMs, std::string* proposed)
 {
+    BoxFilter filter;
+    filter.process = m_process.dwProcessId;
+    filter.except = m_main;
+    filter.anyDialog = true;
     FoundMessageBox box;
-    if (!WaitUntil(timeoutMs, [&] { return WaitForMessageBox(box, 0) && IsFileDialog(box.hwnd); }))
+    if (!WaitUntil(timeoutMs,
+                   [&]
+                   {
+                       box = ::WaitForMessageBox(filter, 0);
+                       return box.found && IsFileDialog(box.hwnd);
+                   }))
         return false;
     if (proposed != nullptr)
         *proposed = FileDialogName(box.hwnd);

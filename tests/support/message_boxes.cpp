@@ -28,7 +28,8 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM param)
     if (process == search.process &&
         (search.filter.thread == 0 || search.filter.thread == thread) &&
         window != search.filter.except && lstrcmpA(className, kDialogClass) == 0 &&
-        IsWindowVisible(window) && GetDlgItem(window, kMessageTextId) != nullptr &&
+        IsWindowVisible(window) &&
+        (search.filter.anyDialog || GetDlgItem(window, kMessageTextId) != nullptr) &&
         (search.filter.caption.empty() || WindowTextOf(window) == search.filter.caption))
     {
         search.found.push_back(window);

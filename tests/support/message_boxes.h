@@ -19,10 +19,11 @@ constexpr DWORD kBoxWaitMs = 15000;
 
 struct BoxFilter
 {
-    DWORD process = 0;     // 0: this process
-    DWORD thread = 0;      // 0: any thread of the process
-    std::string caption;   // empty: any caption
-    HWND except = nullptr; // a window never taken for a box
+    DWORD process = 0;      // 0: this process
+    DWORD thread = 0;       // 0: any thread of the process
+    std::string caption;    // empty: any caption
+    HWND except = nullptr;  // a window never taken for a box
+    bool anyDialog = false; // also dialogs without a message text (the common file dialogs)
 };
 
 // Boxes of this process with this caption, of any thread.

@@ -124,7 +124,8 @@ TEST_F(StartStopTest, RefusedFileLeavesTheControlsOfTheChosenSectionsOn)
     ::ChooseModel(window.thread->Window(), Item(IDC_MOBILE_MODEL), "RT47");
     Click(IDC_MAIN_CODE_BUTTON);
     Click(IDC_LANGUAGE_PACK_BUTTON);
-    window.TypePath(IDC_LANGUAGE_PACK_FILE, tiny.Path());
+    TempFile tinyPack("ui_tests_lpt47_tiny.rel", "REL"); // the name says which language pack
+    window.TypePath(IDC_LANGUAGE_PACK_FILE, tinyPack.Path());
     EXPECT_EQ(window.StartExpectingMessage().text, "Language Pack file too short to hold a block!");
     ExpectIdle();
     EXPECT_TRUE(Enabled(IDC_LANGUAGE_PACK_FILE));
