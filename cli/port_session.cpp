@@ -1,0 +1,712 @@
+#include "cli/port_session.h"
+
+#include "cli/exit_codes.h"
+#include "download/progress_text.h"
+#include "download/release_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace
+{
+
+constexpr std::uint32_t kSignallingBaudRate = 19200;
+constexpr std::size_t kFrameHeaderSize = kBlockFrameSize - kBlockDataSize;
+// The live status line is redrawn at most this often (and with every elapsed-time tick).
+constexpr std::chrono::milliseconds kStatusPeriod(100);
+// A station whose port cannot be opened tries again after this long.
+constexpr std::chrono::seconds kStationRetryDelay(1);
+
+const char kSendingBlockPrefix[] = "Sending Block";
+const char kProtocolResponseLine[] = "Protocol Response received...";
+const char kChangingProtocolLine[] = "Changing protocol...";
+const char kSuccessLine[] = "Download completed successfully...";
+const char kFailedLine[] = "Download FAILED...";
+const char kAbortedLine[] = "Download Aborted!";
+const char kTerminatedLine[] = "Download terminated by User.";
+const char kPortOpenFailedLine[] = "Failed to open com port - Please check no other applications "
+                                   "are currently using this port.";
+
+bool StartsWithText(const char* text, const char* prefix)
+{
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// A fixed-width field of the handset's record as printable text: up to the first NUL, trailing
+// blanks dropped, anything unprintable shown as '?'.
+std::string FieldText(const char* field, std::size_t size)
+{
+    std::string text;
+    for (std::size_t i = 0; i < size && field[i] != '\0'; ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    }
+    while (!text.empty() && text.back() == ' ')
+    {
+        text.pop_back();
+    }
+    return text;
+}
+
+double Seconds(std::chrono::steady_clock::duration span)
+{
+    return std::chrono::duration<double>(span).count();
+}
+
+} // namespace
+
+void CPortSession::ChannelLink::OnChunk(std::size_t count, const std::uint8_t* chunk)
+{
+    // The Win32 reader reports its empty wake-ups too: they bring nothing.
+    if (count == 0)
+    {
+        return;
+    }
+    Event event;
+    event.kind = Event::Kind::Chunk;
+    event.epoch = m_epoch;
+    event.count = std::min<std::size_t>(count, sizeof event.bytes);
+    std::memcpy(event.bytes, chunk, event.count);
+    m_session.Push(event);
+}
+
+void CPortSession::ChannelLink::ReportFailure(const char* text, const char* caption)
+{
+    std::string line = std::string(caption) + ": " + text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    if (std::strcmp(caption, "TracingThread") == 0)
+    {
+        // The reader has ended: without it the download would wait for ever.
+        Event event;
+        event.kind = Event::Kind::PortLost;
+        event.epoch = m_epoch;
+        const std::size_t size = std::min(line.size(), sizeof event.bytes);
+        std::memcpy(event.bytes, line.data(), size);
+        event.count = size;
+        m_session.Push(event);
+        return;
+    }
+    // The channel's open runs on the port's own thread.
+    m_session.m_portError = line;
+    m_session.Report(line);
+}
+
+CPortSession::CPortSession(std::string port, std::size_t slot, const DownloadJob& job,
+                           ChannelOpener opener, CConsole& console, const std::string& logPath)
+    : m_port(std::move(port)), m_slot(slot), m_job(job), m_opener(std::move(opener)),
+      m_console(console), m_logPath(logPath), m_engine(*this), m_frame(kBlockFrameSize)
+{
+    if (!m_logPath.empty())
+    {
+        m_log = std::fopen(m_logPath.c_str(), "w");
+    }
+}
+
+CPortSession::~CPortSession()
+{
+    CloseChannel();
+    if (m_log != nullptr)
+    {
+        std::fclose(m_log);
+    }
+}
+
+void CPortSession::RequestStop()
+{
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_stopRequested = true;
+    }
+    m_wake.notify_all();
+}
+
+void CPortSession::Push(const Event& event)
+{
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_events.push_back(event);
+    }
+    m_wake.notify_all();
+}
+
+bool CPortSession::Wait(Event& event, Clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_wake.wait_until(hold, deadline,
+                      [this]() { return m_stopRequested.load() || !m_events.empty(); });
+    if (m_stopRequested || m_events.empty())
+    {
+        return false;
+    }
+    event = m_events.front();
+    m_events.pop_front();
+    return true;
+}
+
+void CPortSession::Run()
+{
+    if (!m_job.station)
+    {
+        m_results.push_back(RunDownload());
+        return;
+    }
+    for (unsigned done = 0; (m_job.count == 0 || done < m_job.count) && !StopRequested();)
+    {
+        DownloadResult result = RunDownload();
+        // Stopped while waiting for the next handset: the normal end of a station.
+        if (result.exitCode == kExitInterrupted && !m_handsetAnswered)
+        {
+            break;
+        }
+        ++done;
+        char line[256];
+        std::snprintf(line, sizeof line, "Result: %s %s %s %.1f s",
+                      result.productId.empty() ? "-" : result.productId.c_str(),
+                      result.mobileId.empty() ? "-" : result.mobileId.c_str(),
+                      ExitCodeVerdict(result.exitCode), result.seconds);
+        m_results.push_back(std::move(result));
+        Report(line);
+        if (m_results.back().exitCode == kExitPortError)
+        {
+            std::unique_lock<std::mutex> hold(m_lock);
+            m_wake.wait_for(hold, kStationRetryDelay, [this]() { return m_stopRequested.load(); });
+        }
+    }
+}
+
+DownloadResult CPortSession::RunDownload()
+{
+    m_start = Clock::now();
+    m_end = m_start;
+    m_firstBlock = m_start;
+    m_lastActivity = m_start;
+    m_lastStatus = Clock::time_point();
+    m_stopwatchRunning = false;
+    m_verdict = Verdict::None;
+    m_portFailed = false;
+    m_interrupted = false;
+    m_handsetAnswered = false;
+    m_portError.clear();
+    m_lastLine.clear();
+    m_reason.clear();
+    m_productId.clear();
+    m_mobileId.clear();
+    m_sendingLine.clear();
+    m_section.clear();
+    m_percent.clear();
+    m_blocksSent = 0;
+    m_blocksDone = 0;
+
+    m_running = true;
+    m_engine.Begin(m_job.setup);
+    Report("Signalling...");
+    OpenChannel(kSignallingBaudRate);
+    if (!m_channel->IsOpen())
+    {
+        m_portFailed = true;
+        Report(kPortOpenFailedLine);
+        StopDownload();
+        return Finish();
+    }
+    StartTimer(kSignalTimer, kSignalPeriodMs);
+
+    while (m_running)
+    {
+        Event event;
+        const bool got = Wait(event, NextDeadline());
+        if (StopRequested())
+        {
+            // As the Stop button: the line, then the stop routine.
+            Report(kTerminatedLine);
+            m_interrupted = true;
+            StartStopDownload();
+            break;
+        }
+        if (got)
+        {
+            Dispatch(event);
+        }
+        FireDueTimers();
+        CheckWatchdog();
+    }
+    return Finish();
+}
+
+DownloadResult CPortSession::Finish()
+{
+    DownloadResult result;
+    result.productId = m_productId;
+    result.mobileId = m_mobileId;
+    result.seconds = Seconds(m_end - m_start);
+    result.blocks = m_blocksSent;
+    const double transfer = Seconds(m_end - m_firstBlock);
+    result.blocksPerSecond = (m_blocksSent > 0 && transfer > 0) ? m_blocksSent / transfer : 0.0;
+    switch (m_verdict)
+    {
+    case Verdict::Passed:
+        result.exitCode = kExitSuccess;
+        break;
+    case Verdict::Failed:
+        result.exitCode = kExitVerdictFailed;
+        result.reason = kFailedLine;
+        break;
+    default:
+        if (m_portFailed)
+        {
+            result.exitCode = kExitPortError;
+            result.reason = m_portError.empty() ? "Failed to open com port" : m_portError;
+        }
+        else if (m_interrupted)
+        {
+            result.exitCode = kExitInterrupted;
+            result.reason = kTerminatedLine;
+        }
+        else
+        {
+            result.exitCode = kExitAborted;
+            result.reason = m_reason.empty() ? kAbortedLine : m_reason;
+        }
+        break;
+    }
+    UpdateStatus(true);
+    return result;
+}
+
+void CPortSession::Dispatch(const Event& event)
+{
+    if (event.epoch != m_epoch || !m_running)
+    {
+        return; // a closed channel's
+    }
+    if (event.kind == Event::Kind::PortLost)
+    {
+        const std::string text(reinterpret_cast<const char*>(event.bytes), event.count);
+        m_reason = text;
+        Report(text);
+        m_engine.Abort();
+        return;
+    }
+    // The reader stores each chunk right after the previous one and wraps by the buffer's rule;
+    // every chunk of this channel comes here in order, so the mirror keeps the reader's layout.
+    const std::uint32_t index = m_mirrorIndex;
+    const std::size_t count = std::min<std::size_t>(event.count, serial::ReadSizeAt(index));
+    std::memcpy(m_mirror + index, event.bytes, count);
+    m_mirrorIndex = serial::NextWriteIndex(index, static_cast<std::uint32_t>(count));
+    m_lastActivity = Clock::now();
+
+    m_current.bufferStart = m_mirror;
+    m_current.chunk = m_mirror + index;
+    m_current.count = count;
+    m_current.endIndex = m_mirrorIndex;
+    m_engine.OnSerialData(m_current);
+}
+
+CPortSession::Clock::time_point CPortSession::NextDeadline() const
+{
+    Clock::time_point next = Clock::now() + std::chrono::hours(1);
+    for (const Timer& timer : m_timers)
+    {
+        if (timer.active)
+        {
+            next = std::min(next, timer.due);
+        }
+    }
+    if (WatchdogArmed())
+    {
+        next = std::min(next,
+                        m_lastActivity + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(m_job.timeoutSeconds)));
+    }
+    return next;
+}
+
+void CPortSession::FireDueTimers()
+{
+    for (unsigned id = kSignalTimer; id <= kGangTimer && m_running; ++id)
+    {
+        Timer& timer = m_timers[id];
+        const Clock::time_point now = Clock::now();
+        if (!timer.active || now < timer.due)
+        {
+            continue;
+        }
+        // Like WM_TIMER: a late tick is one tick, never a burst.
+        timer.due = now + std::chrono::milliseconds(timer.periodMs);
+        switch (id)
+        {
+        case kSignalTimer:
+            if (m_channel != nullptr && !StopRequested())
+            {
+                m_channel->Write(kSignalCommand, kCommandSize); // the next tick writes it again
+            }
+            break;
+        case kElapsedTimer:
+            ShowElapsedTime();
+            break;
+        case kGangTimer:
+            m_engine.OnGangTick();
+            ShowElapsedTime();
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+bool CPortSession::WatchdogArmed() const
+{
+    if (!m_running || m_job.timeoutSeconds <= 0.0 || m_timers[kGangTimer].active)
+    {
+        return false;
+    }
+    // A station waits for its next handset as long as it takes.
+    return !(m_job.station && m_engine.State() == DownloadState::Signalling);
+}
+
+void CPortSession::CheckWatchdog()
+{
+    if (!WatchdogArmed() || Seconds(Clock::now() - m_lastActivity) < m_job.timeoutSeconds)
+    {
+        return;
+    }
+    char line[96];
+    std::snprintf(line, sizeof line, "No answer from the handset for %g s.", m_job.timeoutSeconds);
+    m_reason = line;
+    Report(line);
+    m_engine.Abort();
+}
+
+void CPortSession::OpenChannel(std::uint32_t baudRate)
+{
+    CloseChannel();
+    ++m_epoch;
+    m_mirrorIndex = 0;
+    std::memset(m_mirror, 0, sizeof m_mirror);
+    m_link = std::make_unique<ChannelLink>(*this, m_epoch);
+    m_channel = m_opener(m_port, baudRate, *m_link, *m_link);
+}
+
+void CPortSession::CloseChannel()
+{
+    if (m_channel != nullptr)
+    {
+        m_channel->Close();
+        m_channel.reset();
+    }
+    m_link.reset();
+    // Chunks the closed channel's reader left in the queue are dropped by their epoch.
+    ++m_epoch;
+}
+
+void CPortSession::StopDownload()
+{
+    m_running = false;
+    CloseChannel();
+    for (Timer& timer : m_timers)
+    {
+        timer.active = false;
+    }
+    m_engine.ClearChecksums();
+    m_end = Clock::now();
+}
+
+void CPortSession::StartStopDownload()
+{
+    if (m_running)
+    {
+        StopDownload();
+    }
+}
+
+void CPortSession::WritePort(const std::uint8_t* bytes, std::size_t count)
+{
+    // After a stop request nothing more goes to the handset.
+    if (m_channel == nullptr || StopRequested())
+    {
+        return;
+    }
+    m_channel->Write(bytes, count);
+    m_lastActivity = Clock::now();
+}
+
+void CPortSession::PurgePort()
+{
+    if (m_channel != nullptr)
+    {
+        m_channel->Purge();
+    }
+}
+
+void CPortSession::ReopenChannel(std::uint32_t baudRate)
+{
+    OpenChannel(baudRate);
+    if (!m_channel->IsOpen())
+    {
+        // A download without a port would wait for ever.
+        m_portFailed = true;
+        m_engine.Abort();
+    }
+}
+
+bool CPortSession::SendBlock(Section section, std::uint32_t block)
+{
+    std::uint8_t* const frame = m_frame.data();
+    FillBlockHeader(frame, block, section);
+    std::uint8_t* const data = frame + kFrameHeaderSize;
+    const std::uint32_t mainCount = m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0;
+    std::size_t read = 0;
+    if (section == Section::MainCode)
+    {
+        switch (RegionOfImageBlock(block, m_job.setup.mainBlockCount))
+        {
+        case ImageRegion::Boot:
+            m_section = "boot";
+            m_percent = BootPercentText(block).c_str();
+            break;
+        case ImageRegion::Main:
+            m_section = "main";
+            m_percent = MainPercentText(block, m_job.setup.mainBlockCount).c_str();
+            break;
+        case ImageRegion::Invalid:
+            ShowMessage("Invalid Block Number!");
+            break;
+        }
+        m_sendingLine = SendingBlockText(block, m_job.setup.mainBlockCount).c_str();
+        m_blocksDone = block + 1;
+        read = m_job.image != nullptr ? m_job.image->ReadBlock(block, data) : 0;
+        if (m_job.image == nullptr)
+        {
+            std::fill(data, data + kBlockDataSize, kBlankByte);
+        }
+    }
+    else
+    {
+        if (IsLanguagePackBlock(block, m_job.setup.lpBlockCount))
+        {
+            m_section = "lp";
+            m_percent = LanguagePackPercentText(block, m_job.setup.lpBlockCount).c_str();
+        }
+        else
+        {
+            ShowMessage("Invalid Block Number!");
+        }
+        m_sendingLine = SendingBlockText(block, m_job.setup.lpBlockCount).c_str();
+        m_blocksDone = std::uint64_t{mainCount} + block + 1;
+        read = m_job.lp != nullptr ? m_job.lp->ReadBlock(block, data) : 0;
+        if (read != kBlockDataSize)
+        {
+            Report(m_sendingLine);
+            ShowMessage("Error reading LP");
+            m_reason = "Error reading LP";
+            m_engine.Abort();
+            // true: the engine must not go on to another block of the ended download.
+            return true;
+        }
+    }
+    if (!m_console.Terminal() || m_log != nullptr)
+    {
+        // Not on a terminal the rewritten line is a plain line each time.
+        if (m_log != nullptr)
+        {
+            std::fprintf(m_log, "%s\n", m_sendingLine.c_str());
+        }
+        if (!m_console.Terminal())
+        {
+            m_console.Line(m_slot, m_sendingLine);
+        }
+    }
+    if (IsBlankBlock(data))
+    {
+        UpdateStatus(false);
+        return false;
+    }
+    if (m_channel == nullptr || StopRequested())
+    {
+        return true; // the stop request is handled as soon as the engine returns
+    }
+    if (m_blocksSent == 0)
+    {
+        m_firstBlock = Clock::now();
+    }
+    const std::size_t written = m_channel->Write(frame, kBlockFrameSize);
+    m_lastActivity = Clock::now();
+    ++m_blocksSent;
+    if (written != kBlockFrameSize)
+    {
+        ShowMessage("Error writing block to COM Port!");
+    }
+    UpdateStatus(false);
+    return true;
+}
+
+std::uint16_t CPortSession::SectionCrc(Section section)
+{
+    const std::shared_ptr<const CReleaseImage>& file =
+        section == Section::MainCode ? m_job.image : m_job.lp;
+    return file != nullptr ? file->Crc() : 0;
+}
+
+void CPortSession::AddReportLine(const char* text)
+{
+    if (std::strcmp(text, kProtocolResponseLine) == 0)
+    {
+        TakeHandsetIds();
+    }
+    else if (std::strcmp(text, kChangingProtocolLine) == 0)
+    {
+        m_handsetAnswered = true;
+    }
+    else if (std::strcmp(text, kSuccessLine) == 0)
+    {
+        m_verdict = Verdict::Passed;
+    }
+    else if (std::strcmp(text, kFailedLine) == 0)
+    {
+        m_verdict = Verdict::Failed;
+    }
+    else if (std::strcmp(text, kAbortedLine) == 0)
+    {
+        m_verdict = Verdict::Aborted;
+        if (m_reason.empty())
+        {
+            m_reason = m_lastLine.empty() ? std::string(kAbortedLine) : m_lastLine;
+        }
+    }
+    Report(text);
+}
+
+void CPortSession::TakeHandsetIds()
+{
+    // The engine takes the record from the 66 bytes before the end of the notification it is
+    // handling, which is the one this host passed it.
+    if (m_current.bufferStart == nullptr || m_current.endIndex < kParameterRecordSize)
+    {
+        return;
+    }
+    const ParameterRecord record =
+        ParseParameterRecord(m_current.bufferStart + (m_current.endIndex - kParameterRecordSize));
+    m_productId = FieldText(record.product_id, sizeof record.product_id);
+    m_mobileId = FieldText(record.mobile_id, sizeof record.mobile_id);
+}
+
+void CPortSession::ShowMessage(const char* text)
+{
+    // The abort's box repeats the line just written.
+    if (m_lastLine == text)
+    {
+        return;
+    }
+    std::string line = std::string("Message: ") + text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    Report(line);
+}
+
+bool CPortSession::AskOkCancel(const char* text)
+{
+    // The gang prompt: nobody is there to press OK, so Gang Mode goes on.
+    Report(std::string(text) + " OK (Gang Mode)");
+    return true;
+}
+
+bool CPortSession::AskYesNo(const char* text)
+{
+    if (m_job.yes)
+    {
+        Report(std::string(text) + " Yes (--yes)");
+        return true;
+    }
+    Report(std::string(text) + " No (--yes answers Yes)");
+    m_reason = std::string(text) + " No";
+    return false;
+}
+
+void CPortSession::StartTimer(unsigned id, unsigned periodMs)
+{
+    if (id < sizeof m_timers / sizeof m_timers[0])
+    {
+        m_timers[id] = Timer{true, periodMs, Clock::now() + std::chrono::milliseconds(periodMs)};
+    }
+}
+
+void CPortSession::StopTimer(unsigned id)
+{
+    if (id < sizeof m_timers / sizeof m_timers[0])
+    {
+        m_timers[id].active = false;
+    }
+}
+
+void CPortSession::RestartStopwatch()
+{
+    m_stopwatch = Clock::now();
+    m_stopwatchRunning = true;
+}
+
+void CPortSession::ShowElapsedTime()
+{
+    UpdateStatus(true);
+}
+
+void CPortSession::Pause(unsigned milliseconds)
+{
+    // A stop request cuts the pause short; nothing is written after it.
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_wake.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                    [this]() { return m_stopRequested.load(); });
+}
+
+void CPortSession::Report(const std::string& text)
+{
+    if (m_log != nullptr)
+    {
+        std::fprintf(m_log, "%s\n", text.c_str());
+        std::fflush(m_log);
+    }
+    m_console.Line(m_slot, text);
+    if (!StartsWithText(text.c_str(), kSendingBlockPrefix))
+    {
+        m_lastLine = text;
+    }
+}
+
+void CPortSession::UpdateStatus(bool force)
+{
+    if (!m_console.Terminal())
+    {
+        return;
+    }
+    const Clock::time_point now = Clock::now();
+    if (!force && now - m_lastStatus < kStatusPeriod)
+    {
+        return;
+    }
+    m_lastStatus = now;
+    const std::uint64_t total =
+        std::uint64_t{m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0} +
+        (m_job.setup.languagePack ? m_job.setup.lpBlockCount : 0);
+    const double transfer = Seconds(now - m_firstBlock);
+    const double rate = (m_blocksSent > 0 && transfer > 0) ? m_blocksSent / transfer : 0.0;
+    std::string line =
+        m_sendingLine.empty() ? std::string("Waiting for the handset") : m_sendingLine;
+    char tail[160];
+    if (!m_section.empty())
+    {
+        std::snprintf(tail, sizeof tail, "  %s %s", m_section.c_str(), m_percent.c_str());
+        line += tail;
+    }
+    if (rate > 0)
+    {
+        const double left = total > m_blocksDone ? (total - m_blocksDone) / rate : 0.0;
+        std::snprintf(tail, sizeof tail, "  %.1f blocks/s  %s left", rate,
+                      ElapsedTimeText(left).c_str());
+        line += tail;
+    }
+    if (m_stopwatchRunning)
+    {
+        line += "  ";
+        line += ElapsedTimeText(Seconds(now - m_stopwatch)).c_str();
+    }
+    m_console.Status(m_slot, line);
+}
