@@ -87,8 +87,8 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
         ->add_option("-p,--port", options.ports,
                      "Serial port (COM3, /dev/ttyUSB0); repeat it for several handsets at once")
         ->required()
-        ->expected(1)
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->take_all();
     download->add_option("-b,--baud", options.baudRate, "Line rate after the handshake")
         ->check(CLI::IsMember({115200, 57600, 38400, 19200}))
         ->capture_default_str();

@@ -169,7 +169,7 @@ bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate)
     }
     m_stopRead = stopPipe[0];
     m_stopWrite = stopPipe[1];
-    ::tcflush(m_fd, TCIOFLUSH);
+    // No flush here: the handset may already be answering the frame sent before the reopen.
     return true;
 }
 
