@@ -86,8 +86,8 @@ int main(int argc, char** argv)
     {
         const std::string& port = options.ports[slot];
         const std::string logPath = PortLogPath(options.logPath, port, severalPorts);
-        sessions.push_back(
-            std::make_unique<CPortSession>(port, slot, job, OpenSerialChannel, console, logPath));
+        sessions.push_back(std::make_unique<CPortSession>(
+            port, slot, job, OpenSerialChannel, SilentReaderEndCheck(), console, logPath));
         if (!sessions.back()->LogOpen())
         {
             std::fprintf(stderr, "tervolo-cli: cannot create log file %s\n", logPath.c_str());

@@ -14,6 +14,11 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
                                                  serial::ChunkSink& sink,
                                                  serial::FailureReport& report);
 
+// A check whether a channel's reader has ended by itself, without telling its failure report
+// (the Win32 reader does so when its waits keep failing, as they do under Wine while a pty is
+// silent). Empty for the POSIX channel, whose reader always reports.
+std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck();
+
 // While it lives, Ctrl-C (and on POSIX SIGTERM) calls `onInterrupt` on a thread of its own
 // instead of ending the program. Construct it before any other thread starts.
 class CInterruptWatch

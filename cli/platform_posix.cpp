@@ -22,6 +22,11 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
     return std::make_unique<serial::CPosixSerial>(port, baudRate, sink, report);
 }
 
+std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck()
+{
+    return nullptr;
+}
+
 bool IsTerminal(std::FILE* stream, std::size_t& width)
 {
     const int fd = ::fileno(stream);

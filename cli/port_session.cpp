@@ -17,6 +17,8 @@ constexpr std::size_t kFrameHeaderSize = kBlockFrameSize - kBlockDataSize;
 constexpr std::chrono::milliseconds kStatusPeriod(100);
 // A station whose port cannot be opened tries again after this long.
 constexpr std::chrono::seconds kStationRetryDelay(1);
+// How often a reader that may end without a word is looked at.
+constexpr std::chrono::milliseconds kReaderCheckPeriod(20);
 
 const char kSendingBlockPrefix[] = "Sending Block";
 const char kProtocolResponseLine[] = "Protocol Response received...";
@@ -94,9 +96,11 @@ void CPortSession::ChannelLink::ReportFailure(const char* text, const char* capt
 }
 
 CPortSession::CPortSession(std::string port, std::size_t slot, const DownloadJob& job,
-                           ChannelOpener opener, CConsole& console, const std::string& logPath)
+                           ChannelOpener opener, ReaderCheck readerCheck, CConsole& console,
+                           const std::string& logPath)
     : m_port(std::move(port)), m_slot(slot), m_job(job), m_opener(std::move(opener)),
-      m_console(console), m_logPath(logPath), m_engine(*this), m_frame(kBlockFrameSize)
+      m_readerCheck(std::move(readerCheck)), m_console(console), m_logPath(logPath),
+      m_engine(*this), m_frame(kBlockFrameSize)
 {
     if (!m_logPath.empty())
     {
@@ -228,6 +232,7 @@ DownloadResult CPortSession::RunDownload()
         {
             Dispatch(event);
         }
+        CheckReader();
         FireDueTimers();
         CheckWatchdog();
     }
@@ -313,6 +318,10 @@ CPortSession::Clock::time_point CPortSession::NextDeadline() const
             next = std::min(next, timer.due);
         }
     }
+    if (m_readerCheck)
+    {
+        next = std::min(next, Clock::now() + kReaderCheckPeriod);
+    }
     if (WatchdogArmed())
     {
         next = std::min(next,
@@ -378,14 +387,39 @@ void CPortSession::CheckWatchdog()
     m_engine.Abort();
 }
 
-void CPortSession::OpenChannel(std::uint32_t baudRate)
+void CPortSession::OpenChannel(std::uint32_t baudRate, bool freshBuffer)
 {
     CloseChannel();
     ++m_epoch;
-    m_mirrorIndex = 0;
-    std::memset(m_mirror, 0, sizeof m_mirror);
+    m_baudRate = baudRate;
+    if (freshBuffer)
+    {
+        m_mirrorIndex = 0;
+        std::memset(m_mirror, 0, sizeof m_mirror);
+    }
     m_link = std::make_unique<ChannelLink>(*this, m_epoch);
     m_channel = m_opener(m_port, baudRate, *m_link, *m_link);
+}
+
+void CPortSession::CheckReader()
+{
+    if (!m_readerCheck || !m_running || m_channel == nullptr || !m_channel->IsOpen() ||
+        !m_readerCheck(*m_channel))
+    {
+        return;
+    }
+    // The port is opened again at the same rate; the engine goes on as if nothing happened,
+    // since its view of the buffer goes on too. A port that is really gone fails to open.
+    if (m_log != nullptr)
+    {
+        std::fprintf(m_log, "(the serial reader ended by itself: port reopened)\n");
+    }
+    OpenChannel(m_baudRate, false);
+    if (!m_channel->IsOpen())
+    {
+        m_portFailed = true;
+        m_engine.Abort();
+    }
 }
 
 void CPortSession::CloseChannel()

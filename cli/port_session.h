@@ -49,11 +49,14 @@ using ChannelOpener = std::function<std::unique_ptr<SerialChannel>(
     const std::string& port, std::uint32_t baudRate, serial::ChunkSink& sink,
     serial::FailureReport& report)>;
 
+// Whether a channel's reader has ended without a word (see ReaderEndedOnItsOwn).
+using ReaderCheck = std::function<bool(const SerialChannel& channel)>;
+
 class CPortSession : private EngineHost
 {
 public:
     CPortSession(std::string port, std::size_t slot, const DownloadJob& job, ChannelOpener opener,
-                 CConsole& console, const std::string& logPath);
+                 ReaderCheck readerCheck, CConsole& console, const std::string& logPath);
     ~CPortSession() override;
     CPortSession(const CPortSession&) = delete;
     CPortSession& operator=(const CPortSession&) = delete;
@@ -142,7 +145,10 @@ private:
     void CheckWatchdog();
     bool WatchdogArmed() const;
     Clock::time_point NextDeadline() const;
-    void OpenChannel(std::uint32_t baudRate);
+    // A new channel; `freshBuffer` false keeps the engine's view of the receive buffer going on
+    // where the previous channel left it.
+    void OpenChannel(std::uint32_t baudRate, bool freshBuffer = true);
+    void CheckReader();
     void CloseChannel();
     void StopDownload();
     void Report(const std::string& text);
@@ -154,6 +160,7 @@ private:
     const std::size_t m_slot;
     const DownloadJob& m_job;
     const ChannelOpener m_opener;
+    const ReaderCheck m_readerCheck;
     CConsole& m_console;
     const std::string m_logPath;
     std::FILE* m_log = nullptr;
@@ -168,7 +175,8 @@ private:
     CDownloadEngine m_engine;
     std::unique_ptr<SerialChannel> m_channel;
     std::unique_ptr<ChannelLink> m_link;
-    unsigned m_epoch = 0; // of the open channel
+    unsigned m_epoch = 0;         // of the open channel
+    std::uint32_t m_baudRate = 0; // of the open channel
     // The receive buffer as the engine sees it: each chunk stored where the reader stored it,
     // on this thread, so the reader's own buffer is never read while it writes.
     std::uint8_t m_mirror[serial::kRxBufferBytes] = {};

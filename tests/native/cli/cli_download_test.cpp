@@ -85,6 +85,11 @@ struct EndCase
     const char* reason; // start of the JSON reason, "" for none
 };
 
+void PrintTo(const EndCase& end, std::ostream* out)
+{
+    *out << end.name;
+}
+
 class CliEnding : public CliDownload, public ::testing::WithParamInterface<EndCase>
 {
 };
