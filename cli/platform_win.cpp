@@ -41,24 +41,6 @@ BOOL WINAPI OnConsoleControl(DWORD event)
 }
 } // namespace
 
-namespace
-{
-// The Win32 channel with a purge that only clears the driver's queues. The abort flags would
-// also cancel the reader's pending event wait, which is all they could reach here (the engine's
-// writes are finished before it purges); under Wine the waits after such a cancel fail at once,
-// round after round, until the reader takes the port for lost.
-class CConsoleSerial : public CSerialIO
-{
-public:
-    using CSerialIO::CSerialIO;
-    void Purge() override
-    {
-        if (m_hPort != INVALID_HANDLE_VALUE)
-            PurgeComm(m_hPort, PURGE_TXCLEAR | PURGE_RXCLEAR);
-    }
-};
-} // namespace
-
 std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::uint32_t baudRate,
                                                  serial::ChunkSink& sink,
                                                  serial::FailureReport& report)
@@ -69,8 +51,8 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
     {
         device = kDevicePrefix + port;
     }
-    return std::make_unique<CConsoleSerial>(device.c_str(), static_cast<DWORD>(baudRate), NOPARITY,
-                                            kDataBits, ONESTOPBIT, sink, report);
+    return std::make_unique<CSerialIO>(device.c_str(), static_cast<DWORD>(baudRate), NOPARITY,
+                                       kDataBits, ONESTOPBIT, sink, report);
 }
 
 std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck()
