@@ -22,6 +22,7 @@ constexpr std::chrono::milliseconds kReaderCheckPeriod(20);
 
 const char kSendingBlockPrefix[] = "Sending Block";
 const char kProtocolResponseLine[] = "Protocol Response received...";
+const char kChecksumWaitLine[] = "Waiting for checksum response...";
 const char kChangingProtocolLine[] = "Changing protocol...";
 const char kSuccessLine[] = "Download completed successfully...";
 const char kFailedLine[] = "Download FAILED...";
@@ -185,6 +186,7 @@ DownloadResult CPortSession::RunDownload()
     m_start = Clock::now();
     m_end = m_start;
     m_firstBlock = m_start;
+    m_transferEnd = m_start;
     m_lastActivity = m_start;
     m_lastStatus = Clock::time_point();
     m_stopwatchRunning = false;
@@ -246,7 +248,8 @@ DownloadResult CPortSession::Finish()
     result.mobileId = m_mobileId;
     result.seconds = Seconds(m_end - m_start);
     result.blocks = m_blocksSent;
-    const double transfer = Seconds(m_end - m_firstBlock);
+    const double transfer =
+        Seconds((m_transferEnd > m_firstBlock ? m_transferEnd : m_end) - m_firstBlock);
     result.blocksPerSecond = (m_blocksSent > 0 && transfer > 0) ? m_blocksSent / transfer : 0.0;
     switch (m_verdict)
     {
@@ -591,6 +594,11 @@ void CPortSession::AddReportLine(const char* text)
     else if (std::strcmp(text, kChangingProtocolLine) == 0)
     {
         m_handsetAnswered = true;
+    }
+    else if (std::strcmp(text, kChecksumWaitLine) == 0)
+    {
+        // The last block is answered: the transfer's time ends here, before the verdict's pause.
+        m_transferEnd = Clock::now();
     }
     else if (std::strcmp(text, kSuccessLine) == 0)
     {

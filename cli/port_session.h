@@ -190,6 +190,7 @@ private:
     Clock::time_point m_start;
     Clock::time_point m_end;
     Clock::time_point m_firstBlock;
+    Clock::time_point m_transferEnd; // the last block answered
     Clock::time_point m_lastActivity;
     Clock::time_point m_stopwatch;
     Clock::time_point m_lastStatus;
