@@ -200,6 +200,7 @@ DownloadResult CPortSession::RunDownload()
     m_productId.clear();
     m_mobileId.clear();
     m_sendingLine.clear();
+    m_pendingSendingLine.clear();
     m_section.clear();
     m_percent.clear();
     m_blocksSent = 0;
@@ -278,7 +279,14 @@ DownloadResult CPortSession::Finish()
         }
         break;
     }
-    UpdateStatus(true);
+    if (m_console.Terminal())
+    {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s in %.1f s, %u blocks, %.1f blk/s",
+                      ExitCodeVerdict(result.exitCode), result.seconds, result.blocks,
+                      result.blocksPerSecond);
+        m_console.Status(m_slot, line);
+    }
     return result;
 }
 
@@ -542,6 +550,16 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
             return true;
         }
     }
+    // On a terminal the line lives in the status line; it stays in the report, as in the
+    // window, once the next line comes or block 0 starts a new one.
+    if (m_console.Terminal())
+    {
+        if (block == 0)
+        {
+            CommitSendingLine();
+        }
+        m_pendingSendingLine = m_sendingLine;
+    }
     if (!m_console.Terminal() || m_log != nullptr)
     {
         // Not on a terminal the rewritten line is a plain line each time.
@@ -699,8 +717,19 @@ void CPortSession::Pause(unsigned milliseconds)
                     [this]() { return m_stopRequested.load(); });
 }
 
+void CPortSession::CommitSendingLine()
+{
+    if (!m_pendingSendingLine.empty())
+    {
+        m_console.Line(m_slot, m_pendingSendingLine);
+        m_pendingSendingLine.clear();
+        UpdateStatus(true);
+    }
+}
+
 void CPortSession::Report(const std::string& text)
 {
+    CommitSendingLine();
     if (m_log != nullptr)
     {
         std::fprintf(m_log, "%s\n", text.c_str());
@@ -728,26 +757,27 @@ void CPortSession::UpdateStatus(bool force)
     const std::uint64_t total =
         std::uint64_t{m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0} +
         (m_job.setup.languagePack ? m_job.setup.lpBlockCount : 0);
-    const double transfer = Seconds(now - m_firstBlock);
+    const Clock::time_point transferEnd = m_transferEnd > m_firstBlock ? m_transferEnd : now;
+    const double transfer = Seconds(transferEnd - m_firstBlock);
     const double rate = (m_blocksSent > 0 && transfer > 0) ? m_blocksSent / transfer : 0.0;
     std::string line =
         m_sendingLine.empty() ? std::string("Waiting for the handset") : m_sendingLine;
     char tail[160];
     if (!m_section.empty())
     {
-        std::snprintf(tail, sizeof tail, "  %s %s", m_section.c_str(), m_percent.c_str());
+        std::snprintf(tail, sizeof tail, " %s %s", m_section.c_str(), m_percent.c_str());
         line += tail;
     }
     if (rate > 0)
     {
         const double left = total > m_blocksDone ? (total - m_blocksDone) / rate : 0.0;
-        std::snprintf(tail, sizeof tail, "  %.1f blocks/s  %s left", rate,
+        std::snprintf(tail, sizeof tail, " %.1f blk/s left %s", rate,
                       ElapsedTimeText(left).c_str());
         line += tail;
     }
     if (m_stopwatchRunning)
     {
-        line += "  ";
+        line += " time ";
         line += ElapsedTimeText(Seconds(now - m_stopwatch)).c_str();
     }
     m_console.Status(m_slot, line);

@@ -153,6 +153,7 @@ private:
     void StopDownload();
     void Report(const std::string& text);
     void UpdateStatus(bool force);
+    void CommitSendingLine();
     void TakeHandsetIds();
     bool StopRequested() const { return m_stopRequested.load(); }
 
@@ -205,6 +206,7 @@ private:
     std::string m_productId;
     std::string m_mobileId;
     std::string m_sendingLine;
+    std::string m_pendingSendingLine; // shown only in the status line so far
     std::string m_section;
     std::string m_percent;
     unsigned m_blocksSent = 0;
