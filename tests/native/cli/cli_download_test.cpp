@@ -151,13 +151,34 @@ INSTANTIATE_TEST_SUITE_P(
                               "Mobile Protocol not compatible."}),
     [](const ::testing::TestParamInfo<EndCase>& info) { return info.param.name; });
 
-TEST_F(CliDownload, PortThatCannotBeOpened)
+TEST_F(CliDownload, PortThatIsGoneOrTaken)
 {
-    CliRun run(m_scratch.Path(), {"download", "--port", Path("no-such-port"), "--model", "RT47",
-                                  "--image", "image.rel", "--json"});
-    ASSERT_EQ(3, run.Wait()) << run.Err();
-    EXPECT_NE(std::string::npos, run.Err().find("Cannot open")) << run.Err();
-    EXPECT_EQ("port error", nlohmann::json::parse(run.Out())["verdict"]);
+    // Held by another download: the port is opened exclusively.
+    ASSERT_EQ("OK", m_handset.Ask("MODE raw"));
+    CliRun holder(m_scratch.Path(), Args({"--timeout", "0"}));
+    ASSERT_EQ("OK", m_handset.Ask("WAITFRAME i 1 20000"));
+    CliRun second(m_scratch.Path(), Args());
+    ASSERT_EQ(3, second.Wait()) << second.Err();
+    EXPECT_NE(std::string::npos, second.Err().find("Cannot open")) << second.Err();
+    EXPECT_EQ("port error", nlohmann::json::parse(second.Out())["verdict"]);
+    holder.Signal(SIGTERM);
+    EXPECT_EQ(130, holder.Wait());
+
+    // Unplugged before the start.
+    ASSERT_EQ(0u, m_handset.Ask("UNPLUG").rfind("OK", 0));
+    CliRun unplugged(m_scratch.Path(), Args());
+    ASSERT_EQ(3, unplugged.Wait()) << unplugged.Err();
+}
+
+TEST_F(CliDownload, PortLostInTheMiddleAborts)
+{
+    ASSERT_EQ("OK", m_handset.Ask("FAULT delay block 200 always"));
+    CliRun run(m_scratch.Path(), Args());
+    ASSERT_EQ("OK", m_handset.Ask("WAITFRAME w 2 20000"));
+    ASSERT_EQ(0u, m_handset.Ask("UNPLUG").rfind("OK", 0));
+    ASSERT_EQ(2, run.Wait()) << run.Err();
+    EXPECT_TRUE(HasLine(run.Err(), "Download Aborted!")) << run.Err();
+    EXPECT_EQ("TracingThread: ReadFile Error!", nlohmann::json::parse(run.Out())["reason"]);
 }
 
 TEST_F(CliDownload, InterruptStopsLikeTheStopButton)
