@@ -52,6 +52,27 @@ void CConsole::Line(std::size_t slot, const std::string& text)
     std::fflush(m_stream);
 }
 
+void CConsole::ErrorLine(std::size_t slot, const std::string& text)
+{
+    if (m_stream == stderr)
+    {
+        Line(slot, text);
+        return;
+    }
+    std::lock_guard<std::mutex> hold(m_lock);
+    // Both streams may be the one terminal: the status lines make room and come back below.
+    EraseStatus();
+    std::fflush(m_stream);
+    std::fprintf(stderr, "%s%s%s\n", m_tags.at(slot).c_str(), text.c_str(),
+                 m_terminal ? kEraseLine : "");
+    std::fflush(stderr);
+    if (m_statusShown)
+    {
+        DrawStatus();
+    }
+    std::fflush(m_stream);
+}
+
 void CConsole::Status(std::size_t slot, const std::string& text)
 {
     if (!m_terminal)

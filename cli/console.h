@@ -18,6 +18,8 @@ public:
     bool Terminal() const { return m_terminal; }
     // One report line of port `slot` (prefixed with the port's tag when there are several).
     void Line(std::size_t slot, const std::string& text);
+    // A failure of port `slot`'s channel: on standard error, whatever the report's stream is.
+    void ErrorLine(std::size_t slot, const std::string& text);
     // The live status of port `slot`: rewritten in place on a terminal, dropped otherwise.
     void Status(std::size_t slot, const std::string& text);
     void SetTag(std::size_t slot, const std::string& tag);

@@ -55,7 +55,7 @@ void CPortSession::ChannelLink::ReportFailure(const char* text, const char* capt
     }
     // The channel's open runs on the port's own thread.
     m_session.m_portError = line;
-    m_session.Report(line);
+    m_session.ReportError(line);
 }
 
 CPortSession::CPortSession(std::string port, std::size_t slot, const DownloadJob& job,
@@ -262,7 +262,7 @@ void CPortSession::Dispatch(const Event& event)
     {
         const std::string text(reinterpret_cast<const char*>(event.bytes), event.count);
         m_reason = text;
-        Report(text);
+        ReportError(text);
         m_engine.Abort();
         return;
     }

@@ -152,6 +152,8 @@ private:
     void CloseChannel();
     void StopDownload();
     void Report(const std::string& text);
+    // A failure of the channel: in the log, and on standard error.
+    void ReportError(const std::string& text);
     void UpdateStatus(bool force);
     void CommitSendingLine();
     void TakeHandsetIds();

@@ -275,6 +275,18 @@ void CPortSession::CommitSendingLine()
     }
 }
 
+void CPortSession::ReportError(const std::string& text)
+{
+    CommitSendingLine();
+    if (m_log != nullptr)
+    {
+        std::fprintf(m_log, "%s\n", text.c_str());
+        std::fflush(m_log);
+    }
+    m_console.ErrorLine(m_slot, text);
+    m_lastLine = text;
+}
+
 void CPortSession::Report(const std::string& text)
 {
     CommitSendingLine();
