@@ -14,8 +14,7 @@ if(WIN32)
             RENAME README.txt ${_component})
     if(IS_DIRECTORY "${TERVOLO_KIT_DIR}")
         install(DIRECTORY "${TERVOLO_KIT_DIR}/" DESTINATION . ${_component}
-                PATTERN "CMakeLists.txt" EXCLUDE
-                PATTERN "*.md" EXCLUDE)
+                PATTERN "CMakeLists.txt" EXCLUDE)
     else()
         message(STATUS "No conversion kit at ${TERVOLO_KIT_DIR}: the zip goes without it")
     endif()
