@@ -49,7 +49,6 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
     FillBlockHeader(frame, block, section);
     std::uint8_t* const data = frame + kFrameHeaderSize;
     const std::uint32_t mainCount = m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0;
-    std::size_t read = 0;
     if (section == Section::MainCode)
     {
         switch (RegionOfImageBlock(block, m_job.setup.mainBlockCount))
@@ -68,8 +67,12 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
         }
         m_sendingLine = SendingBlockText(block, m_job.setup.mainBlockCount).c_str();
         m_blocksDone = block + 1;
-        read = m_job.image != nullptr ? m_job.image->ReadBlock(block, data) : 0;
-        if (m_job.image == nullptr)
+        // Bytes past the end of the image are blank, as in the window.
+        if (m_job.image != nullptr)
+        {
+            m_job.image->ReadBlock(block, data);
+        }
+        else
         {
             std::fill(data, data + kBlockDataSize, kBlankByte);
         }
@@ -87,7 +90,7 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
         }
         m_sendingLine = SendingBlockText(block, m_job.setup.lpBlockCount).c_str();
         m_blocksDone = std::uint64_t{mainCount} + block + 1;
-        read = m_job.lp != nullptr ? m_job.lp->ReadBlock(block, data) : 0;
+        const std::size_t read = m_job.lp != nullptr ? m_job.lp->ReadBlock(block, data) : 0;
         if (read != kBlockDataSize)
         {
             Report(m_sendingLine);
