@@ -9,7 +9,10 @@ set(TERVOLO_KIT_DIR "${CMAKE_SOURCE_DIR}/kit" CACHE PATH "Folder of the conversi
 
 set(_component COMPONENT runtime)
 if(WIN32)
-    install(TARGETS TervoloPLUS tervolo-cli RUNTIME DESTINATION . ${_component})
+    install(TARGETS TervoloPLUS RUNTIME DESTINATION . ${_component})
+    if(TARGET tervolo-cli)
+        install(TARGETS tervolo-cli RUNTIME DESTINATION . ${_component})
+    endif()
     install(FILES ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt DESTINATION .
             RENAME README.txt ${_component})
     if(IS_DIRECTORY "${TERVOLO_KIT_DIR}")
