@@ -3,7 +3,7 @@
 #include "download/download_session.h"
 
 #include "download/progress_text.h"
-#include "download/release_file.h"
+#include "files/release_file.h"
 
 #include <algorithm>
 

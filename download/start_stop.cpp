@@ -4,7 +4,7 @@
 
 #include "download/port_names.h"
 #include "download/progress_text.h"
-#include "download/release_file.h"
+#include "files/release_file.h"
 
 #include <cstdio>
 #include <cstdlib>

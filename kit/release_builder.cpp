@@ -242,7 +242,7 @@ bool ReadCommandFile(const std::string& text, ReleaseLayout& layout, std::string
             layout.base = static_cast<std::uint32_t>(number);
         }
         else if ((key == "min-blocks" || key == "max-blocks") && ParseNumber(value, number) &&
-                 number >= 1 && number <= kMaxBlocks)
+                 number >= 1 && number <= kMaxReleaseBlocks)
         {
             (key == "min-blocks" ? layout.minBlocks : layout.maxBlocks) =
                 static_cast<std::uint32_t>(number);
@@ -259,7 +259,7 @@ bool ReadCommandFile(const std::string& text, ReleaseLayout& layout, std::string
 bool ParseBlockCount(const std::string& text, std::uint32_t& blocks)
 {
     std::uint64_t number = 0;
-    if (!ParseNumber(text, number) || number < 1 || number > kMaxBlocks)
+    if (!ParseNumber(text, number) || number < 1 || number > kMaxReleaseBlocks)
         return false;
     blocks = static_cast<std::uint32_t>(number);
     return true;
@@ -270,7 +270,7 @@ bool BuildReleaseFile(const std::vector<DataRecord>& records, const ReleaseLayou
 {
     std::vector<std::uint8_t> data;
     std::vector<bool> written;
-    const std::uint64_t limit = std::uint64_t{layout.maxBlocks} * kBlockSize;
+    const std::uint64_t limit = std::uint64_t{layout.maxBlocks} * kBlockDataSize;
     for (const DataRecord& record : records)
     {
         if (record.address < layout.base)
@@ -307,16 +307,16 @@ bool BuildReleaseFile(const std::vector<DataRecord>& records, const ReleaseLayou
             data[at] = record.data[i];
         }
     }
-    const std::size_t blocks = (data.size() + kBlockSize - 1) / kBlockSize;
+    const std::size_t blocks = (data.size() + kBlockDataSize - 1) / kBlockDataSize;
     if (blocks < layout.minBlocks)
     {
         error = "the data fill " + std::to_string(blocks) + " blocks; this kind of release file " +
                 "needs at least " + std::to_string(layout.minBlocks);
         return false;
     }
-    data.resize(blocks * kBlockSize, kBlankByte);
+    data.resize(blocks * kBlockDataSize, kBlankByte);
 
-    file.assign(kHeaderTag, kHeaderTag + kHeaderSize - 1);
+    file.assign(kHeaderTag, kHeaderTag + kReleaseHeaderSize - 1);
     file.push_back(layout.kind == ReleaseKind::Image ? kImageTag : kLanguagePackTag);
     file.insert(file.end(), data.begin(), data.end());
     file.push_back(kBlankByte); // the trailer: (length - 5) / 1024 is then the block count

@@ -2,6 +2,8 @@
 // Portable so the native tests reach it; relconv.cpp is the console program around it.
 #pragma once
 
+#include "files/release_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,12 +11,8 @@
 
 namespace kit
 {
-constexpr std::size_t kBlockSize = 1024;
-constexpr std::size_t kHeaderSize = 4;
-constexpr std::size_t kTrailerSize = 1; // the byte after the last block that the block count needs
-constexpr std::uint8_t kBlankByte = 0xFF;
-// Block numbers travel in 14 bits: the high byte's 0x40 marks a language-pack block.
-constexpr std::uint32_t kMaxBlocks = 0x4000;
+// The byte after the last block that the block count needs.
+constexpr std::size_t kTrailerSize = kMinReleaseFileSize - kReleaseHeaderSize;
 
 struct DataRecord
 {
@@ -40,7 +38,7 @@ struct ReleaseLayout
     ReleaseKind kind = ReleaseKind::Image;
     std::uint32_t base = 0;      // the address block 0 starts at
     std::uint32_t minBlocks = 1; // fewer blocks of data is an error
-    std::uint32_t maxBlocks = kMaxBlocks;
+    std::uint32_t maxBlocks = kMaxReleaseBlocks;
 };
 
 // Reads "key = value" lines (';' starts a comment, and so does "::" at the start of a line): kind =
@@ -48,7 +46,7 @@ struct ReleaseLayout
 // are errors, so a typing slip shows.
 bool ReadCommandFile(const std::string& text, ReleaseLayout& layout, std::string& error);
 
-// Parses a block count given on the command line: 1 to kMaxBlocks.
+// Parses a block count given on the command line: 1 to kMaxReleaseBlocks.
 bool ParseBlockCount(const std::string& text, std::uint32_t& blocks);
 
 // The release file: "REL" and 'I' (image) or 'L' (language pack), the blocks from `base` on with

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ python3
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-    googletest
+    googletest libcli11-dev nlohmann-json3-dev
     wine wine64
     xvfb xauth x11-utils
 )

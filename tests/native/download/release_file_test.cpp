@@ -1,4 +1,4 @@
-#include "download/release_file.h"
+#include "files/release_file.h"
 #include "download/unique_file.h"
 
 #include <gtest/gtest.h>

@@ -131,12 +131,12 @@ TEST(ReleaseFileTest, AddressesItCannotPlaceAndSizesAreRefused)
     EXPECT_FALSE(BuildReleaseFile(Parse(Record('2', 2048, 3, {1}) + kEnd), layout, file, error));
     EXPECT_NE(error.find("beyond the largest release file of 2 blocks"), std::string::npos);
     // The whole block numbering: 0x4000 blocks fit, a byte more does not.
-    layout.maxBlocks = kMaxBlocks;
-    EXPECT_TRUE(BuildReleaseFile(Parse(Record('3', kMaxBlocks * 1024 - 1, 4, {1}) + kEnd), layout,
-                                 file, error));
-    EXPECT_EQ((file.size() - 5) / 1024, kMaxBlocks);
-    EXPECT_FALSE(BuildReleaseFile(Parse(Record('3', kMaxBlocks * 1024, 4, {1}) + kEnd), layout,
-                                  file, error));
+    layout.maxBlocks = kMaxReleaseBlocks;
+    EXPECT_TRUE(BuildReleaseFile(Parse(Record('3', kMaxReleaseBlocks * 1024 - 1, 4, {1}) + kEnd),
+                                 layout, file, error));
+    EXPECT_EQ((file.size() - 5) / 1024, kMaxReleaseBlocks);
+    EXPECT_FALSE(BuildReleaseFile(Parse(Record('3', kMaxReleaseBlocks * 1024, 4, {1}) + kEnd),
+                                  layout, file, error));
 
     layout.minBlocks = 65; // an image must reach its product field in block 64
     EXPECT_FALSE(BuildReleaseFile(Parse(Record('1', 0, 2, {1}) + kEnd), layout, file, error));

@@ -1,4 +1,4 @@
-#include "download/release_file.h"
+#include "files/release_file.h"
 
 #include <climits>
 #include <cstring>

@@ -1,0 +1,197 @@
+#include "cli/cli_options.h"
+
+#include "cli/exit_codes.h"
+#include "protocol/frames.h"
+#include "protocol/model_check.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
+
+namespace
+{
+
+const char kExamples[] = R"(
+Examples:
+  One handset, image and language pack, questions answered No:
+    tervolo-cli download --port /dev/ttyUSB0 --model RT47 --image main.rel --lp lang.rel
+  Windows, boot code too, a log file:
+    tervolo-cli.exe download --port COM3 --model RT47X --image main.rel --boot --log com3.log
+  Eight handsets at once, one log per port (run-ttyUSB0.log, ...), a JSON line per port:
+    tervolo-cli download --port /dev/ttyUSB0 --port /dev/ttyUSB1 ... --port /dev/ttyUSB7 \
+        --model RT47 --image main.rel --log run.log --json
+  A station that flashes handset after handset on two ports until Ctrl-C:
+    tervolo-cli download --station --port /dev/ttyUSB0 --port /dev/ttyUSB1 --model RT47 \
+        --image main.rel
+
+Exit status:
+  0 download completed successfully      1 the handset reported FAILED (checksum)
+  2 download aborted (reason printed)    3 the port could not be opened
+  4 bad option, model or file            130 interrupted (Ctrl-C)
+  Several ports: 0 when every port succeeded, else the code of the first port that did not.
+)";
+
+const char* const kModels[] = {"RT50", "RT80", "RT30", "RT37", "RT37X", "RT47", "RT47X"};
+
+// Checks the choices the options cannot check one by one; an empty text when they fit.
+std::string CheckChoices(CliOptions& options)
+{
+    if (options.imagePath.empty() && options.lpPath.empty())
+    {
+        return "No sections selected to download! Give --image, --lp or both.";
+    }
+    if (options.bootCode && options.imagePath.empty())
+    {
+        return "--boot writes the boot code of the image: it needs --image.";
+    }
+    if (!options.lpPath.empty() && !IsExtendedModel(options.model.c_str()))
+    {
+        return "Model " + options.model + " takes no language pack.";
+    }
+    std::vector<std::string> seen;
+    for (const std::string& port : options.ports)
+    {
+        if (port.empty())
+        {
+            return "--port needs a port name.";
+        }
+        if (std::find(seen.begin(), seen.end(), port) != seen.end())
+        {
+            return "Port " + port + " is named twice.";
+        }
+        seen.push_back(port);
+    }
+    for (int index = 0; index < kBaudRateCount; ++index)
+    {
+        if (BaudRateAt(index) == options.baudRate)
+        {
+            options.baudIndex = index;
+        }
+    }
+    return std::string();
+}
+
+} // namespace
+
+int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
+                     std::ostream& err)
+{
+    CLI::App app("Writes firmware into handsets over serial ports, without a window.",
+                 "tervolo-cli");
+    app.require_subcommand(1);
+    CLI::App* download = app.add_subcommand("download", "Download release files into handsets");
+    download->footer(kExamples);
+
+    download
+        ->add_option("-p,--port", options.ports,
+                     "Serial port (COM3, /dev/ttyUSB0); repeat it for several handsets at once")
+        ->required()
+        ->allow_extra_args(false)
+        ->take_all();
+    download->add_option("-b,--baud", options.baudRate, "Line rate after the handshake")
+        ->check(CLI::IsMember({115200, 57600, 38400, 19200}))
+        ->capture_default_str();
+    download->add_option("-m,--model", options.model, "Handset model")
+        ->required()
+        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kModels), std::end(kModels))));
+    download->add_option("--image", options.imagePath, "Image release file (.rel): main code");
+    download->add_option("--lp", options.lpPath, "Language-pack release file (.rel)");
+    download->add_flag("--boot", options.bootCode, "Write the image's boot code too");
+    download->add_flag("--gang", options.gangMode,
+                       "Gang Mode: several units on one port, a minute's wait after the erase");
+    download->add_flag("-y,--yes", options.yes,
+                       "Answer Yes to the model questions (otherwise No, which aborts)");
+    download->add_option("--log", options.logPath,
+                         "Report lines to this file (several ports: one file per port)");
+    download->add_flag("--json", options.json,
+                       "One JSON object per port on standard output at the end (the report then "
+                       "goes to standard error)");
+    download->add_flag("-d,--diagnostics", options.diagnostics,
+                       "Also the parameter record and checksum figures");
+    CLI::Option* station = download->add_flag(
+        "--station", options.station,
+        "Keep every port serving: after each download signal again for the next handset");
+    download->add_option("--count", options.count, "Station mode: stop after N downloads per port")
+        ->check(CLI::PositiveNumber)
+        ->needs(station);
+    download
+        ->add_option("--timeout", options.timeoutSeconds,
+                     "Abort when the handset answers nothing for this many seconds (0: never)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+
+    try
+    {
+        app.parse(argc, argv);
+    }
+    catch (const CLI::ParseError& error)
+    {
+        const int code = app.exit(error, out, err);
+        return code == 0 ? kExitSuccess : kExitBadArguments;
+    }
+    const std::string problem = CheckChoices(options);
+    if (!problem.empty())
+    {
+        err << "tervolo-cli: " << problem << "\n";
+        return kExitBadArguments;
+    }
+    return -1;
+}
+
+std::string PortShortName(const std::string& port)
+{
+    const std::size_t slash = port.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? port : port.substr(slash + 1);
+    for (char& c : name)
+    {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (!std::isalnum(u) && c != '-' && c != '_' && c != '.')
+        {
+            c = '_';
+        }
+    }
+    return name.empty() ? std::string("port") : name;
+}
+
+std::string PortLogPath(const std::string& logPath, const std::string& port, bool severalPorts)
+{
+    if (!severalPorts)
+    {
+        return logPath;
+    }
+    const std::string name = PortShortName(port);
+    if (logPath.empty())
+    {
+        return "tervolo-" + name + ".log";
+    }
+    const std::size_t slash = logPath.find_last_of("/\\");
+    const std::size_t dot = logPath.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        dot == (slash == std::string::npos ? 0 : slash + 1))
+    {
+        return logPath + "-" + name;
+    }
+    return logPath.substr(0, dot) + "-" + name + logPath.substr(dot);
+}
+
+const char* ExitCodeVerdict(int code)
+{
+    switch (code)
+    {
+    case kExitSuccess:
+        return "passed";
+    case kExitVerdictFailed:
+        return "failed";
+    case kExitAborted:
+        return "aborted";
+    case kExitPortError:
+        return "port error";
+    case kExitBadArguments:
+        return "bad arguments";
+    case kExitInterrupted:
+        return "interrupted";
+    default:
+        return "unknown";
+    }
+}

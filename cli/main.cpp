@@ -1,0 +1,140 @@
+// tervolo-cli: the download engine of the window, driven from a console for production lines,
+// test racks and build servers. One download per port, all ports in parallel.
+#include "cli/cli_options.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/platform.h"
+#include "cli/port_session.h"
+#include "cli/release_image.h"
+#include "cli/summary.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+namespace
+{
+
+// The choices every port shares, with the release files read once.
+bool PrepareJob(const CliOptions& options, DownloadJob& job)
+{
+    DownloadSetup& setup = job.setup;
+    setup.bootCode = options.bootCode;
+    setup.mainCode = !options.imagePath.empty();
+    setup.languagePack = !options.lpPath.empty();
+    setup.baudIndex = options.baudIndex;
+    setup.gangMode = options.gangMode;
+    setup.diagnostics = options.diagnostics;
+    std::snprintf(setup.modelName, sizeof setup.modelName, "%s", options.model.c_str());
+
+    std::string error;
+    if (setup.mainCode)
+    {
+        job.image = CReleaseImage::Load(options.imagePath, Section::MainCode, error);
+        if (job.image == nullptr)
+        {
+            std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
+            return false;
+        }
+        setup.mainBlockCount = job.image->BlockCount();
+        std::memcpy(setup.imageModel, job.image->ImageModel(), sizeof setup.imageModel);
+    }
+    if (setup.languagePack)
+    {
+        job.lp = CReleaseImage::Load(options.lpPath, Section::LanguagePack, error);
+        if (job.lp == nullptr)
+        {
+            std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
+            return false;
+        }
+        setup.lpBlockCount = job.lp->BlockCount();
+        std::memcpy(setup.lpModel, job.lp->LpModel(), sizeof setup.lpModel);
+    }
+    job.yes = options.yes;
+    job.station = options.station;
+    job.count = options.count;
+    job.timeoutSeconds = options.timeoutSeconds;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CliOptions options;
+    const int parsed = ParseCommandLine(argc, argv, options, std::cout, std::cerr);
+    if (parsed >= 0)
+    {
+        return parsed;
+    }
+    DownloadJob job;
+    if (!PrepareJob(options, job))
+    {
+        return kExitBadArguments;
+    }
+
+    // With --json, standard output carries only the JSON lines.
+    std::FILE* const human = options.json ? stderr : stdout;
+    std::size_t width = 0;
+    const bool terminal = IsTerminal(human, width);
+    const bool severalPorts = options.ports.size() > 1;
+    CConsole console(human, terminal, options.ports.size(), width);
+
+    std::vector<std::unique_ptr<CPortSession>> sessions;
+    for (std::size_t slot = 0; slot < options.ports.size(); ++slot)
+    {
+        const std::string& port = options.ports[slot];
+        const std::string logPath = PortLogPath(options.logPath, port, severalPorts);
+        sessions.push_back(std::make_unique<CPortSession>(
+            port, slot, job, OpenSerialChannel, SilentReaderEndCheck(), console, logPath));
+        if (!sessions.back()->LogOpen())
+        {
+            std::fprintf(stderr, "tervolo-cli: cannot create log file %s\n", logPath.c_str());
+            return kExitBadArguments;
+        }
+        if (severalPorts)
+        {
+            console.SetTag(slot, "[" + PortShortName(port) + "] ");
+        }
+    }
+
+    // Before any thread starts, so that none of them takes the interrupt itself.
+    CInterruptWatch interrupt(
+        [&sessions]()
+        {
+            for (const std::unique_ptr<CPortSession>& session : sessions)
+            {
+                session->RequestStop();
+            }
+        });
+    std::vector<std::thread> threads;
+    for (const std::unique_ptr<CPortSession>& session : sessions)
+    {
+        CPortSession* const running = session.get();
+        threads.emplace_back([running]() { running->Run(); });
+    }
+    for (std::thread& thread : threads)
+    {
+        thread.join();
+    }
+
+    std::vector<PortReport> reports;
+    for (const std::unique_ptr<CPortSession>& session : sessions)
+    {
+        reports.push_back(PortReport{session->Port(), session->Results()});
+    }
+    if (severalPorts || options.station)
+    {
+        console.Text("\n" + SummaryTable(reports, options.station));
+    }
+    if (options.json)
+    {
+        for (const PortReport& report : reports)
+        {
+            std::printf("%s\n", PortJson(report, options).c_str());
+        }
+        std::fflush(stdout);
+    }
+    return OverallExitCode(reports);
+}
