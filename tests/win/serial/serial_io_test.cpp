@@ -44,6 +44,7 @@ constexpr std::uint32_t kWrapIndex = 2800;
 // Generous: Wine under load can be slow, and the waits end as soon as the event is seen.
 constexpr DWORD kArrivalTimeoutMs = 10000;
 constexpr ULONGLONG kPromptCloseMs = 1000;
+constexpr DWORD kSilenceMs = 3000;
 // The open of a missing port is tried for about a second before it is given up.
 constexpr ULONGLONG kShortestGiveUpMs = 800;
 constexpr ULONGLONG kLongestGiveUpMs = 6000;
@@ -389,6 +390,18 @@ TEST_F(SerialChannelTest, EveryWakeUpPointsAtTheCurrentWritePosition)
     std::uint32_t index = 0;
     EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), Buffer(), &index));
     EXPECT_EQ(140u, index);
+}
+
+// A slow erase keeps the line silent for seconds: the reader must still be there afterwards,
+// however often the driver ends its waits in between.
+TEST_F(SerialChannelTest, BytesAfterASilenceOfSecondsArrive)
+{
+    Open(115200);
+    ASSERT_TRUE(SendAndWait(Pattern(3, 1)));
+    const ThreadWatch reader(m_channel->m_hThread);
+    m_window.PumpUntil([] { return false; }, kSilenceMs); // the silence itself is the test
+    EXPECT_FALSE(reader.Ended()) << "the reader took the silence for a lost port";
+    EXPECT_TRUE(SendAndWait(Pattern(4, 2)));
 }
 
 // Windows serializes synchronous I/O on one handle: a write from the owner would wait behind the
