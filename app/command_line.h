@@ -4,14 +4,13 @@
 #pragma once
 
 #include "app/start_mode.h"
+#include "settings/preset_names.h"
 
 #include <cstddef>
 #include <string>
 
 // Names, paths and arguments live in buffers of this size (at most 499 characters).
 constexpr std::size_t kTextBufferSize = 500;
-
-constexpr char kDevelopmentPreset[] = "Development";
 
 struct CommandLineChoices
 {

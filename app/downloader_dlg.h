@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <memory>
 
+class CPresetRegistry;
+
 // Room of the temporary-folder path.
 constexpr std::size_t kTempDirSize = 259;
 
@@ -103,7 +105,7 @@ protected:
     // ---- Serial notifications and the engine's needs (download/engine_host.cpp) ---------------
     LRESULT OnSerialData(WPARAM wParam, LPARAM lParam);
 
-    // ---- Download files (files/) --------------------------------------------------------------
+    // ---- Download files (files/; the file-box handlers are app/file_boxes.cpp) -----------------
     // Decides whether the file at `path` (m_imagePath or m_lpPath) is sent. false refuses it;
     // result 1 means an extension that is not known.
     bool CheckDownloadFile(int& result, char* path, bool isImage);
@@ -114,10 +116,17 @@ protected:
     void OnSelEndOkImage();
     void OnSelEndOkLanguagePack();
 
-    // ---- Presets (app/preset_hooks.cpp until the preset store exists) ------------------------
+    // ---- Presets and file boxes (app/presets.cpp, app/file_boxes.cpp) ------------------------
     void LoadPreset(bool keepSections);
     void SavePreset();
     void OnPresets();
+    void LoadDefaultSettings();
+    void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, const char* name);
+    void BrowseForSourceFile(char* folder, CComboBoxCtl& box, char* path);
+    void AddToRecentList(const char* path, CComboBoxCtl& box);
+    void SaveRecentFiles(const char* path, CComboBoxCtl& box, const char* prefix);
+    void LoadRecentFiles(char* path, CComboBoxCtl& box, const char* prefix);
+    void TakeChosenEntry(CComboBoxCtl& box, char* path);
 
     // ---- Controls, bound by id ---------------------------------------------------------------
     CButtonCtl m_startButton;              // 1000
