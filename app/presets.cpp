@@ -40,12 +40,20 @@ constexpr char kReadFailedText[] =
     "Failed to read the Registry Settings. Close and Restart TervoloPLUS.";
 constexpr int kPresetNotFoundExitCode = 1;
 
+// Reads a value of which only the first character counts (a flag, an index): one longer than
+// its room, such as the index "-1", counts by the first character that was kept.
+bool ReadLeading(const CPresetRegistry& registry, const char* name, char* text, DWORD room)
+{
+    DWORD size = room;
+    return registry.ReadValue(name, size, text) || (size > room && text[0] != '\0');
+}
+
 // A flag of the preset, or `fallback` when the preset lacks it.
 bool ReadFlag(const CPresetRegistry& registry, const char* name, bool fallback)
 {
     char text[kFlagTextSize] = {};
-    DWORD size = static_cast<DWORD>(sizeof text);
-    return registry.ReadValue(name, size, text) ? FlagFromText(text) : fallback;
+    return ReadLeading(registry, name, text, static_cast<DWORD>(sizeof text)) ? FlagFromText(text)
+                                                                              : fallback;
 }
 
 void CopyText(char* destination, const char* source)
@@ -75,12 +83,14 @@ void CDownloaderDlg::LoadPreset(bool keepSections)
     // A value missing from the preset takes its default rather than any earlier read's text.
     m_gangModeCheck.SetCheck(ReadFlag(registry, kGangModeValue, false) ? BST_CHECKED
                                                                        : BST_UNCHECKED);
+    bool languagePack = false;
     if (!keepSections)
     {
         SelectBootCode(ReadFlag(registry, kBootCodeValue, false));
         SelectMainCode(ReadFlag(registry, kMainCodeValue, kDefaultMainCode));
+        languagePack = ReadFlag(registry, kLanguagePackValue, false);
         // Judged by the model in use before the preset's model is read.
-        SelectLanguagePack(ReadFlag(registry, kLanguagePackValue, false));
+        SelectLanguagePack(languagePack);
     }
 
     char model[kModelTextSize] = {};
@@ -95,6 +105,13 @@ void CDownloaderDlg::LoadPreset(bool keepSections)
     {
         m_modelList.SetCurSel(kDefaultListIndex);
         TakeSelectedModel();
+    }
+
+    // The window's model at start-up is only the list's first entry: a preset whose own model
+    // takes language packs keeps its language pack.
+    if (languagePack && m_languagePackSelected == 0)
+    {
+        SelectLanguagePack(true);
     }
 
     char* const folders[] = {ImageAbsBrowseDirectory, ImageRelBrowseDirectory, LPAbsBrowseDirectory,
@@ -137,9 +154,9 @@ void CDownloaderDlg::SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry
                                        const char* name)
 {
     char text[kIndexTextSize] = {};
-    DWORD size = static_cast<DWORD>(sizeof text);
-    const int index =
-        registry.ReadValue(name, size, text) ? IndexFromText(text) : kDefaultListIndex;
+    const int index = ReadLeading(registry, name, text, static_cast<DWORD>(sizeof text))
+                          ? IndexFromText(text)
+                          : kDefaultListIndex;
     // "-1", stored for a list without selection, reads back as no position and selects nothing.
     list.SetCurSel(SelectableIndex(index, list.GetCount()));
 }

@@ -27,7 +27,8 @@ public:
 
     // Reads value `name` of the bound preset into `buffer` of `size` bytes; `size` comes back as
     // the stored size. true when the preset's key and the value were there and the value fit. A
-    // value that does not fit is cut to size - 1 characters; the buffer is always a text.
+    // value that does not fit is cut to a zero-terminated text of size - 1 characters and its
+    // stored size comes back larger than the room; a missing one leaves buffer and size alone.
     bool ReadValue(const char* name, DWORD& size, char* buffer) const;
     // Writes `text` as REG_SZ value `name` of the bound preset, making every missing key on the
     // way. Failures are shown to the user; the caller goes on.

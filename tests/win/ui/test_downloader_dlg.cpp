@@ -1,5 +1,7 @@
 #include "test_downloader_dlg.h"
 
+#include "preset_store.h"
+
 #include <iterator>
 
 namespace
@@ -37,8 +39,19 @@ LRESULT TestDownloaderDlg::OnRunTask(WPARAM, LPARAM lParam)
     return RunUiTask(lParam);
 }
 
-RunningMainWindow::RunningMainWindow() : dialog(std::make_unique<TestDownloaderDlg>())
+RunningMainWindow::RunningMainWindow(WindowStart start)
+    : arguments(std::move(start.arguments)), dialog(std::make_unique<TestDownloaderDlg>())
 {
+    if (start.seedIdlePreset)
+    {
+        preset_store::SeedIdleDevelopment();
+    }
+    argv.push_back(kProgramOnly[0]);
+    for (const std::string& argument : arguments)
+    {
+        argv.push_back(argument.c_str());
+    }
+    dialog->SetCommandLine(static_cast<int>(argv.size()), argv.data());
     TestDownloaderDlg* window = dialog.get();
     thread = std::make_unique<DialogThread>(
         [window](DialogThread& harness)
@@ -46,4 +59,11 @@ RunningMainWindow::RunningMainWindow() : dialog(std::make_unique<TestDownloaderD
             window->SetHarness(&harness);
             return window->DoModal();
         });
+}
+
+bool RunningMainWindow::Close()
+{
+    PostMessageA(thread->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    INT_PTR result = 0;
+    return thread->WaitForEnd(result);
 }

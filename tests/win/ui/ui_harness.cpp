@@ -112,6 +112,32 @@ SeenMessageBox AnswerMessageBox(DWORD thread, int button, HWND except, DWORD tim
     return seen;
 }
 
+SeenMessageBox AnswerProcessMessageBox(int button, DWORD timeoutMs)
+{
+    SeenMessageBox seen;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    ProcessBoxes search{GetCurrentProcessId(), {}};
+    while (EnumWindows(&CollectProcessBox, reinterpret_cast<LPARAM>(&search)), search.boxes.empty())
+    {
+        if (GetTickCount64() > deadline)
+        {
+            return seen;
+        }
+        Sleep(kPollMs);
+    }
+    HWND box = search.boxes.front();
+    seen.found = true;
+    seen.caption = WindowText(box);
+    seen.text = WindowText(GetDlgItem(box, kMessageBoxTextId));
+    seen.owner = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    while (IsWindow(box) && GetTickCount64() <= deadline)
+    {
+        Sleep(kPollMs);
+    }
+    return seen;
+}
+
 AsyncSend::AsyncSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     : m_window(window), m_done(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {

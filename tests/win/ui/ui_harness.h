@@ -33,6 +33,10 @@ struct SeenMessageBox
 SeenMessageBox AnswerMessageBox(DWORD thread, int button, HWND except = nullptr,
                                 DWORD timeoutMs = kWaitLimitMs);
 
+// As AnswerMessageBox, for a box of any thread of this process: for the boxes a window shows
+// before the test knows its thread.
+SeenMessageBox AnswerProcessMessageBox(int button, DWORD timeoutMs = kWaitLimitMs);
+
 // Sends a message from a thread of its own, so that the test thread can answer the message boxes
 // its handling shows. Wait() returns once the handling is over; while waiting it answers any
 // message box it finds with OK, so a test that expected fewer boxes than came does not hang.
