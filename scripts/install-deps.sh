@@ -7,6 +7,7 @@ packages=(
     googletest
     wine wine64
     xvfb xauth x11-utils
+    fonts-wine imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
