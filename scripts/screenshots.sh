@@ -34,7 +34,7 @@ driver="$root/build/win-x86_64/tests/e2e/screen_driver.exe"
 
 shoot() {
     sleep 0.5 # let the last paint reach the screen
-    import -display "$DISPLAY" -window root -crop 1000x640+0+0 +repage "$out/$1.png"
+    import -display "$DISPLAY" -window root -crop 730x440+0+0 +repage "$out/$1.png"
     echo "$out/$1.png"
 }
 
@@ -62,4 +62,4 @@ session() {
 
 session "" shoot:idle about shoot:about dismiss presets shoot:preset-browser dismiss \
     start shoot:download-running close
-session "/PLine 1" shoot:preset-mode close
+session '"/PLine 1"' shoot:preset-mode close

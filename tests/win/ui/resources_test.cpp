@@ -366,3 +366,51 @@ TEST_F(AboutBoxTest, HelpMenuOpensTheSameAboutBox)
     command.Wait();
 }
 } // namespace
+
+namespace
+{
+TEST(ManifestTest, AsksForCommonControlsSixTheInvokersRightsAndSystemDpi)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::string manifest(bytes, SizeofResource(module, found));
+    for (const char* part : {"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                             "level=\"asInvoker\"", "<dpiAware", "supportedOS"})
+    {
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+}
+
+// The preset dialogs' controls, each id once.
+TEST(PresetDialogTemplatesTest, IdsOfOneDialogDoNotCollide)
+{
+    const struct
+    {
+        int templateId;
+        std::set<int> ids;
+    } dialogs[] = {
+        {IDD_PRESET_NAME, {IDC_PRESET_NAME_EDIT, IDOK, IDCANCEL}},
+        {IDD_PRESET_BROWSE, {IDC_PRESET_LIST, IDC_NEW_SETUP, IDC_DELETE_SETUP, IDOK, IDCANCEL}},
+    };
+    for (const auto& dialog : dialogs)
+    {
+        HWND window = CreateDialogParamA(
+            GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId), nullptr,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        ASSERT_NE(window, nullptr) << dialog.templateId;
+        std::multiset<int> ids;
+        for (const ChildControl& child : ChildrenOf(window))
+        {
+            if (child.id != kNoId && child.id != -1)
+            {
+                ids.insert(child.id);
+            }
+        }
+        DestroyWindow(window);
+        EXPECT_EQ(ids, std::multiset<int>(dialog.ids.begin(), dialog.ids.end()))
+            << dialog.templateId;
+    }
+}
+} // namespace
