@@ -2,6 +2,7 @@
 // standard input and answers "ok" or "failed" once the window shows what was asked for, so the
 // script can take its picture.
 //   start          press Start Download and wait until blocks are being sent
+//   wait-done      wait for the verdict "Download completed successfully..."
 //   about          open the About box          presets   open the preset browser
 //   dismiss        close the open dialog       close     close the program
 #include "tests/e2e/operator.h"
@@ -103,6 +104,10 @@ int main(int argc, char** argv)
         {
             op.Click(kStartButton);
             done = WaitForSending(op);
+        }
+        else if (command == "wait-done")
+        {
+            done = op.WaitForLine(kReportList, "Download completed successfully...", kWaitMs * 5);
         }
         else if (command == "about" || command == "presets")
         {
