@@ -2,6 +2,7 @@
 // applies, the preset browser with its name prompt, and the locked preset mode.
 #include "preset_store.h"
 #include "res/resource.h"
+#include "settings/preset_registry.h"
 #include "test_downloader_dlg.h"
 
 #include <gtest/gtest.h>
@@ -438,5 +439,23 @@ TEST_F(PresetBrowserTest, DeleteActsAtOnceSparesDevelopmentAndCancelRestoresTheN
     browser.send.Wait();
     EXPECT_EQ(PresetName(), "Development");
     EXPECT_FALSE(preset_store::Exists("Line A"));
+}
+} // namespace
+
+namespace
+{
+TEST(PresetRegistryTest, RefusedKeyIsReportedWithoutOwnerAndNothingIsWritten)
+{
+    preset_store::Clear();
+    const std::string tooLong(300, 'k');
+    SeenMessageBox box;
+    std::thread answer([&] { box = AnswerProcessMessageBox(IDOK); });
+    CPresetRegistry(tooLong.c_str()).WriteValue("GangMode", "1");
+    answer.join();
+    EXPECT_EQ(box.text, "Error creating key to Registry!");
+    EXPECT_EQ(box.caption, "RuzUror");
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_TRUE(CPresetRegistry("Development").Presets().empty());
+    EXPECT_EQ(CPresetRegistry("Development").DeletePreset("Nowhere"), 0);
 }
 } // namespace

@@ -369,20 +369,6 @@ TEST_F(AboutBoxTest, HelpMenuOpensTheSameAboutBox)
 
 namespace
 {
-TEST(ManifestTest, AsksForCommonControlsSixTheInvokersRightsAndSystemDpi)
-{
-    HMODULE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    ASSERT_NE(found, nullptr);
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
-    const std::string manifest(bytes, SizeofResource(module, found));
-    for (const char* part : {"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                             "level=\"asInvoker\"", "<dpiAware", "supportedOS"})
-    {
-        EXPECT_NE(manifest.find(part), std::string::npos) << part;
-    }
-}
-
 // The preset dialogs' controls, each id once.
 TEST(PresetDialogTemplatesTest, IdsOfOneDialogDoNotCollide)
 {
