@@ -369,6 +369,11 @@ TEST_F(AboutBoxTest, HelpMenuOpensTheSameAboutBox)
 
 namespace
 {
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 // The preset dialogs' controls, each id once.
 TEST(PresetDialogTemplatesTest, IdsOfOneDialogDoNotCollide)
 {
@@ -382,9 +387,9 @@ TEST(PresetDialogTemplatesTest, IdsOfOneDialogDoNotCollide)
     };
     for (const auto& dialog : dialogs)
     {
-        HWND window = CreateDialogParamA(
-            GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId), nullptr,
-            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        HWND window =
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId),
+                               nullptr, &IgnoreMessages, 0);
         ASSERT_NE(window, nullptr) << dialog.templateId;
         std::multiset<int> ids;
         for (const ChildControl& child : ChildrenOf(window))
