@@ -24,8 +24,6 @@
 #include <cstdint>
 #include <memory>
 
-class CPresetRegistry;
-
 // Room of the temporary-folder path.
 constexpr std::size_t kTempDirSize = 259;
 
@@ -105,7 +103,7 @@ protected:
     // ---- Serial notifications and the engine's needs (download/engine_host.cpp) ---------------
     LRESULT OnSerialData(WPARAM wParam, LPARAM lParam);
 
-    // ---- Download files (files/; the file-box handlers are app/file_boxes.cpp) -----------------
+    // ---- Download files (files/) --------------------------------------------------------------
     // Decides whether the file at `path` (m_imagePath or m_lpPath) is sent. false refuses it;
     // result 1 means an extension that is not known.
     bool CheckDownloadFile(int& result, char* path, bool isImage);
@@ -121,12 +119,10 @@ protected:
     void SavePreset();
     void OnPresets();
     void LoadDefaultSettings();
-    void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, const char* name);
     void BrowseForSourceFile(char* folder, CComboBoxCtl& box, char* path);
     void AddToRecentList(const char* path, CComboBoxCtl& box);
     void SaveRecentFiles(const char* path, CComboBoxCtl& box, const char* prefix);
     void LoadRecentFiles(char* path, CComboBoxCtl& box, const char* prefix);
-    void TakeChosenEntry(CComboBoxCtl& box, char* path);
 
     // ---- Controls, bound by id ---------------------------------------------------------------
     CButtonCtl m_startButton;              // 1000

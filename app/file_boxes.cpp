@@ -39,6 +39,16 @@ bool FetchEntry(const CComboBoxCtl& box, int index, char* entry)
     }
     return box.GetLBText(index, entry) != CB_ERR;
 }
+
+// The path of the entry chosen in a box's list.
+void TakeChosenEntry(const CComboBoxCtl& box, char* path)
+{
+    const int index = box.GetCurSel();
+    if (index != CB_ERR)
+    {
+        FetchEntry(box, index, path);
+    }
+}
 } // namespace
 
 void CDownloaderDlg::OnBrowseImage()
@@ -69,15 +79,6 @@ void CDownloaderDlg::OnSelEndOkImage()
 void CDownloaderDlg::OnSelEndOkLanguagePack()
 {
     TakeChosenEntry(m_languagePackFileBox, m_lpPath);
-}
-
-void CDownloaderDlg::TakeChosenEntry(CComboBoxCtl& box, char* path)
-{
-    const int index = box.GetCurSel();
-    if (index != CB_ERR)
-    {
-        FetchEntry(box, index, path);
-    }
 }
 
 void CDownloaderDlg::BrowseForSourceFile(char* folder, CComboBoxCtl& box, char* path)

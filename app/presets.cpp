@@ -60,6 +60,17 @@ void CopyText(char* destination, const char* source)
 {
     CopyCut(destination, kRegistryTextSize, source, std::strlen(source));
 }
+
+// Selects the list position stored under `name`, the first one when the preset lacks it.
+void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, const char* name)
+{
+    char text[kIndexTextSize] = {};
+    const int index = ReadLeading(registry, name, text, static_cast<DWORD>(sizeof text))
+                          ? IndexFromText(text)
+                          : kDefaultListIndex;
+    // "-1", stored for a list without selection, reads back as no position and selects nothing.
+    list.SetCurSel(SelectableIndex(index, list.GetCount()));
+}
 } // namespace
 
 void CDownloaderDlg::LoadPreset(bool keepSections)
@@ -148,17 +159,6 @@ void CDownloaderDlg::LoadDefaultSettings()
     {
         CopyText(folder, kDefaultFolder);
     }
-}
-
-void CDownloaderDlg::SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry,
-                                       const char* name)
-{
-    char text[kIndexTextSize] = {};
-    const int index = ReadLeading(registry, name, text, static_cast<DWORD>(sizeof text))
-                          ? IndexFromText(text)
-                          : kDefaultListIndex;
-    // "-1", stored for a list without selection, reads back as no position and selects nothing.
-    list.SetCurSel(SelectableIndex(index, list.GetCount()));
 }
 
 void CDownloaderDlg::SavePreset()
