@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Writes the demo's "Development" preset into the project's Wine prefix: the sample release
 # files of build/samples in the recent lists and file boxes, model RT47, COM1, 115200, main code.
-# Leaves a stored preset alone unless --force is given.
+# A stored "Development" that names an image file is left alone unless --force is given.
 #   demo-preset.sh SAMPLES_DIR [--force]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 samples=$(cd "${1:?samples folder}" && pwd)
 key='HKCU\Software\Quorvatek\Tervolo\1.0\Options\Development'
-if [ "${2:-}" != "--force" ] && wine reg query "$key" /v MainCodeDownload >/dev/null 2>&1; then
+if [ "${2:-}" != "--force" ] &&
+    wine reg query "$key" /v ImageFilename 2>/dev/null | grep -q 'REG_SZ[[:space:]]*[^[:space:]]'; then
     exit 0
 fi
 regfile="$WINEPREFIX/tervolo-demo-preset.reg"
