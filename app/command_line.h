@@ -3,14 +3,12 @@
 // by the slash alone.
 #pragma once
 
-#include "base/text_buffer.h"
-
 #include "app/start_mode.h"
+#include "base/text_buffer.h"
+#include "settings/preset_names.h"
 
 #include <cstddef>
 #include <string>
-
-constexpr char kDevelopmentPreset[] = "Development";
 
 struct CommandLineChoices
 {

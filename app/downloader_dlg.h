@@ -108,10 +108,15 @@ protected:
     void OnSelEndOkImage();
     void OnSelEndOkLanguagePack();
 
-    // ---- Presets (preset_hooks.cpp until the preset store exists) ----------------------------
+    // ---- Presets and file boxes (app/presets.cpp, app/file_boxes.cpp) ------------------------
     void LoadPreset(bool keepSections);
     void SavePreset();
     void OnPresets();
+    void LoadDefaultSettings();
+    void BrowseForSourceFile(char* folder, CComboBoxCtl& box, char* path);
+    void AddToRecentList(const char* path, CComboBoxCtl& box);
+    void SaveRecentFiles(const char* path, CComboBoxCtl& box, const char* prefix);
+    void LoadRecentFiles(char* path, CComboBoxCtl& box, const char* prefix);
 
     // ---- Controls, bound by id ---------------------------------------------------------------
     CButtonCtl m_startButton;              // 1000

@@ -62,6 +62,12 @@
 #define IDC_ABOUT_VERSION 1002
 #define IDC_ABOUT_COPYRIGHT 1003
 
-// ---- Preset dialogs (templates of the preset feature) ---------------------------------------
+// ---- Preset name prompt: dialog 142 ("New Preset Entry") --------------------------------------
 #define IDD_PRESET_NAME 142
+#define IDC_PRESET_NAME_EDIT 1019
+
+// ---- Preset browser: dialog 143 ("Browsing Preset Entries") -----------------------------------
 #define IDD_PRESET_BROWSE 143
+#define IDC_PRESET_LIST 1020
+#define IDC_NEW_SETUP 1021
+#define IDC_DELETE_SETUP 1022

@@ -7,6 +7,7 @@ packages=(
     googletest libcli11-dev nlohmann-json3-dev
     wine wine64
     xvfb xauth x11-utils
+    fonts-wine imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

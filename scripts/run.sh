@@ -12,10 +12,29 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
 fi
 tervolo_ensure_prefix
 "$root/scripts/make-samples.sh" "$root/build/samples"
-"$root/scripts/sim-ctl.sh" start "$root/build/native/sim/tervolo-sim" 1 47001 --verbose
-trap '"$root/scripts/sim-ctl.sh" stop 1' EXIT
+# A first run finds the sample files in the file boxes and the simulator's model chosen.
+"$root/scripts/demo-preset.sh" "$root/build/samples"
+
+control=${TERVOLO_SIM_CONTROL:-47001}
+app_pid=
+# However the script ends (the window closed, Ctrl-C, kill), the program and the simulator go.
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    "$root/scripts/sim-ctl.sh" stop 1 || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+"$root/scripts/sim-ctl.sh" start "$root/build/native/sim/tervolo-sim" 1 "$control" --verbose
 echo "Simulator log: $TERVOLO_PORTS_DIR/sim-com1.log (tail -f it to watch the frames)"
 echo "Sample files: $root/build/samples (Z:${root//\//\\}\\build\\samples in the program)"
 # Wine's own messages (and its server's, which inherits this stream) go to a log.
 echo "Wine's messages: $root/build/wine.log"
-wine "$root/build/win-x86_64/app/TervoloPLUS.exe" "$@" 2>"$root/build/wine.log"
+# In the background, so that a signal reaches this script's traps at once.
+wine "$root/build/win-x86_64/app/TervoloPLUS.exe" "$@" 2>"$root/build/wine.log" &
+app_pid=$!
+status=0
+wait "$app_pid" || status=$?
+app_pid=
+exit "$status"

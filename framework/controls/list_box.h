@@ -11,6 +11,23 @@ public:
     {
         return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
     }
+    // LB_INSERTSTRING; -1 appends at the end, also in a sorted list
+    int InsertString(int index, const char* text)
+    {
+        return static_cast<int>(Send(LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text)));
+    }
+    // LB_FINDSTRINGEXACT over the whole list, case ignored; LB_ERR when absent
+    int FindStringExact(const char* text) const
+    {
+        return static_cast<int>(
+            Send(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)));
+    }
+    // LB_FINDSTRING: the first line that begins with the text, case ignored; LB_ERR when none
+    int FindString(const char* prefix) const
+    {
+        return static_cast<int>(
+            Send(LB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(prefix)));
+    }
     // LB_DELETESTRING
     int DeleteString(int index) { return static_cast<int>(Send(LB_DELETESTRING, index)); }
     // LB_RESETCONTENT

@@ -1,5 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
+#include "preset_store.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -177,6 +179,8 @@ bool Simulator::WaitFrame(char letter, unsigned count, unsigned timeoutMs)
 
 bool Prepare(Operator& op, const Choices& choices)
 {
+    // Every run starts from the same stored "Development", whatever the last run saved.
+    preset_store::SeedIdleDevelopment();
     if (!op.Launch(ProgramPath()))
     {
         ADD_FAILURE() << "the program's window did not appear: " << ProgramPath();

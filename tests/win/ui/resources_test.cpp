@@ -366,3 +366,42 @@ TEST_F(AboutBoxTest, HelpMenuOpensTheSameAboutBox)
     command.Wait();
 }
 } // namespace
+
+namespace
+{
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// The preset dialogs' controls, each id once.
+TEST(PresetDialogTemplatesTest, IdsOfOneDialogDoNotCollide)
+{
+    const struct
+    {
+        int templateId;
+        std::set<int> ids;
+    } dialogs[] = {
+        {IDD_PRESET_NAME, {IDC_PRESET_NAME_EDIT, IDOK, IDCANCEL}},
+        {IDD_PRESET_BROWSE, {IDC_PRESET_LIST, IDC_NEW_SETUP, IDC_DELETE_SETUP, IDOK, IDCANCEL}},
+    };
+    for (const auto& dialog : dialogs)
+    {
+        HWND window =
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.templateId),
+                               nullptr, &IgnoreMessages, 0);
+        ASSERT_NE(window, nullptr) << dialog.templateId;
+        std::multiset<int> ids;
+        for (const ChildControl& child : ChildrenOf(window))
+        {
+            if (child.id != kNoId && child.id != -1)
+            {
+                ids.insert(child.id);
+            }
+        }
+        DestroyWindow(window);
+        EXPECT_EQ(ids, std::multiset<int>(dialog.ids.begin(), dialog.ids.end()))
+            << dialog.templateId;
+    }
+}
+} // namespace

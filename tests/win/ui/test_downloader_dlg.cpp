@@ -1,6 +1,7 @@
 #include "test_downloader_dlg.h"
 
 #include "res/resource.h"
+#include "preset_store.h"
 
 #include <iterator>
 
@@ -39,8 +40,19 @@ LRESULT TestDownloaderDlg::OnRunTask(WPARAM, LPARAM lParam)
     return RunUiTask(lParam);
 }
 
-RunningMainWindow::RunningMainWindow() : dialog(std::make_unique<TestDownloaderDlg>())
+RunningMainWindow::RunningMainWindow(WindowStart start)
+    : arguments(std::move(start.arguments)), dialog(std::make_unique<TestDownloaderDlg>())
 {
+    if (start.seedIdlePreset)
+    {
+        preset_store::SeedIdleDevelopment();
+    }
+    argv.push_back(kProgramOnly[0]);
+    for (const std::string& argument : arguments)
+    {
+        argv.push_back(argument.c_str());
+    }
+    dialog->SetCommandLine(static_cast<int>(argv.size()), argv.data());
     TestDownloaderDlg* window = dialog.get();
     thread = std::make_unique<DialogThread>(
         [window](DialogThread& harness)
@@ -78,4 +90,11 @@ HeldDownload::HeldDownload(RunningMainWindow& window)
     window.TypePath(IDC_IMAGE_FILE, image.Path());
     box = window.StartExpectingMessage();
     m_lock.Reset();
+}
+
+bool RunningMainWindow::Close()
+{
+    PostMessageA(thread->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    INT_PTR result = 0;
+    return thread->WaitForEnd(result);
 }

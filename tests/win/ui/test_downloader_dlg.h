@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TestDownloaderDlg : public CDownloaderDlg
 {
@@ -20,7 +21,10 @@ public:
     // Reached by the tests through Run().
     using CDownloaderDlg::m_session;
 
+    using CDownloaderDlg::ImageAbsBrowseDirectory;
     using CDownloaderDlg::ImageRelBrowseDirectory;
+    using CDownloaderDlg::LPAbsBrowseDirectory;
+    using CDownloaderDlg::LPRelBrowseDirectory;
     using CDownloaderDlg::m_bootCodeOffBitmap;
     using CDownloaderDlg::m_bootCodeOnBitmap;
     using CDownloaderDlg::m_bootCodeSelected;
@@ -52,10 +56,18 @@ private:
     DialogThread* m_harness = nullptr;
 };
 
+// How a test starts the window: by default from a stored "Development" preset that gives the
+// window's own start state, with no arguments.
+struct WindowStart
+{
+    bool seedIdlePreset = true;
+    std::vector<std::string> arguments; // after the program's name
+};
+
 // The main window running on its own thread, ready when constructed.
 struct RunningMainWindow
 {
-    RunningMainWindow();
+    explicit RunningMainWindow(WindowStart start = {});
 
     // Runs test code on the window's thread with the window object at hand.
     template <class Task> void Run(Task task)
@@ -68,7 +80,11 @@ struct RunningMainWindow
     void TypePath(int fileBoxId, const std::string& path);
     // Presses Start and answers the one message box it should show.
     SeenMessageBox StartExpectingMessage();
+    // Ends the window as its close box does and waits; true when it ended in time.
+    bool Close();
 
+    std::vector<std::string> arguments;
+    std::vector<const char*> argv;
     std::unique_ptr<TestDownloaderDlg> dialog;
     std::unique_ptr<DialogThread> thread;
 };

@@ -1,0 +1,223 @@
+// Where the main window meets its presets: applying the current preset to the window, taking the
+// window's choices into it, and the Presets menu command with its browser.
+#include "app/downloader_dlg.h"
+
+#include "framework/message_box.h"
+#include "settings/preset_browse_dlg.h"
+#include "settings/preset_names.h"
+#include "settings/preset_registry.h"
+#include "settings/registry_encoding.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace
+{
+constexpr char kGangModeValue[] = "GangMode";
+constexpr char kBootCodeValue[] = "BootCodeDownload";
+constexpr char kMainCodeValue[] = "MainCodeDownload";
+constexpr char kLanguagePackValue[] = "LanguagePackDownload";
+constexpr char kModelValue[] = "MobileModel";
+constexpr char kComPortValue[] = "ComPort";
+constexpr char kBaudRateValue[] = "BaudRate";
+constexpr char kImageAbsFolderValue[] = "ImageAbsBrowseDirectory";
+constexpr char kImageRelFolderValue[] = "ImageRelBrowseDirectory";
+constexpr char kLpAbsFolderValue[] = "LPAbsBrowseDirectory";
+constexpr char kLpRelFolderValue[] = "LPRelBrowseDirectory";
+constexpr char kImagePrefix[] = "Image";
+constexpr char kLpPrefix[] = "LP";
+
+// The window's text fields are the store's texts.
+static_assert(kRegistryTextSize == kTextBufferSize, "window fields and stored texts differ");
+
+constexpr char kDefaultFolder[] = "C:\\";
+constexpr int kDefaultListIndex = 0;
+constexpr bool kDefaultMainCode = true;
+
+constexpr char kPresetNotFoundText[] = "Preset not found. Check the registry !!!";
+constexpr char kReadFailedText[] =
+    "Failed to read the Registry Settings. Close and Restart TervoloPLUS.";
+constexpr int kPresetNotFoundExitCode = 1;
+
+// Reads a value of which only the first character counts (a flag, an index): one longer than
+// its room, such as the index "-1", counts by the first character that was kept.
+bool ReadLeading(const CPresetRegistry& registry, const char* name, char* text, DWORD room)
+{
+    DWORD size = room;
+    return registry.ReadValue(name, size, text) || (size > room && text[0] != '\0');
+}
+
+// A flag of the preset, or `fallback` when the preset lacks it.
+bool ReadFlag(const CPresetRegistry& registry, const char* name, bool fallback)
+{
+    char text[kFlagTextSize] = {};
+    return ReadLeading(registry, name, text, static_cast<DWORD>(sizeof text)) ? FlagFromText(text)
+                                                                              : fallback;
+}
+
+void CopyText(char* destination, const char* source)
+{
+    CopyCut(destination, kRegistryTextSize, source, std::strlen(source));
+}
+
+// Selects the list position stored under `name`, the first one when the preset lacks it.
+void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, const char* name)
+{
+    char text[kIndexTextSize] = {};
+    const int index = ReadLeading(registry, name, text, static_cast<DWORD>(sizeof text))
+                          ? IndexFromText(text)
+                          : kDefaultListIndex;
+    // "-1", stored for a list without selection, reads back as no position and selects nothing.
+    list.SetCurSel(SelectableIndex(index, list.GetCount()));
+}
+} // namespace
+
+void CDownloaderDlg::LoadPreset(bool keepSections)
+{
+    const CPresetRegistry registry(m_presetName);
+
+    char presence[kPresenceTextSize] = {};
+    DWORD presenceSize = static_cast<DWORD>(sizeof presence);
+    if (!registry.ReadValue(kMainCodeValue, presenceSize, presence))
+    {
+        if (m_startMode == StartModePreset)
+        {
+            ShowMessageBox(kPresetNotFoundText);
+            std::exit(kPresetNotFoundExitCode);
+        }
+        ShowMessageBox(kReadFailedText);
+        LoadDefaultSettings();
+        return;
+    }
+
+    // A value missing from the preset takes its default rather than any earlier read's text.
+    m_gangModeCheck.SetCheck(ReadFlag(registry, kGangModeValue, false) ? BST_CHECKED
+                                                                       : BST_UNCHECKED);
+    bool languagePack = false;
+    if (!keepSections)
+    {
+        SelectBootCode(ReadFlag(registry, kBootCodeValue, false));
+        SelectMainCode(ReadFlag(registry, kMainCodeValue, kDefaultMainCode));
+        languagePack = ReadFlag(registry, kLanguagePackValue, false);
+        // Judged by the model in use before the preset's model is read.
+        SelectLanguagePack(languagePack);
+    }
+
+    char model[kModelTextSize] = {};
+    DWORD modelSize = static_cast<DWORD>(sizeof model);
+    if (registry.ReadValue(kModelValue, modelSize, model))
+    {
+        CopyText(m_modelName, model);
+        // A model the list does not have selects nothing, and SavePreset keeps its text.
+        m_modelList.SetCurSel(m_modelList.FindStringExact(m_modelName));
+    }
+    else
+    {
+        m_modelList.SetCurSel(kDefaultListIndex);
+        TakeSelectedModel();
+    }
+
+    // The window's model at start-up is only the list's first entry: a preset whose own model
+    // takes language packs keeps its language pack.
+    if (languagePack && m_languagePackSelected == 0)
+    {
+        SelectLanguagePack(true);
+    }
+
+    char* const folders[] = {ImageAbsBrowseDirectory, ImageRelBrowseDirectory, LPAbsBrowseDirectory,
+                             LPRelBrowseDirectory};
+    const char* const folderValues[] = {kImageAbsFolderValue, kImageRelFolderValue,
+                                        kLpAbsFolderValue, kLpRelFolderValue};
+    for (std::size_t i = 0; i < std::size(folders); ++i)
+    {
+        if (!registry.ReadTextWithLength(folderValues[i], folders[i], kRegistryTextSize))
+        {
+            CopyText(folders[i], kDefaultFolder);
+        }
+    }
+
+    LoadRecentFiles(m_imagePath, m_imageFileBox, kImagePrefix);
+    LoadRecentFiles(m_lpPath, m_languagePackFileBox, kLpPrefix);
+
+    SelectStoredIndex(m_comPortList, registry, kComPortValue);
+    SelectStoredIndex(m_baudRateList, registry, kBaudRateValue);
+
+    UpdateData(false);
+}
+
+void CDownloaderDlg::LoadDefaultSettings()
+{
+    // The model, port and rate lists keep what they show; the recent lists are not read.
+    m_gangModeCheck.SetCheck(BST_UNCHECKED);
+    SelectBootCode(false);
+    SelectMainCode(kDefaultMainCode);
+    SelectLanguagePack(false);
+    UpdateData(false);
+    for (char* folder : {ImageAbsBrowseDirectory, ImageRelBrowseDirectory, LPAbsBrowseDirectory,
+                         LPRelBrowseDirectory})
+    {
+        CopyText(folder, kDefaultFolder);
+    }
+}
+
+void CDownloaderDlg::SavePreset()
+{
+    UpdateData(true);
+    if (m_startMode == StartModePreset)
+    {
+        return; // a preset run with /P is never written
+    }
+    // A name the registry cannot hold would leave values under part of it.
+    if (m_presetName[0] == '\0' ||
+        PresetNameProblem(m_presetName, std::strlen(m_presetName)) != nullptr)
+    {
+        return;
+    }
+
+    const CPresetRegistry registry(m_presetName);
+    registry.WriteValue(kGangModeValue, FlagText(m_gangModeCheck.GetCheck() == BST_CHECKED));
+    registry.WriteValue(kBootCodeValue, FlagText(m_bootCodeSelected != 0));
+    registry.WriteValue(kMainCodeValue, FlagText(m_mainCodeSelected != 0));
+    registry.WriteValue(kLanguagePackValue, FlagText(m_languagePackSelected != 0));
+
+    // Without a selection the model read from the preset goes back unchanged.
+    char model[kRegistryTextSize] = {};
+    const int modelIndex = m_modelList.GetCurSel();
+    const int modelLength = modelIndex >= 0 ? m_modelList.GetLBTextLen(modelIndex) : -1;
+    if (modelLength >= 0 && static_cast<std::size_t>(modelLength) < sizeof model)
+    {
+        m_modelList.GetLBText(modelIndex, model);
+    }
+    else
+    {
+        CopyText(model, m_modelName);
+    }
+    registry.WriteValue(kModelValue, model);
+
+    registry.WriteValue(kComPortValue, IndexText(m_comPortList.GetCurSel()).c_str());
+    registry.WriteValue(kBaudRateValue, IndexText(m_baudRateList.GetCurSel()).c_str());
+
+    SaveRecentFiles(m_imagePath, m_imageFileBox, kImagePrefix);
+    SaveRecentFiles(m_lpPath, m_languagePackFileBox, kLpPrefix);
+
+    registry.WriteTextWithLength(kImageAbsFolderValue, ImageAbsBrowseDirectory);
+    registry.WriteTextWithLength(kImageRelFolderValue, ImageRelBrowseDirectory);
+    registry.WriteTextWithLength(kLpAbsFolderValue, LPAbsBrowseDirectory);
+    registry.WriteTextWithLength(kLpRelFolderValue, LPRelBrowseDirectory);
+}
+
+void CDownloaderDlg::OnPresets()
+{
+    CPresetBrowseDlg browser(m_hWnd);
+    browser.m_pPresetName = m_presetName;
+    if (browser.DoModal() != IDOK)
+    {
+        return;
+    }
+    if (browser.m_selectionMade)
+    {
+        LoadPreset(false);
+    }
+    SavePreset();
+}
