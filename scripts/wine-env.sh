@@ -32,6 +32,13 @@ tervolo_ensure_prefix() {
         wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
+    # Wine draws the caption buttons with its Marlett font. Debian's fonts-wine puts Wine's fonts
+    # in its data folder, where this Wine does not look: without them in the prefix's Fonts
+    # folder the buttons show as the letters "0 1 r".
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -e "$fonts/marlett.ttf" ]; then
+        cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+    fi
     # Xvfb runs no window manager: unmanaged windows close at once instead of after Wine's
     # two-second wait for one.
     if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
