@@ -34,7 +34,8 @@ driver="$root/build/win-x86_64/tests/e2e/screen_driver.exe"
 
 shoot() {
     sleep 0.5 # let the last paint reach the screen
-    import -display "$DISPLAY" -window root -crop 730x440+0+0 +repage "$out/$1.png"
+    # The window sits at the top left of an otherwise black screen: keep the window alone.
+    import -display "$DISPLAY" -window root -crop 730x440+0+0 +repage -trim +repage "$out/$1.png"
     echo "$out/$1.png"
 }
 
