@@ -1,5 +1,7 @@
 #include "cli/release_image.h"
 
+#include "base/unique_file.h"
+
 #include "files/release_file.h"
 #include "files/file_class.h"
 #include "protocol/crc_x25.h"
@@ -11,12 +13,6 @@
 
 namespace
 {
-
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // The blocks in memory, read in order for the CRC.
 class MemoryBlockReader : public BlockDataReader

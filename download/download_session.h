@@ -7,7 +7,7 @@
 #include "download/download_choices.h"
 #include "download/download_platform.h"
 #include "download/download_view.h"
-#include "download/unique_file.h"
+#include "base/unique_file.h"
 #include "protocol/download_engine.h"
 #include "protocol/frames.h"
 #include "protocol/model_check.h"

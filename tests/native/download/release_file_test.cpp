@@ -1,5 +1,5 @@
 #include "files/release_file.h"
-#include "download/unique_file.h"
+#include "base/unique_file.h"
 
 #include <gtest/gtest.h>
 

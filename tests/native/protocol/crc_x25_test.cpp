@@ -1,3 +1,4 @@
+#include "base/unique_file.h"
 #include "protocol/crc_x25.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +12,7 @@ namespace
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+using FilePtr = UniqueFile;
 
 // A release file in a temporary file: 4 header bytes, then data.
 FilePtr ReleaseFile(const Bytes& data)
