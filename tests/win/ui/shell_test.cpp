@@ -85,7 +85,9 @@ TEST_F(ShellTest, TimerTicksShowTheElapsedDownloadTime)
         SendMessageA(window.thread->Window(), WM_TIMER, timer, 0);
         ASSERT_EQ(ListBoxCount(time), 1);
         const std::string shown = ListBoxLine(time, 0);
-        EXPECT_TRUE(shown.size() == 6 && shown[2] == 'm' && shown[5] == 's') << shown;
+        // No download started the stopwatch, so the minutes may be many: "%02dm%02ds" widens.
+        EXPECT_TRUE(shown.size() >= 6 && shown[shown.size() - 4] == 'm' && shown.back() == 's')
+            << shown;
     }
 }
 
