@@ -1,15 +1,14 @@
-// Helpers of the conversion tests: Motorola S-record text of given bytes, and the common Save As
-// dialog answered as an operator does.
+// Helpers of the conversion tests: the common Save As dialog answered as an operator does (the
+// S-record text they convert is in release_content.h).
 #pragma once
+
+#include "release_content.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// S3 records of 32 bytes from `address` on, between an S0 header and an S7 end record.
-std::string MotorolaText(const std::vector<std::uint8_t>& bytes, std::uint32_t address = 0);
 
 // Whether the window is a common file dialog: a dialog with a file-name box.
 bool IsFileDialog(HWND window);

@@ -1,6 +1,7 @@
 #include "release_content.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace
@@ -37,4 +38,42 @@ std::string Rt47Image(std::size_t blocks)
     std::string content = ReleaseFileContent(blocks);
     std::memcpy(&content[kProductFieldOffset], kRt47Product, sizeof kRt47Product - 1);
     return content;
+}
+
+std::string SRecord(char type, std::uint32_t address, std::size_t addressSize,
+                    const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(addressSize + data.size() + 1)};
+    for (std::size_t i = addressSize; i-- > 0;)
+        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (std::uint8_t b : bytes)
+        sum += b;
+    bytes.push_back(static_cast<std::uint8_t>(~sum));
+    std::string line = std::string("S") + type;
+    char hex[3];
+    for (std::uint8_t b : bytes)
+    {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        line += hex;
+    }
+    return line + "\r\n";
+}
+
+std::string MotorolaText(const std::vector<std::uint8_t>& bytes, std::uint32_t address)
+{
+    constexpr std::size_t kRecordData = 32;
+    constexpr std::size_t kS3AddressBytes = 4;
+    constexpr std::size_t kS7AddressBytes = 4;
+    std::string text = "S0030000FC\r\n";
+    for (std::size_t at = 0; at < bytes.size(); at += kRecordData)
+    {
+        const std::size_t size = std::min(kRecordData, bytes.size() - at);
+        const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        text +=
+            SRecord('3', address + static_cast<std::uint32_t>(at), kS3AddressBytes,
+                    std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(size)));
+    }
+    return text + SRecord('7', 0, kS7AddressBytes, {});
 }

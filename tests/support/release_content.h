@@ -1,8 +1,10 @@
 // Contents of test release files: a header, numbered blocks whose data tells them apart, blank
-// blocks where asked, and the trailing byte.
+// blocks where asked, and the trailing byte; and the Motorola S-record text a conversion starts
+// from.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,3 +17,11 @@ std::string ReleaseFileContent(std::size_t blocks, const std::vector<std::size_t
 
 // A release image whose product field names the model RT47 ("RT47-SAMPLE" at 0x10024).
 std::string Rt47Image(std::size_t blocks);
+
+// One S-record line (CR LF ended) with its byte count and checksum worked out: type '0' to '9',
+// an address of addressSize bytes, the data.
+std::string SRecord(char type, std::uint32_t address, std::size_t addressSize,
+                    const std::vector<std::uint8_t>& data);
+
+// S3 records of 32 bytes from `address` on, between an S0 header and an S7 end record.
+std::string MotorolaText(const std::vector<std::uint8_t>& bytes, std::uint32_t address = 0);

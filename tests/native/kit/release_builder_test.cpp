@@ -1,4 +1,5 @@
 #include "kit/release_builder.h"
+#include "release_content.h"
 
 #include <gtest/gtest.h>
 
@@ -8,30 +9,8 @@ using namespace kit;
 
 namespace
 {
-// One S-record with its byte count and checksum worked out here.
-std::string Record(char type, std::uint32_t address, std::size_t addressSize,
-                   const std::vector<std::uint8_t>& data)
-{
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(addressSize + data.size() + 1)};
-    for (std::size_t i = addressSize; i-- > 0;)
-        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes)
-        sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(~sum));
-    std::string line = std::string("S") + type;
-    char hex[3];
-    for (std::uint8_t b : bytes)
-    {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    return line + "\r\n";
-}
-
-const std::string kHeader = Record('0', 0, 2, {'t', 'e', 's', 't'});
-const std::string kEnd = Record('9', 0, 2, {});
+const std::string kHeader = SRecord('0', 0, 2, {'t', 'e', 's', 't'});
+const std::string kEnd = SRecord('9', 0, 2, {});
 
 std::vector<DataRecord> Parse(const std::string& text)
 {
@@ -51,37 +30,38 @@ std::string ParseError(const std::string& text)
 
 TEST(SRecordTest, ReadsAllAddressSizesCountsAndEndRecords)
 {
-    const auto records =
-        Parse(kHeader + Record('1', 0x1234, 2, {1, 2}) + "\n" + Record('2', 0x123456, 3, {3}) +
-              Record('3', 0x12345678, 4, {4, 5}) + Record('5', 3, 2, {}) + Record('7', 0, 4, {}));
+    const auto records = Parse(
+        kHeader + SRecord('1', 0x1234, 2, {1, 2}) + "\n" + SRecord('2', 0x123456, 3, {3}) +
+        SRecord('3', 0x12345678, 4, {4, 5}) + SRecord('5', 3, 2, {}) + SRecord('7', 0, 4, {}));
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].address, 0x1234u);
     EXPECT_EQ(records[0].data, (std::vector<std::uint8_t>{1, 2}));
     EXPECT_EQ(records[1].address, 0x123456u);
     EXPECT_EQ(records[2].address, 0x12345678u);
     EXPECT_EQ(records[2].line, 5u); // the blank line counts
-    EXPECT_EQ(Parse(Record('1', 0, 2, {0}) + Record('6', 1, 3, {}) + Record('8', 0, 3, {})).size(),
-              1u);
+    EXPECT_EQ(
+        Parse(SRecord('1', 0, 2, {0}) + SRecord('6', 1, 3, {}) + SRecord('8', 0, 3, {})).size(),
+        1u);
     // Lower-case digits and LF line ends are read too.
     EXPECT_EQ(Parse("S1040000aa51\n" + kEnd).size(), 1u);
 }
 
 TEST(SRecordTest, MalformedRecordsNameTheirLine)
 {
-    std::string bad = Record('1', 0x10, 2, {0xAA});
+    std::string bad = SRecord('1', 0x10, 2, {0xAA});
     bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0'; // the checksum's last digit
     EXPECT_NE(ParseError(kHeader + bad + kEnd).find("line 2: checksum"), std::string::npos);
     EXPECT_NE(ParseError("S1050000AA\r\n" + kEnd).find("byte count"), std::string::npos);
     EXPECT_NE(ParseError("S10400G0AA51\n" + kEnd).find("hex digit"), std::string::npos);
-    EXPECT_NE(ParseError(Record('4', 0, 2, {}) + kEnd).find("unknown record type S4"),
+    EXPECT_NE(ParseError(SRecord('4', 0, 2, {}) + kEnd).find("unknown record type S4"),
               std::string::npos);
     EXPECT_NE(ParseError(":10000000\n").find("not an S-record"), std::string::npos);
-    EXPECT_NE(ParseError(Record('1', 0, 2, {1}) + Record('5', 2, 2, {}) + kEnd).find("count"),
+    EXPECT_NE(ParseError(SRecord('1', 0, 2, {1}) + SRecord('5', 2, 2, {}) + kEnd).find("count"),
               std::string::npos);
-    EXPECT_NE(ParseError(Record('1', 0, 2, {1})).find("no end record"), std::string::npos);
-    EXPECT_NE(ParseError(kEnd + Record('1', 0, 2, {1})).find("after the end record"),
+    EXPECT_NE(ParseError(SRecord('1', 0, 2, {1})).find("no end record"), std::string::npos);
+    EXPECT_NE(ParseError(kEnd + SRecord('1', 0, 2, {1})).find("after the end record"),
               std::string::npos);
-    EXPECT_NE(ParseError(Record('3', 0xFFFFFFFF, 4, {1, 2}) + kEnd).find("address space"),
+    EXPECT_NE(ParseError(SRecord('3', 0xFFFFFFFF, 4, {1, 2}) + kEnd).find("address space"),
               std::string::npos);
 }
 
@@ -92,8 +72,8 @@ TEST(ReleaseFileTest, BlocksArePaddedWithBlanksAndOneTrailingByte)
     std::vector<std::uint8_t> file;
     std::string error;
     // Data in block 0 and in block 2; block 1 is a gap filled with 0xFF.
-    ASSERT_TRUE(BuildReleaseFile(Parse(Record('1', 0x1000, 2, {0x11, 0x22}) +
-                                       Record('1', 0x1000 + 2048 + 5, 2, {0x33}) + kEnd),
+    ASSERT_TRUE(BuildReleaseFile(Parse(SRecord('1', 0x1000, 2, {0x11, 0x22}) +
+                                       SRecord('1', 0x1000 + 2048 + 5, 2, {0x33}) + kEnd),
                                  layout, file, error))
         << error;
     ASSERT_EQ(file.size(), 4 + 3 * 1024 + 1u);
@@ -107,7 +87,7 @@ TEST(ReleaseFileTest, BlocksArePaddedWithBlanksAndOneTrailingByte)
     EXPECT_EQ(file.back(), 0xFF);
 
     layout.kind = ReleaseKind::LanguagePack;
-    ASSERT_TRUE(BuildReleaseFile(Parse(Record('1', 0x13FF, 2, {1}) + kEnd), layout, file, error));
+    ASSERT_TRUE(BuildReleaseFile(Parse(SRecord('1', 0x13FF, 2, {1}) + kEnd), layout, file, error));
     EXPECT_EQ(file.size(), 4 + 1024 + 1u); // a record ending a block exactly needs no more
     EXPECT_EQ(file[3], 'L');
 }
@@ -118,28 +98,28 @@ TEST(ReleaseFileTest, AddressesItCannotPlaceAndSizesAreRefused)
     layout.base = 0x1000;
     std::vector<std::uint8_t> file;
     std::string error;
-    EXPECT_FALSE(BuildReleaseFile(Parse(Record('1', 0x0FFF, 2, {1}) + kEnd), layout, file, error));
+    EXPECT_FALSE(BuildReleaseFile(Parse(SRecord('1', 0x0FFF, 2, {1}) + kEnd), layout, file, error));
     EXPECT_NE(error.find("before the release file's first block"), std::string::npos);
-    EXPECT_FALSE(
-        BuildReleaseFile(Parse(Record('1', 0x1000, 2, {1, 2}) + Record('1', 0x1001, 2, {3}) + kEnd),
-                         layout, file, error));
+    EXPECT_FALSE(BuildReleaseFile(
+        Parse(SRecord('1', 0x1000, 2, {1, 2}) + SRecord('1', 0x1001, 2, {3}) + kEnd), layout, file,
+        error));
     EXPECT_NE(error.find("line 2: address 0x00001001 was already given"), std::string::npos);
 
     layout.base = 0;
     layout.maxBlocks = 2;
-    EXPECT_TRUE(BuildReleaseFile(Parse(Record('2', 2047, 3, {1}) + kEnd), layout, file, error));
-    EXPECT_FALSE(BuildReleaseFile(Parse(Record('2', 2048, 3, {1}) + kEnd), layout, file, error));
+    EXPECT_TRUE(BuildReleaseFile(Parse(SRecord('2', 2047, 3, {1}) + kEnd), layout, file, error));
+    EXPECT_FALSE(BuildReleaseFile(Parse(SRecord('2', 2048, 3, {1}) + kEnd), layout, file, error));
     EXPECT_NE(error.find("beyond the largest release file of 2 blocks"), std::string::npos);
     // The whole block numbering: 0x4000 blocks fit, a byte more does not.
     layout.maxBlocks = kMaxReleaseBlocks;
-    EXPECT_TRUE(BuildReleaseFile(Parse(Record('3', kMaxReleaseBlocks * 1024 - 1, 4, {1}) + kEnd),
+    EXPECT_TRUE(BuildReleaseFile(Parse(SRecord('3', kMaxReleaseBlocks * 1024 - 1, 4, {1}) + kEnd),
                                  layout, file, error));
     EXPECT_EQ((file.size() - 5) / 1024, kMaxReleaseBlocks);
-    EXPECT_FALSE(BuildReleaseFile(Parse(Record('3', kMaxReleaseBlocks * 1024, 4, {1}) + kEnd),
+    EXPECT_FALSE(BuildReleaseFile(Parse(SRecord('3', kMaxReleaseBlocks * 1024, 4, {1}) + kEnd),
                                   layout, file, error));
 
     layout.minBlocks = 65; // an image must reach its product field in block 64
-    EXPECT_FALSE(BuildReleaseFile(Parse(Record('1', 0, 2, {1}) + kEnd), layout, file, error));
+    EXPECT_FALSE(BuildReleaseFile(Parse(SRecord('1', 0, 2, {1}) + kEnd), layout, file, error));
     EXPECT_NE(error.find("needs at least 65"), std::string::npos);
 }
 
