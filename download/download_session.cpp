@@ -104,38 +104,25 @@ void CDownloadSession::AddReportLine(const char* text)
 
 void CDownloadSession::ShowMessage(const char* text)
 {
-    BoxRequest box;
-    box.text = text;
-    m_view.ShowBox(box);
+    m_view.ShowBox({text, nullptr, BoxButtons::Ok, BoxOwner::Window});
 }
 
+// The engine's questions hold the whole program, not only the window.
 bool CDownloadSession::AskOkCancel(const char* text)
 {
-    BoxRequest box;
-    box.text = text;
-    box.caption = kAppTitle;
-    box.buttons = BoxButtons::OkCancel;
-    box.owner = BoxOwner::NoneTaskModal;
-    return m_view.ShowBox(box) == BoxAnswer::Ok;
+    return m_view.ShowBox({text, kAppTitle, BoxButtons::OkCancel, BoxOwner::NoneTaskModal}) ==
+           BoxAnswer::Ok;
 }
 
 bool CDownloadSession::AskYesNo(const char* text)
 {
-    BoxRequest box;
-    box.text = text;
-    box.caption = kAppTitle;
-    box.buttons = BoxButtons::YesNo;
-    box.owner = BoxOwner::NoneTaskModal;
-    return m_view.ShowBox(box) == BoxAnswer::Yes;
+    return m_view.ShowBox({text, kAppTitle, BoxButtons::YesNo, BoxOwner::NoneTaskModal}) ==
+           BoxAnswer::Yes;
 }
 
 void CDownloadSession::ReportFailure(const char* text, const char* caption)
 {
-    BoxRequest box;
-    box.text = text;
-    box.caption = caption;
-    box.owner = BoxOwner::None;
-    m_view.ShowBox(box);
+    m_view.ShowBox({text, caption, BoxButtons::Ok, BoxOwner::None});
 }
 
 void CDownloadSession::StartTimer(unsigned id, unsigned periodMs)

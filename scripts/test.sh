@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: native tests, then the Windows tests
+# Installs what is missing, builds, and runs every test: native tests, the same again under ASan
+# and UBSan (the portable core), then the Windows tests
 # under Wine against the handset simulator. Exits non-zero when a test fails.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
