@@ -2,7 +2,6 @@
 #   Windows (mingw builds): a zip with TervoloPLUS.exe, tervolo-cli.exe, the conversion kit and a
 #   read-me; Linux: a tarball with tervolo-cli, the simulator and a read-me.
 # Only the "runtime" component goes in, so the test libraries' install rules stay out.
-set(TERVOLO_PACKAGE_VERSION "1.0" CACHE STRING "Version in the package names")
 # The conversion kit: tervolo.bat with the utilities and command files it calls, which the
 # window runs from its own folder. Its files go beside the programs.
 set(TERVOLO_KIT_DIR "${CMAKE_SOURCE_DIR}/kit" CACHE PATH "Folder of the conversion kit")
@@ -38,7 +37,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME TervoloPLUS)
 set(CPACK_PACKAGE_VENDOR TervoloPLUS)
-set(CPACK_PACKAGE_VERSION ${TERVOLO_PACKAGE_VERSION})
+set(CPACK_PACKAGE_VERSION ${TERVOLO_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Writes firmware into handsets over serial ports")
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime)
