@@ -115,11 +115,10 @@ else()
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorvatek")
     set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-        "Writes firmware into handsets over serial ports\n"
-        "tervolo-cli runs downloads on one or several serial ports from a console or a script;\n"
-        "tervolo-sim simulates a handset on a pseudo-terminal. Serial ports need the dialout\n"
-        "group.")
+    # The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY.
+    set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "tervolo-cli runs downloads on one or several serial \
+ports from a console or a script; tervolo-sim simulates a handset on a pseudo-terminal. Serial \
+ports need the dialout group.")
     # The tarball and the Debian package hold different documents (cmake/CPackLayout.cmake).
     set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/CPackLayout.cmake)
 endif()
