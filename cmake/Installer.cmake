@@ -54,7 +54,7 @@ function(tervolo_add_msi name version output)
                 ${TERVOLO_KIT_FILES} ${_stage}
         COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt
                 ${_stage}/README.txt)
-    if(NOT TERVOLO_SIGN_CERT)
+    if(NOT TERVOLO_SIGN_COMMAND)
         # Signed programs come stripped from their build; stripping would break the signature.
         list(APPEND _commands COMMAND ${CMAKE_STRIP} ${_stage}/TervoloPLUS.exe ${_stage}/tervolo-cli.exe)
     endif()
@@ -64,7 +64,7 @@ function(tervolo_add_msi name version output)
     list(APPEND _commands
         COMMAND ${TERVOLO_WIXL} -a ${TERVOLO_MSI_ARCH} -D Version=${version}
                 -D ProductCode=${_product} -D Stage=${name} -o ${output} TervoloPLUS.wxs)
-    if(TERVOLO_SIGN_CERT)
+    if(TERVOLO_SIGN_COMMAND)
         list(APPEND _commands COMMAND ${TERVOLO_SIGN_COMMAND} -DFILE=${output} -P
                                       ${CMAKE_SOURCE_DIR}/cmake/Sign.cmake)
     endif()

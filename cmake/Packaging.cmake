@@ -6,11 +6,6 @@
 # The conversion kit: tervolo.bat with the utilities and command files it calls, which the
 # window runs from its own folder. Its files go beside the programs.
 set(TERVOLO_KIT_DIR "${CMAKE_SOURCE_DIR}/kit" CACHE PATH "Folder of the conversion kit")
-# Authenticode signing of both programs and the installer (osslsigncode, SHA-256).
-set(TERVOLO_SIGN_CERT "" CACHE FILEPATH "PKCS#12 (.pfx) certificate to sign with; empty: no signing")
-set(TERVOLO_SIGN_PASSWORD_FILE "" CACHE FILEPATH "File holding the certificate's password")
-set(TERVOLO_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server for the signatures")
-
 set(_component COMPONENT runtime)
 if(WIN32)
     # Our own kit is its batch and command files with the built relconv.exe; another kit folder
@@ -34,24 +29,6 @@ if(WIN32)
         set(TERVOLO_KIT_FILES)
         set(TERVOLO_KIT_NAMES)
         message(STATUS "No conversion kit at ${TERVOLO_KIT_DIR}: the packages go without it")
-    endif()
-
-    if(TERVOLO_SIGN_CERT)
-        find_program(TERVOLO_OSSLSIGNCODE osslsigncode REQUIRED)
-        if(NOT TERVOLO_SIGN_PASSWORD_FILE)
-            message(FATAL_ERROR "TERVOLO_SIGN_CERT needs TERVOLO_SIGN_PASSWORD_FILE")
-        endif()
-        set(TERVOLO_SIGN_COMMAND ${CMAKE_COMMAND} -DCERT=${TERVOLO_SIGN_CERT}
-            -DPASSWORD_FILE=${TERVOLO_SIGN_PASSWORD_FILE} -DOSSLSIGNCODE=${TERVOLO_OSSLSIGNCODE}
-            -DTIMESTAMP_URL=${TERVOLO_SIGN_TIMESTAMP_URL})
-        # Stripped before signing: stripping afterwards would break the signature.
-        foreach(_program TervoloPLUS tervolo-cli)
-            add_custom_command(TARGET ${_program} POST_BUILD
-                COMMAND ${CMAKE_STRIP} $<TARGET_FILE:${_program}>
-                COMMAND ${TERVOLO_SIGN_COMMAND} -DFILE=$<TARGET_FILE:${_program}>
-                        -P ${CMAKE_SOURCE_DIR}/cmake/Sign.cmake
-                VERBATIM)
-        endforeach()
     endif()
 
     install(TARGETS TervoloPLUS RUNTIME DESTINATION . ${_component})
@@ -132,7 +109,7 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 # Signed programs are already stripped; stripping them again would break their signatures.
-if(TERVOLO_SIGN_CERT)
+if(TERVOLO_SIGN_COMMAND)
     set(CPACK_STRIP_FILES OFF)
 else()
     set(CPACK_STRIP_FILES ON)
