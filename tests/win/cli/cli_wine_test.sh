@@ -41,6 +41,16 @@ grep -q '"verdict":"passed"' out.json || { echo "no passed verdict: $(cat out.js
 grep -q '"product_id":"RT47-SIM-0001"' out.json || { echo "no handset id: $(cat out.json)" >&2; exit 1; }
 grep -q '^Download completed successfully\.\.\.' run.log || { echo "log lacks the verdict" >&2; exit 1; }
 
+# Two more programs at once, eight ports each that cannot be opened: each ends its downloads
+# as port errors, every one a journal line appended beside the others.
+ports=()
+for n in $(seq 20 27); do ports+=(--port "COM$n"); done
+for _ in 1 2; do
+    "$root/scripts/wine-run.sh" "$cli" download --model RT47 --image RT47_image.rel \
+        --journal journal.jsonl "${ports[@]}" >/dev/null 2>&1 &
+done
+wait
+
 case "$(sim "DUMP main $work/flash.bin")" in
 OK*) ;;
 *) echo "DUMP failed" >&2; exit 1 ;;
@@ -54,11 +64,12 @@ expected = data[4:4 + blocks * 1024]
 flash = open(f"{work}/flash.bin", "rb").read()
 if flash != expected:
     sys.exit(f"flash differs from the image: {len(flash)} bytes against {len(expected)}")
-# The journal, appended through the Windows file API: one whole line with the files' hashes.
+# The journal, appended through the Windows file API by three programs: whole lines, the
+# download's with the files' hashes.
 import hashlib, json
 lines = open(f"{work}/journal.jsonl", "rb").read().decode().splitlines()
-if len(lines) != 1:
-    sys.exit(f"journal holds {len(lines)} lines")
+if len(lines) != 17 or sorted(json.loads(line)["exit_code"] for line in lines) != [0] + [3] * 16:
+    sys.exit(f"journal holds {len(lines)} lines: {lines}")
 entry = json.loads(lines[0])
 hashes = [hashlib.sha256(open(f"{work}/{name}", "rb").read()).hexdigest()
           for name in ("RT47_image.rel", "LPT47_language_pack.rel")]
