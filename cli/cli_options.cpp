@@ -104,6 +104,9 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
                        "Answer Yes to the model questions (otherwise No, which aborts)");
     download->add_option("--log", options.logPath,
                          "Report lines to this file (several ports: one file per port)");
+    download->add_option("--journal", options.journalPath,
+                         "Append one JSON line per download to this file (shared safely by "
+                         "several ports and programs)");
     download->add_flag("--json", options.json,
                        "One JSON object per port on standard output at the end (the report then "
                        "goes to standard error)");

@@ -23,6 +23,7 @@ struct CliOptions
     bool station = false;
     unsigned count = 0; // downloads per port in station mode; 0 = until interrupted
     std::string logPath;
+    std::string journalPath;      // empty: no journal
     double timeoutSeconds = 30.0; // no answer this long ends a download; 0 = wait for ever
 };
 

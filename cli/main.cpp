@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "cli/journal.h"
 #include "cli/platform.h"
 #include "cli/port_session.h"
 #include "cli/release_image.h"
@@ -72,6 +73,19 @@ int main(int argc, char** argv)
     if (!PrepareJob(options, job))
     {
         return kExitBadArguments;
+    }
+    // Before any port is touched: a line that cannot keep its journal must not flash.
+    std::unique_ptr<CJournal> journal;
+    if (!options.journalPath.empty())
+    {
+        std::string error;
+        journal = CJournal::Open(options, error);
+        if (journal == nullptr)
+        {
+            std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
+            return kExitBadArguments;
+        }
+        job.journal = journal.get();
     }
 
     // With --json, standard output carries only the JSON lines.

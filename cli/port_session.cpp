@@ -3,6 +3,7 @@
 #include "cli/port_session.h"
 
 #include "cli/exit_codes.h"
+#include "cli/journal.h"
 #include "cli/report_texts.h"
 
 #include <algorithm>
@@ -116,18 +117,20 @@ void CPortSession::Run()
 {
     if (!m_job.station)
     {
-        m_results.push_back(RunDownload());
+        m_results.push_back(TimedDownload());
+        Journal(m_results.back());
         return;
     }
     for (unsigned done = 0; (m_job.count == 0 || done < m_job.count) && !StopRequested();)
     {
-        DownloadResult result = RunDownload();
+        DownloadResult result = TimedDownload();
         // Stopped while waiting for the next handset: the normal end of a station.
         if (result.exitCode == kExitInterrupted && !m_handsetAnswered)
         {
             break;
         }
         ++done;
+        Journal(result);
         char line[256];
         std::snprintf(line, sizeof line, "Result: %s %s %s %.1f s",
                       result.productId.empty() ? "-" : result.productId.c_str(),
@@ -140,6 +143,23 @@ void CPortSession::Run()
             std::unique_lock<std::mutex> hold(m_lock);
             m_wake.wait_for(hold, kStationRetryDelay, [this]() { return m_stopRequested.load(); });
         }
+    }
+}
+
+DownloadResult CPortSession::TimedDownload()
+{
+    const std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
+    DownloadResult result = RunDownload();
+    result.started = started;
+    result.ended = std::chrono::system_clock::now();
+    return result;
+}
+
+void CPortSession::Journal(const DownloadResult& result)
+{
+    if (m_job.journal != nullptr && !m_job.journal->Record(m_port, result))
+    {
+        ReportError("Journal: the line of this download could not be written");
     }
 }
 

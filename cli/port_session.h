@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+class CJournal;
+
 // What every port's download shares, read-only: the choices and the release files.
 struct DownloadJob
 {
@@ -30,6 +32,7 @@ struct DownloadJob
     bool station = false;
     unsigned count = 0;
     double timeoutSeconds = 0.0;
+    CJournal* journal = nullptr; // --journal: a line per download
 };
 
 // How one download on one port ended.
@@ -42,6 +45,8 @@ struct DownloadResult
     double seconds = 0.0;
     unsigned blocks = 0; // block frames written
     double blocksPerSecond = 0.0;
+    std::chrono::system_clock::time_point started; // wall clock, for the journal
+    std::chrono::system_clock::time_point ended;
 };
 
 // Opens a channel on a port at a rate: the POSIX or the Win32 one.
@@ -136,6 +141,9 @@ private:
     void StartStopDownload() override;
 
     DownloadResult RunDownload();
+    // RunDownload with its wall-clock times.
+    DownloadResult TimedDownload();
+    void Journal(const DownloadResult& result);
     DownloadResult Finish();
     void Push(const Event& event);
     // Waits for the next event until `deadline`; false on the deadline or a stop request.

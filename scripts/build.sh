@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything: the native part (simulator, portable code, native tests) and the
-# Windows program for x86_64 and i686 with its Windows tests.
+# Builds everything: the native part (simulator, portable code, native tests) with its Linux
+# packages, and the Windows program for x86_64 and i686 with its Windows tests and installers.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=${TERVOLO_JOBS:-$(nproc)}
 cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/native" -j "$jobs"
+# The tarball and the Debian package, which the package test unpacks.
+cmake --build "$root/build/native" --target package >/dev/null
 # The native tests once more under ASan and UBSan: the engine's random and hostile runs read
 # right up to the edges of their buffers.
 cmake -S "$root" -B "$root/build/native-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -8,6 +8,9 @@ packages=(
     wine wine64
     xvfb xauth x11-utils
     fonts-wine imagemagick
+    # Packaging: the Windows installer (wixl), Authenticode (osslsigncode, openssl for the test
+    # certificate), the Debian package's dependencies (dpkg-shlibdeps) and manual pages.
+    wixl msitools osslsigncode openssl dpkg-dev help2man
 )
 missing=()
 for p in "${packages[@]}"; do

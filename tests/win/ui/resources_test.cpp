@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -349,6 +350,9 @@ TEST_F(AboutBoxTest, SystemMenuItemOpensTheAboutBox)
     EXPECT_EQ(ids.size(), static_cast<std::size_t>(identified));
     EXPECT_EQ(ids, (std::set<int>{IDC_ABOUT_LOGO, IDC_ABOUT_VERSION, IDC_ABOUT_COPYRIGHT, IDOK}));
     EXPECT_NE(SendDlgItemMessageA(about, IDC_ABOUT_LOGO, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+    // The version the build was given, as the programs' version resources carry it.
+    EXPECT_EQ(WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)),
+              "TervoloPLUS Version " TERVOLO_EXPECTED_VERSION);
 
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     command.Wait();
@@ -369,6 +373,44 @@ TEST_F(AboutBoxTest, HelpMenuOpensTheSameAboutBox)
 
 namespace
 {
+// A text of a program's version resource, as Explorer shows it.
+std::string VersionText(const std::vector<char>& info, const char* name)
+{
+    char* text = nullptr;
+    UINT length = 0;
+    const std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
+    if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &length))
+    {
+        return "(none)";
+    }
+    return std::string(text, length > 0 ? length - 1 : 0);
+}
+
+TEST(VersionResource, BothProgramsCarryTheBuildsVersionAndTheCompany)
+{
+    for (const char* program : {TERVOLO_PROGRAM_PATH, TERVOLO_CLI_PATH})
+    {
+        SCOPED_TRACE(program);
+        const DWORD size = GetFileVersionInfoSizeA(program, nullptr);
+        ASSERT_GT(size, 0u);
+        std::vector<char> info(size);
+        ASSERT_TRUE(GetFileVersionInfoA(program, 0, size, info.data()));
+        EXPECT_EQ(VersionText(info, "CompanyName"), "Quorvatek");
+        EXPECT_EQ(VersionText(info, "ProductName"), "TervoloPLUS");
+        EXPECT_EQ(VersionText(info, "FileVersion"), TERVOLO_EXPECTED_VERSION);
+        EXPECT_EQ(VersionText(info, "ProductVersion"), TERVOLO_EXPECTED_VERSION);
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
+                      fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16,
+                      fixed->dwFileVersionLS & 0xFFFF);
+        EXPECT_EQ(std::string(numbers).rfind(TERVOLO_EXPECTED_VERSION, 0), 0u) << numbers;
+        EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    }
+}
+
 INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
