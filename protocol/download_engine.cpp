@@ -1,6 +1,7 @@
 #include "protocol/download_engine.h"
 
 #include "protocol/model_check.h"
+#include "protocol/verdict_texts.h"
 #include "serial/receive_buffer.h"
 
 #include <cstring>
@@ -253,6 +254,7 @@ void CDownloadEngine::OnSignalling(const ReceivedBytes& received)
     m_host.StopTimer(kSignalTimer);
     m_host.Pause(kProtocolChangePauseMs);
     m_host.PurgePort();
+    m_host.ProtocolChanged();
     m_host.AddReportLine("Changing protocol...");
     std::uint8_t change[kProtocolChangeSize];
     BuildProtocolChange(change, m_setup.baudIndex, m_setup.bootCode, m_setup.mainCode,
@@ -305,8 +307,9 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
     m_paramResponseBusy = true;
     m_paramResponseSeen = false;
     m_host.PurgePort();
-    m_host.AddReportLine("Protocol Response received...");
     const ParameterRecord record = ParseParameterRecord(recordBytes);
+    m_host.HandsetIdentified(record);
+    m_host.AddReportLine("Protocol Response received...");
     if (m_setup.diagnostics)
     {
         AddLines(ParameterDumpLines(record));
@@ -595,6 +598,7 @@ void CDownloadEngine::CompleteSection(Section section)
         return;
     }
     m_state = DownloadState::ChecksumWait;
+    m_host.LastBlockAnswered();
     m_host.AddReportLine("Waiting for checksum response...");
     m_host.WritePort(m_checksumRequest.bytes, kChecksumRequestSize);
 }
@@ -609,11 +613,13 @@ void CDownloadEngine::OnChecksumWait(const ReceivedBytes& received)
     const std::uint8_t* latest = LatestStretch(received);
     if (Starts(latest, count, kChecksumGood))
     {
-        m_host.AddReportLine("Download completed successfully...");
+        m_host.Concluded(DownloadVerdict::Passed);
+        m_host.AddReportLine(kSuccessText);
     }
     else if (Starts(latest, count, kChecksumBad))
     {
-        m_host.AddReportLine("Download FAILED...");
+        m_host.Concluded(DownloadVerdict::Failed);
+        m_host.AddReportLine(kFailedText);
     }
     else
     {
@@ -655,13 +661,14 @@ void CDownloadEngine::Abort()
     m_deferredCount = 0;
 
     m_host.PurgePort();
-    m_host.AddReportLine("Download Aborted!");
+    m_host.Concluded(DownloadVerdict::Aborted);
+    m_host.AddReportLine(kAbortedText);
     ClearChecksums();
     m_host.ClearStartRequest();
     // Stop first: the box runs a nested message loop, and the stopped download (timers killed,
     // channel closed) cannot act while it is open.
     m_host.StartStopDownload();
-    m_host.ShowMessage("Download Aborted!");
+    m_host.ShowMessage(kAbortedText);
 }
 
 void CDownloadEngine::AddLines(const ReportLines& lines)

@@ -1,6 +1,7 @@
 // The download engine: the conversation with the handset from the first ">i" to the verdict.
-// It runs on the user-interface thread only. Everything it does to the outside world goes
-// through EngineHost, which the main window implements; tests implement it with a fake.
+// It runs on its host's thread only. Everything it does to the outside world goes through
+// EngineHost: the window's download session and the console program's port session implement
+// it, tests implement it with a fake.
 #pragma once
 
 #include "protocol/frames.h"
@@ -29,7 +30,16 @@ constexpr unsigned kGangTimer = 3;    // 1000 ms: gang-mode wait
 constexpr unsigned kSignalPeriodMs = 50;
 constexpr unsigned kSecondMs = 1000;
 
-// What the engine needs from the window, the serial channel and the files.
+// How a download that the handset saw to its end came out. A stop by the operator is the host's
+// own doing and never reaches the engine as a verdict.
+enum class DownloadVerdict
+{
+    Passed,  // the handset's checksums agree
+    Failed,  // they disagree
+    Aborted, // the engine gave up; the report line before the abort's says why
+};
+
+// What the engine needs from its host: the serial channel, the files and the operator's view.
 class EngineHost
 {
 public:
@@ -64,6 +74,14 @@ public:
     // The stop routine (StartStopDownload) and its start-request flag.
     virtual void ClearStartRequest() = 0;
     virtual void StartStopDownload() = 0;
+
+    // The download's milestones, told as they happen, for hosts that keep a record of the
+    // outcome. Each comes just before its report line; a host that only shows the lines can
+    // ignore them.
+    virtual void HandsetIdentified(const ParameterRecord& record) { (void)record; }
+    virtual void ProtocolChanged() {}
+    virtual void LastBlockAnswered() {}
+    virtual void Concluded(DownloadVerdict verdict) { (void)verdict; }
 };
 
 // Settings of one download, put in place by the download start.

@@ -223,6 +223,28 @@ void FakeEngineHost::AddReportLine(const char* text)
     Record(HostCall::Report).text = text;
 }
 
+void FakeEngineHost::HandsetIdentified(const ParameterRecord& record)
+{
+    Record(HostCall::Milestone).text =
+        "identified " + std::string(record.mobile_id, sizeof record.mobile_id);
+}
+
+void FakeEngineHost::ProtocolChanged()
+{
+    Record(HostCall::Milestone).text = "protocol changed";
+}
+
+void FakeEngineHost::LastBlockAnswered()
+{
+    Record(HostCall::Milestone).text = "last block";
+}
+
+void FakeEngineHost::Concluded(DownloadVerdict verdict)
+{
+    RequireRunning("verdict");
+    Record(HostCall::Milestone).text = "verdict " + std::to_string(static_cast<int>(verdict));
+}
+
 void FakeEngineHost::ShowMessage(const char* text)
 {
     const std::string message = text;

@@ -53,6 +53,7 @@ enum class HostCall
     Pause,
     ClearStartRequest,
     StartStop,
+    Milestone, // text: "identified <mobile_id>", "protocol changed", "last block", "verdict <n>"
 };
 
 struct HostEvent
@@ -152,6 +153,10 @@ public:
     void Pause(unsigned milliseconds) override;
     void ClearStartRequest() override;
     void StartStopDownload() override;
+    void HandsetIdentified(const ParameterRecord& record) override;
+    void ProtocolChanged() override;
+    void LastBlockAnswered() override;
+    void Concluded(DownloadVerdict verdict) override;
 
 private:
     HostEvent& Record(HostCall call);
