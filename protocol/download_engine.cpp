@@ -323,67 +323,76 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
         return;
     }
 
-    if (m_setup.mainCode)
+    if (m_setup.mainCode && !AcceptImageModel(record))
     {
-        const ImageModelCheck image = CheckImageModel(record, m_setup.imageModel);
-        if (image.match)
-        {
-            m_host.AddReportLine("Image File Model Number Matches...");
-            m_modelAccepted = true;
-        }
-        else
-        {
-            AddLines(image.lines);
-            const bool goOn = m_host.AskYesNo("Model number mismatch - Continue?");
-            if (!Alive())
-            {
-                // Whatever ended the download meanwhile, the next one must find the flag clear.
-                m_paramResponseBusy = false;
-                return;
-            }
-            if (!goOn)
-            {
-                m_host.PurgePort();
-                m_paramResponseBusy = false;
-                Abort();
-                return;
-            }
-            m_modelAccepted = true;
-        }
+        return;
     }
-
     if (m_setup.languagePack)
     {
-        const LpModelCheck lp = CheckLanguagePackModel(m_setup.lpModel, record.mobile_id);
-        switch (lp.verdict)
+        AcceptLanguagePackModel(record);
+    }
+}
+
+// Whether the download goes on after the image's model check (a mismatch asks the operator).
+bool CDownloadEngine::AcceptImageModel(const ParameterRecord& record)
+{
+    const ImageModelCheck image = CheckImageModel(record, m_setup.imageModel);
+    if (image.match)
+    {
+        m_host.AddReportLine("Image File Model Number Matches...");
+        m_modelAccepted = true;
+        return true;
+    }
+    AddLines(image.lines);
+    const bool goOn = m_host.AskYesNo("Model number mismatch - Continue?");
+    if (!Alive())
+    {
+        // Whatever ended the download meanwhile, the next one must find the flag clear.
+        m_paramResponseBusy = false;
+        return false;
+    }
+    if (!goOn)
+    {
+        m_host.PurgePort();
+        m_paramResponseBusy = false;
+        Abort();
+        return false;
+    }
+    m_modelAccepted = true;
+    return true;
+}
+
+void CDownloadEngine::AcceptLanguagePackModel(const ParameterRecord& record)
+{
+    const LpModelCheck lp = CheckLanguagePackModel(m_setup.lpModel, record.mobile_id);
+    switch (lp.verdict)
+    {
+    case LpModelVerdict::Match:
+        m_host.AddReportLine("Language Pack Model Number Matches...");
+        m_modelAccepted = true;
+        break;
+    case LpModelVerdict::ConfirmRt47IntoRt47X:
+    {
+        const bool sure = m_host.AskYesNo("Downloading RT47 LP into a RT47X - Are you sure?");
+        m_paramResponseBusy = false;
+        if (!Alive())
         {
-        case LpModelVerdict::Match:
-            m_host.AddReportLine("Language Pack Model Number Matches...");
-            m_modelAccepted = true;
-            break;
-        case LpModelVerdict::ConfirmRt47IntoRt47X:
-        {
-            const bool sure = m_host.AskYesNo("Downloading RT47 LP into a RT47X - Are you sure?");
-            m_paramResponseBusy = false;
-            if (!Alive())
-            {
-                return;
-            }
-            if (!sure)
-            {
-                Abort();
-                return;
-            }
-            EnterLpOverride();
             return;
         }
-        case LpModelVerdict::Refused:
-            AddLines(lp.lines);
-            m_host.PurgePort();
-            m_paramResponseBusy = false;
+        if (!sure)
+        {
             Abort();
             return;
         }
+        EnterLpOverride();
+        return;
+    }
+    case LpModelVerdict::Refused:
+        AddLines(lp.lines);
+        m_host.PurgePort();
+        m_paramResponseBusy = false;
+        Abort();
+        return;
     }
 }
 

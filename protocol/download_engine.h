@@ -23,7 +23,7 @@ enum class DownloadState : int
     ChecksumWait = 9,
 };
 
-// Timer ids of the main window.
+// The download's timers, by id; every host runs the same three.
 constexpr unsigned kSignalTimer = 1;  // 50 ms: '<' 'i'
 constexpr unsigned kElapsedTimer = 2; // 1000 ms: elapsed-time display
 constexpr unsigned kGangTimer = 3;    // 1000 ms: gang-mode wait
@@ -58,7 +58,7 @@ public:
     virtual bool SendBlock(Section section, std::uint32_t block) = 0;
     virtual std::uint16_t SectionCrc(Section section) = 0; // CrcX25 of the section's file
 
-    // Window.
+    // The operator's view.
     virtual void AddReportLine(const char* text) = 0;
     virtual void ShowMessage(const char* text) = 0; // owned box, application's caption, OK
     // Owner-less, task-modal box captioned "TervoloPLUS": OK/Cancel or Yes/No.
@@ -69,7 +69,7 @@ public:
     virtual void StopTimer(unsigned id) = 0;
     virtual void RestartStopwatch() = 0;
     virtual void ShowElapsedTime() = 0;
-    virtual void Pause(unsigned milliseconds) = 0; // Sleep on the user-interface thread
+    virtual void Pause(unsigned milliseconds) = 0; // the host's thread sleeps
 
     // The stop routine (StartStopDownload) and its start-request flag.
     virtual void ClearStartRequest() = 0;
@@ -118,9 +118,9 @@ public:
     // Puts the engine into its first state for a new download.
     void Begin(const DownloadSetup& setup);
 
-    // WM_SERIAL_DATA. A notification that arrives inside a message box of the engine's own
-    // handling waits and is replayed after it, but only into the state it arrived in; one for a
-    // channel, download or state that has gone meanwhile is dropped.
+    // One read of the channel's reader. A notification that arrives inside a message box of the
+    // engine's own handling waits and is replayed after it, but only into the state it arrived in;
+    // one for a channel, download or state that has gone meanwhile is dropped.
     void OnSerialData(const ReceivedBytes& received);
     // Timer 3. Also redisplays the elapsed time (not while it is ignored: inside a handling,
     // or once the first block went out).
@@ -181,6 +181,8 @@ private:
     void OnSignalling(const ReceivedBytes& received);
     void OnParameterExchange(const ReceivedBytes& received);
     void ProcessParameterRecord(const std::uint8_t* recordBytes);
+    bool AcceptImageModel(const ParameterRecord& record);
+    void AcceptLanguagePackModel(const ParameterRecord& record);
     void OnLpOverride(const ReceivedBytes& received);
     void OnErase(const ReceivedBytes& received);
     void OnTransfer(const ReceivedBytes& received);
