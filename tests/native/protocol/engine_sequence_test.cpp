@@ -20,22 +20,6 @@ Bytes ChecksumRequestBytes(std::uint16_t mainCrc, std::uint16_t lpCrc)
                  static_cast<std::uint8_t>(lpCrc & 0xFF)};
 }
 
-// The milestones a host keeps its record by, each with the report line it comes before.
-Strings MilestonesAndTheirLines(const std::vector<HostEvent>& events)
-{
-    Strings seen;
-    for (std::size_t i = 0; i < events.size(); ++i)
-    {
-        if (events[i].call != HostCall::Milestone)
-            continue;
-        const auto line =
-            std::find_if(events.begin() + static_cast<std::ptrdiff_t>(i), events.end(),
-                         [](const HostEvent& e) { return e.call == HostCall::Report; });
-        seen.push_back(events[i].text + " / " + (line != events.end() ? line->text : "-"));
-    }
-    return seen;
-}
-
 using SuccessfulDownload = EngineFixture;
 
 TEST_F(SuccessfulDownload, MainCodeOnly)
@@ -66,7 +50,7 @@ TEST_F(SuccessfulDownload, MainCodeOnly)
                                   "Download completed successfully...",
                               }));
     EXPECT_TRUE(host.Messages().empty());
-    EXPECT_EQ(MilestonesAndTheirLines(host.events),
+    EXPECT_EQ(host.MilestonesAndTheirLines(),
               (Strings{"protocol changed / Changing protocol...",
                        "identified RT47X / Protocol Response received...",
                        "last block / Waiting for checksum response...",
@@ -249,7 +233,7 @@ TEST_F(ParameterExchangeState, IncompatibleHandsetAborts)
     const Strings reports = host.Reports();
     EXPECT_EQ(Strings(reports.end() - 2, reports.end()),
               (Strings{"Mobile Protocol not compatible.", "Download Aborted!"}));
-    EXPECT_EQ(MilestonesAndTheirLines(host.events).back(), "verdict 2 / Download Aborted!");
+    EXPECT_EQ(host.MilestonesAndTheirLines().back(), "verdict 2 / Download Aborted!");
     EXPECT_EQ(host.Messages(), (Strings{"Download Aborted!"}));
     EXPECT_FALSE(engine.ParamResponseBusy());
     EXPECT_TRUE(StoppedCleanly());
@@ -603,7 +587,7 @@ TEST_F(ChecksumState, BadVerdictEndsWithoutAbortBox)
     std::snprintf(lpLine, sizeof lpLine, "Lang. Pack CRC Checksum: 0x%04x", lpCrc);
     EXPECT_EQ(host.Reports(), (Strings{"Download FAILED...", pcLine, "MS CRC Checksum: 0x22330011",
                                        codeLine, lpLine}));
-    EXPECT_EQ(MilestonesAndTheirLines(host.events), (Strings{"verdict 1 / Download FAILED..."}));
+    EXPECT_EQ(host.MilestonesAndTheirLines(), (Strings{"verdict 1 / Download FAILED..."}));
     EXPECT_TRUE(host.Messages().empty());
     EXPECT_EQ(host.Count(HostCall::StartStop), 1u);
     EXPECT_TRUE(StoppedCleanly());
