@@ -8,11 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace
-{
-constexpr char kZeroPercent[] = "0%";
-}
-
 void CDownloaderDlg::AddReportLine(const char* text)
 {
     m_reportList.AddString(text);

@@ -4,7 +4,8 @@
 
 #include "cli/exit_codes.h"
 #include "cli/journal.h"
-#include "cli/report_texts.h"
+#include "download/stop_texts.h"
+#include "protocol/verdict_texts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,8 +21,6 @@ constexpr std::chrono::seconds kStationRetryDelay(1);
 constexpr std::chrono::milliseconds kReaderCheckPeriod(20);
 
 } // namespace
-
-using namespace report_text;
 
 void CPortSession::ChannelLink::OnChunk(std::size_t count, const std::uint8_t* chunk)
 {
@@ -172,7 +171,7 @@ DownloadResult CPortSession::RunDownload()
     m_lastActivity = m_start;
     m_lastStatus = Clock::time_point();
     m_stopwatchRunning = false;
-    m_verdict = Verdict::None;
+    m_verdict.reset();
     m_portFailed = false;
     m_interrupted = false;
     m_handsetAnswered = false;
@@ -195,7 +194,7 @@ DownloadResult CPortSession::RunDownload()
     if (!m_channel->IsOpen())
     {
         m_portFailed = true;
-        Report(kPortOpenFailedLine);
+        Report(kPortInUseText);
         StopDownload();
         return Finish();
     }
@@ -208,7 +207,7 @@ DownloadResult CPortSession::RunDownload()
         if (StopRequested())
         {
             // As the Stop button: the line, then the stop routine.
-            Report(kTerminatedLine);
+            Report(kTerminatedByUserText);
             m_interrupted = true;
             StartStopDownload();
             break;
@@ -234,32 +233,29 @@ DownloadResult CPortSession::Finish()
     const double transfer =
         Seconds((m_transferEnd > m_firstBlock ? m_transferEnd : m_end) - m_firstBlock);
     result.blocksPerSecond = (m_blocksSent > 0 && transfer > 0) ? m_blocksSent / transfer : 0.0;
-    switch (m_verdict)
+    if (m_verdict == DownloadVerdict::Passed)
     {
-    case Verdict::Passed:
         result.exitCode = kExitSuccess;
-        break;
-    case Verdict::Failed:
+    }
+    else if (m_verdict == DownloadVerdict::Failed)
+    {
         result.exitCode = kExitVerdictFailed;
-        result.reason = kFailedLine;
-        break;
-    default:
-        if (m_portFailed)
-        {
-            result.exitCode = kExitPortError;
-            result.reason = m_portError.empty() ? "Failed to open com port" : m_portError;
-        }
-        else if (m_interrupted)
-        {
-            result.exitCode = kExitInterrupted;
-            result.reason = kTerminatedLine;
-        }
-        else
-        {
-            result.exitCode = kExitAborted;
-            result.reason = m_reason.empty() ? kAbortedLine : m_reason;
-        }
-        break;
+        result.reason = kFailedText;
+    }
+    else if (m_portFailed)
+    {
+        result.exitCode = kExitPortError;
+        result.reason = m_portError.empty() ? "Failed to open com port" : m_portError;
+    }
+    else if (m_interrupted)
+    {
+        result.exitCode = kExitInterrupted;
+        result.reason = kTerminatedByUserText;
+    }
+    else
+    {
+        result.exitCode = kExitAborted;
+        result.reason = m_reason.empty() ? kAbortedText : m_reason;
     }
     if (m_console.Terminal())
     {

@@ -17,10 +17,16 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 class CJournal;
+
+inline double Seconds(std::chrono::steady_clock::duration span)
+{
+    return std::chrono::duration<double>(span).count();
+}
 
 // What every port's download shares, read-only: the choices and the release files.
 struct DownloadJob
@@ -113,14 +119,6 @@ private:
         Clock::time_point due;
     };
 
-    enum class Verdict
-    {
-        None,
-        Passed,
-        Failed,
-        Aborted,
-    };
-
     // EngineHost.
     bool DownloadRunning() const override { return m_running; }
     void WritePort(const std::uint8_t* bytes, std::size_t count) override;
@@ -129,6 +127,10 @@ private:
     bool SendBlock(Section section, std::uint32_t block) override;
     std::uint16_t SectionCrc(Section section) override;
     void AddReportLine(const char* text) override;
+    void HandsetIdentified(const ParameterRecord& record) override;
+    void ProtocolChanged() override;
+    void LastBlockAnswered() override;
+    void Concluded(DownloadVerdict verdict) override;
     void ShowMessage(const char* text) override;
     bool AskOkCancel(const char* text) override;
     bool AskYesNo(const char* text) override;
@@ -159,12 +161,14 @@ private:
     void CheckReader();
     void CloseChannel();
     void StopDownload();
+    // A line of the report; the last one before an abort is its reason.
     void Report(const std::string& text);
+    // A line that is no reason for anything (a block's progress).
+    void WriteLine(const std::string& text);
     // A failure of the channel: in the log, and on standard error.
     void ReportError(const std::string& text);
     void UpdateStatus(bool force);
     void CommitSendingLine();
-    void TakeHandsetIds();
     bool StopRequested() const { return m_stopRequested.load(); }
 
     const std::string m_port;
@@ -206,7 +210,7 @@ private:
     Clock::time_point m_stopwatch;
     Clock::time_point m_lastStatus;
     bool m_stopwatchRunning = false;
-    Verdict m_verdict = Verdict::None;
+    std::optional<DownloadVerdict> m_verdict; // the engine's, once it concluded
     bool m_portFailed = false;
     bool m_interrupted = false;
     bool m_handsetAnswered = false;

@@ -3,7 +3,7 @@
 #include "cli/port_session.h"
 
 #include "cli/exit_codes.h"
-#include "cli/report_texts.h"
+#include "protocol/verdict_texts.h"
 #include "download/progress_text.h"
 #include "files/release_file.h"
 
@@ -16,11 +16,6 @@ namespace
 constexpr std::size_t kFrameHeaderSize = kBlockFrameSize - kBlockDataSize;
 // The live status line is redrawn at most this often (and with every elapsed-time tick).
 constexpr std::chrono::milliseconds kStatusPeriod(100);
-
-bool StartsWithText(const char* text, const char* prefix)
-{
-    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
 
 // A fixed-width field of the handset's record as printable text: up to the first NUL, trailing
 // blanks dropped, anything unprintable shown as '?'.
@@ -40,8 +35,6 @@ std::string FieldText(const char* field, std::size_t size)
 }
 
 } // namespace
-
-using namespace report_text;
 
 bool CPortSession::SendBlock(Section section, std::uint32_t block)
 {
@@ -93,7 +86,7 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
         const std::size_t read = m_job.lp != nullptr ? m_job.lp->ReadBlock(block, data) : 0;
         if (read != kBlockDataSize)
         {
-            Report(m_sendingLine);
+            WriteLine(m_sendingLine);
             ShowMessage("Error reading LP");
             m_reason = "Error reading LP";
             m_engine.Abort();
@@ -156,50 +149,34 @@ std::uint16_t CPortSession::SectionCrc(Section section)
 
 void CPortSession::AddReportLine(const char* text)
 {
-    if (std::strcmp(text, kProtocolResponseLine) == 0)
-    {
-        TakeHandsetIds();
-    }
-    else if (std::strcmp(text, kChangingProtocolLine) == 0)
-    {
-        m_handsetAnswered = true;
-    }
-    else if (std::strcmp(text, kChecksumWaitLine) == 0)
-    {
-        // The last block is answered: the transfer's time ends here, before the verdict's pause.
-        m_transferEnd = Clock::now();
-    }
-    else if (std::strcmp(text, kSuccessLine) == 0)
-    {
-        m_verdict = Verdict::Passed;
-    }
-    else if (std::strcmp(text, kFailedLine) == 0)
-    {
-        m_verdict = Verdict::Failed;
-    }
-    else if (std::strcmp(text, kAbortedLine) == 0)
-    {
-        m_verdict = Verdict::Aborted;
-        if (m_reason.empty())
-        {
-            m_reason = m_lastLine.empty() ? std::string(kAbortedLine) : m_lastLine;
-        }
-    }
     Report(text);
 }
 
-void CPortSession::TakeHandsetIds()
+void CPortSession::HandsetIdentified(const ParameterRecord& record)
 {
-    // The engine takes the record from the 66 bytes before the end of the notification it is
-    // handling, which is the one this host passed it.
-    if (m_current.bufferStart == nullptr || m_current.endIndex < kParameterRecordSize)
-    {
-        return;
-    }
-    const ParameterRecord record =
-        ParseParameterRecord(m_current.bufferStart + (m_current.endIndex - kParameterRecordSize));
     m_productId = FieldText(record.product_id, sizeof record.product_id);
     m_mobileId = FieldText(record.mobile_id, sizeof record.mobile_id);
+}
+
+void CPortSession::ProtocolChanged()
+{
+    m_handsetAnswered = true;
+}
+
+void CPortSession::LastBlockAnswered()
+{
+    // The transfer's time ends here, before the verdict's pause.
+    m_transferEnd = Clock::now();
+}
+
+void CPortSession::Concluded(DownloadVerdict verdict)
+{
+    m_verdict = verdict;
+    // The line before the abort's says what went wrong, unless the host already knows better.
+    if (verdict == DownloadVerdict::Aborted && m_reason.empty())
+    {
+        m_reason = m_lastLine.empty() ? std::string(kAbortedText) : m_lastLine;
+    }
 }
 
 void CPortSession::ShowMessage(const char* text)
@@ -292,6 +269,12 @@ void CPortSession::ReportError(const std::string& text)
 
 void CPortSession::Report(const std::string& text)
 {
+    WriteLine(text);
+    m_lastLine = text;
+}
+
+void CPortSession::WriteLine(const std::string& text)
+{
     CommitSendingLine();
     if (m_log != nullptr)
     {
@@ -299,10 +282,6 @@ void CPortSession::Report(const std::string& text)
         std::fflush(m_log);
     }
     m_console.Line(m_slot, text);
-    if (!StartsWithText(text.c_str(), kSendingBlockPrefix))
-    {
-        m_lastLine = text;
-    }
 }
 
 void CPortSession::UpdateStatus(bool force)

@@ -9,9 +9,9 @@
 
 enum class ProgressBar
 {
-    LanguagePack, // bar 1006, box 1011
-    MainCode,     // bar 1007, box 1012
-    BootCode,     // bar 1008, box 1013
+    LanguagePack,
+    MainCode, // the image's blocks from 64 on
+    BootCode, // the image's blocks 0 to 63
 };
 
 enum class BoxButtons

@@ -19,14 +19,14 @@ struct ProgressText
 
 enum class ImageRegion
 {
-    Boot,    // blocks 0..63: bar 1008, box 1013
-    Main,    // blocks 64..count-1: bar 1007, box 1012
+    Boot,    // blocks 0..63
+    Main,    // blocks 64..count-1
     Invalid, // any other block number: "Invalid Block Number!"
 };
 
 ImageRegion RegionOfImageBlock(std::uint32_t block, std::uint32_t mainBlockCount);
 
-// Whether a language-pack block number lies inside its file (bar 1006, box 1011).
+// Whether a language-pack block number lies inside its file.
 bool IsLanguagePackBlock(std::uint32_t block, std::uint32_t lpBlockCount);
 
 // Boot-code box: "%d%%" of (block / 63) * 100 in whole numbers, so 0% until block 63 reads 100%.

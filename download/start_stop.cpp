@@ -4,6 +4,7 @@
 
 #include "download/port_names.h"
 #include "download/progress_text.h"
+#include "download/stop_texts.h"
 #include "files/release_file.h"
 
 #include <cstdio>
@@ -52,7 +53,7 @@ void CDownloadSession::OnStartStop(const DownloadChoices& choices)
     if (m_running)
     {
         m_view.ShowRunning(false);
-        AddReportLine("Download terminated by User.");
+        AddReportLine(kTerminatedByUserText);
     }
     else
     {
@@ -116,8 +117,7 @@ bool CDownloadSession::CheckStartChoices()
     }
     if (!m_platform.PortCanBeOpened(kPortNames[m_choices.portIndex]))
     {
-        ShowMessage("Failed to open com port - Please check no other applications are "
-                    "currently using this port.");
+        ShowMessage(kPortInUseText);
         return false;
     }
     if (m_choices.mainCode && !CheckFile(m_choices.imagePath, true))

@@ -108,6 +108,68 @@ std::string Trim(const std::string& text)
     const std::size_t last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
 }
+// The bytes of a record line after its "Sn": count, address, data and checksum, checked against
+// the count and the checksum. Returns what is wrong with the line, or nothing.
+std::string DecodeRecord(const std::string& line, const RecordType& type,
+                         std::vector<std::uint8_t>& bytes)
+{
+    const std::size_t digits = line.size() - 2;
+    for (std::size_t i = 2; i + 1 < line.size(); i += 2)
+    {
+        const int high = HexValue(line[i]);
+        const int low = HexValue(line[i + 1]);
+        if (high < 0 || low < 0)
+            return "a character that is not a hex digit";
+        bytes.push_back(static_cast<std::uint8_t>((high << kHexDigitBits) | low));
+    }
+    if (digits % 2 != 0 || bytes.empty() || bytes[0] + kCountFieldSize != bytes.size() ||
+        bytes[0] < type.addressSize + kChecksumSize)
+        return "its length does not match its byte count";
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + kChecksumSize < bytes.size(); ++i)
+        sum += bytes[i];
+    const auto expected = static_cast<std::uint8_t>(~sum);
+    if (expected != bytes.back())
+        return "checksum " + Hex(bytes.back()).substr(8) + ", should be " + Hex(expected).substr(8);
+    return std::string();
+}
+
+// What a checked record means: a data record is kept, a count record checked against the data
+// records so far, an end record noted. Returns what is wrong with it, or nothing.
+std::string TakeRecord(const RecordType& type, const std::vector<std::uint8_t>& bytes,
+                       unsigned lineNumber, std::vector<DataRecord>& records, bool& ended)
+{
+    std::uint32_t address = 0;
+    for (std::size_t i = 0; i < type.addressSize; ++i)
+        address = (address << 8) | bytes[kCountFieldSize + i];
+    const std::size_t dataStart = kCountFieldSize + type.addressSize;
+    switch (type.role)
+    {
+    case RecordType::Data:
+    {
+        DataRecord record;
+        record.address = address;
+        record.data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(dataStart),
+                           bytes.end() - static_cast<std::ptrdiff_t>(kChecksumSize));
+        record.line = lineNumber;
+        if (std::uint64_t{address} + record.data.size() > std::uint64_t{1} << 32)
+            return "data run past the end of the address space";
+        records.push_back(std::move(record));
+        break;
+    }
+    case RecordType::Count:
+        if (address != records.size())
+            return "count record says " + std::to_string(address) + " data records, the file has " +
+                   std::to_string(records.size());
+        break;
+    case RecordType::End:
+        ended = true;
+        break;
+    default:
+        break;
+    }
+    return std::string();
+}
 } // namespace
 
 bool ParseSRecords(const std::string& text, std::vector<DataRecord>& records, std::string& error)
@@ -139,70 +201,18 @@ bool ParseSRecords(const std::string& text, std::vector<DataRecord>& records, st
             error = AtLine(lineNumber, std::string("unknown record type S") + line[1]);
             return false;
         }
-        const std::size_t digits = line.size() - 2;
         std::vector<std::uint8_t> bytes;
-        for (std::size_t i = 2; i + 1 < line.size(); i += 2)
+        const std::string fault = DecodeRecord(line, type, bytes);
+        if (!fault.empty())
         {
-            const int high = HexValue(line[i]);
-            const int low = HexValue(line[i + 1]);
-            if (high < 0 || low < 0)
-            {
-                error = AtLine(lineNumber, "a character that is not a hex digit");
-                return false;
-            }
-            bytes.push_back(static_cast<std::uint8_t>((high << kHexDigitBits) | low));
-        }
-        if (digits % 2 != 0 || bytes.empty() || bytes[0] + kCountFieldSize != bytes.size() ||
-            bytes[0] < type.addressSize + kChecksumSize)
-        {
-            error = AtLine(lineNumber, "its length does not match its byte count");
+            error = AtLine(lineNumber, fault);
             return false;
         }
-        unsigned sum = 0;
-        for (std::size_t i = 0; i + kChecksumSize < bytes.size(); ++i)
-            sum += bytes[i];
-        const auto expected = static_cast<std::uint8_t>(~sum);
-        if (expected != bytes.back())
+        const std::string wrong = TakeRecord(type, bytes, lineNumber, records, ended);
+        if (!wrong.empty())
         {
-            error = AtLine(lineNumber, "checksum " + Hex(bytes.back()).substr(8) + ", should be " +
-                                           Hex(expected).substr(8));
+            error = AtLine(lineNumber, wrong);
             return false;
-        }
-        std::uint32_t address = 0;
-        for (std::size_t i = 0; i < type.addressSize; ++i)
-            address = (address << 8) | bytes[kCountFieldSize + i];
-        const std::size_t dataStart = kCountFieldSize + type.addressSize;
-        switch (type.role)
-        {
-        case RecordType::Data:
-        {
-            DataRecord record;
-            record.address = address;
-            record.data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(dataStart),
-                               bytes.end() - static_cast<std::ptrdiff_t>(kChecksumSize));
-            record.line = lineNumber;
-            if (std::uint64_t{address} + record.data.size() > std::uint64_t{1} << 32)
-            {
-                error = AtLine(lineNumber, "data run past the end of the address space");
-                return false;
-            }
-            records.push_back(std::move(record));
-            break;
-        }
-        case RecordType::Count:
-            if (address != records.size())
-            {
-                error = AtLine(lineNumber, "count record says " + std::to_string(address) +
-                                               " data records, the file has " +
-                                               std::to_string(records.size()));
-                return false;
-            }
-            break;
-        case RecordType::End:
-            ended = true;
-            break;
-        default:
-            break;
         }
     }
     if (!ended)

@@ -1,6 +1,7 @@
 #include "protocol/download_engine.h"
 
 #include "protocol/model_check.h"
+#include "protocol/verdict_texts.h"
 #include "serial/receive_buffer.h"
 
 #include <cstring>
@@ -253,6 +254,7 @@ void CDownloadEngine::OnSignalling(const ReceivedBytes& received)
     m_host.StopTimer(kSignalTimer);
     m_host.Pause(kProtocolChangePauseMs);
     m_host.PurgePort();
+    m_host.ProtocolChanged();
     m_host.AddReportLine("Changing protocol...");
     std::uint8_t change[kProtocolChangeSize];
     BuildProtocolChange(change, m_setup.baudIndex, m_setup.bootCode, m_setup.mainCode,
@@ -305,8 +307,9 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
     m_paramResponseBusy = true;
     m_paramResponseSeen = false;
     m_host.PurgePort();
-    m_host.AddReportLine("Protocol Response received...");
     const ParameterRecord record = ParseParameterRecord(recordBytes);
+    m_host.HandsetIdentified(record);
+    m_host.AddReportLine("Protocol Response received...");
     if (m_setup.diagnostics)
     {
         AddLines(ParameterDumpLines(record));
@@ -320,67 +323,76 @@ void CDownloadEngine::ProcessParameterRecord(const std::uint8_t* recordBytes)
         return;
     }
 
-    if (m_setup.mainCode)
+    if (m_setup.mainCode && !AcceptImageModel(record))
     {
-        const ImageModelCheck image = CheckImageModel(record, m_setup.imageModel);
-        if (image.match)
-        {
-            m_host.AddReportLine("Image File Model Number Matches...");
-            m_modelAccepted = true;
-        }
-        else
-        {
-            AddLines(image.lines);
-            const bool goOn = m_host.AskYesNo("Model number mismatch - Continue?");
-            if (!Alive())
-            {
-                // Whatever ended the download meanwhile, the next one must find the flag clear.
-                m_paramResponseBusy = false;
-                return;
-            }
-            if (!goOn)
-            {
-                m_host.PurgePort();
-                m_paramResponseBusy = false;
-                Abort();
-                return;
-            }
-            m_modelAccepted = true;
-        }
+        return;
     }
-
     if (m_setup.languagePack)
     {
-        const LpModelCheck lp = CheckLanguagePackModel(m_setup.lpModel, record.mobile_id);
-        switch (lp.verdict)
+        AcceptLanguagePackModel(record);
+    }
+}
+
+// Whether the download goes on after the image's model check (a mismatch asks the operator).
+bool CDownloadEngine::AcceptImageModel(const ParameterRecord& record)
+{
+    const ImageModelCheck image = CheckImageModel(record, m_setup.imageModel);
+    if (image.match)
+    {
+        m_host.AddReportLine("Image File Model Number Matches...");
+        m_modelAccepted = true;
+        return true;
+    }
+    AddLines(image.lines);
+    const bool goOn = m_host.AskYesNo("Model number mismatch - Continue?");
+    if (!Alive())
+    {
+        // Whatever ended the download meanwhile, the next one must find the flag clear.
+        m_paramResponseBusy = false;
+        return false;
+    }
+    if (!goOn)
+    {
+        m_host.PurgePort();
+        m_paramResponseBusy = false;
+        Abort();
+        return false;
+    }
+    m_modelAccepted = true;
+    return true;
+}
+
+void CDownloadEngine::AcceptLanguagePackModel(const ParameterRecord& record)
+{
+    const LpModelCheck lp = CheckLanguagePackModel(m_setup.lpModel, record.mobile_id);
+    switch (lp.verdict)
+    {
+    case LpModelVerdict::Match:
+        m_host.AddReportLine("Language Pack Model Number Matches...");
+        m_modelAccepted = true;
+        break;
+    case LpModelVerdict::ConfirmRt47IntoRt47X:
+    {
+        const bool sure = m_host.AskYesNo("Downloading RT47 LP into a RT47X - Are you sure?");
+        m_paramResponseBusy = false;
+        if (!Alive())
         {
-        case LpModelVerdict::Match:
-            m_host.AddReportLine("Language Pack Model Number Matches...");
-            m_modelAccepted = true;
-            break;
-        case LpModelVerdict::ConfirmRt47IntoRt47X:
-        {
-            const bool sure = m_host.AskYesNo("Downloading RT47 LP into a RT47X - Are you sure?");
-            m_paramResponseBusy = false;
-            if (!Alive())
-            {
-                return;
-            }
-            if (!sure)
-            {
-                Abort();
-                return;
-            }
-            EnterLpOverride();
             return;
         }
-        case LpModelVerdict::Refused:
-            AddLines(lp.lines);
-            m_host.PurgePort();
-            m_paramResponseBusy = false;
+        if (!sure)
+        {
             Abort();
             return;
         }
+        EnterLpOverride();
+        return;
+    }
+    case LpModelVerdict::Refused:
+        AddLines(lp.lines);
+        m_host.PurgePort();
+        m_paramResponseBusy = false;
+        Abort();
+        return;
     }
 }
 
@@ -595,6 +607,7 @@ void CDownloadEngine::CompleteSection(Section section)
         return;
     }
     m_state = DownloadState::ChecksumWait;
+    m_host.LastBlockAnswered();
     m_host.AddReportLine("Waiting for checksum response...");
     m_host.WritePort(m_checksumRequest.bytes, kChecksumRequestSize);
 }
@@ -609,11 +622,13 @@ void CDownloadEngine::OnChecksumWait(const ReceivedBytes& received)
     const std::uint8_t* latest = LatestStretch(received);
     if (Starts(latest, count, kChecksumGood))
     {
-        m_host.AddReportLine("Download completed successfully...");
+        m_host.Concluded(DownloadVerdict::Passed);
+        m_host.AddReportLine(kSuccessText);
     }
     else if (Starts(latest, count, kChecksumBad))
     {
-        m_host.AddReportLine("Download FAILED...");
+        m_host.Concluded(DownloadVerdict::Failed);
+        m_host.AddReportLine(kFailedText);
     }
     else
     {
@@ -655,13 +670,14 @@ void CDownloadEngine::Abort()
     m_deferredCount = 0;
 
     m_host.PurgePort();
-    m_host.AddReportLine("Download Aborted!");
+    m_host.Concluded(DownloadVerdict::Aborted);
+    m_host.AddReportLine(kAbortedText);
     ClearChecksums();
     m_host.ClearStartRequest();
     // Stop first: the box runs a nested message loop, and the stopped download (timers killed,
     // channel closed) cannot act while it is open.
     m_host.StartStopDownload();
-    m_host.ShowMessage("Download Aborted!");
+    m_host.ShowMessage(kAbortedText);
 }
 
 void CDownloadEngine::AddLines(const ReportLines& lines)

@@ -1,6 +1,7 @@
 // The download engine: the conversation with the handset from the first ">i" to the verdict.
-// It runs on the user-interface thread only. Everything it does to the outside world goes
-// through EngineHost, which the main window implements; tests implement it with a fake.
+// It runs on its host's thread only. Everything it does to the outside world goes through
+// EngineHost: the window's download session and the console program's port session implement
+// it, tests implement it with a fake.
 #pragma once
 
 #include "protocol/frames.h"
@@ -22,14 +23,23 @@ enum class DownloadState : int
     ChecksumWait = 9,
 };
 
-// Timer ids of the main window.
+// The download's timers, by id; every host runs the same three.
 constexpr unsigned kSignalTimer = 1;  // 50 ms: '<' 'i'
 constexpr unsigned kElapsedTimer = 2; // 1000 ms: elapsed-time display
 constexpr unsigned kGangTimer = 3;    // 1000 ms: gang-mode wait
 constexpr unsigned kSignalPeriodMs = 50;
 constexpr unsigned kSecondMs = 1000;
 
-// What the engine needs from the window, the serial channel and the files.
+// How a download that the handset saw to its end came out. A stop by the operator is the host's
+// own doing and never reaches the engine as a verdict.
+enum class DownloadVerdict
+{
+    Passed,  // the handset's checksums agree
+    Failed,  // they disagree
+    Aborted, // the engine gave up; the report line before the abort's says why
+};
+
+// What the engine needs from its host: the serial channel, the files and the operator's view.
 class EngineHost
 {
 public:
@@ -48,7 +58,7 @@ public:
     virtual bool SendBlock(Section section, std::uint32_t block) = 0;
     virtual std::uint16_t SectionCrc(Section section) = 0; // CrcX25 of the section's file
 
-    // Window.
+    // The operator's view.
     virtual void AddReportLine(const char* text) = 0;
     virtual void ShowMessage(const char* text) = 0; // owned box, application's caption, OK
     // Owner-less, task-modal box captioned "TervoloPLUS": OK/Cancel or Yes/No.
@@ -59,11 +69,19 @@ public:
     virtual void StopTimer(unsigned id) = 0;
     virtual void RestartStopwatch() = 0;
     virtual void ShowElapsedTime() = 0;
-    virtual void Pause(unsigned milliseconds) = 0; // Sleep on the user-interface thread
+    virtual void Pause(unsigned milliseconds) = 0; // the host's thread sleeps
 
     // The stop routine (StartStopDownload) and its start-request flag.
     virtual void ClearStartRequest() = 0;
     virtual void StartStopDownload() = 0;
+
+    // The download's milestones, told as they happen, for hosts that keep a record of the
+    // outcome. Each comes just before its report line; a host that only shows the lines can
+    // ignore them.
+    virtual void HandsetIdentified(const ParameterRecord& record) { (void)record; }
+    virtual void ProtocolChanged() {}
+    virtual void LastBlockAnswered() {}
+    virtual void Concluded(DownloadVerdict verdict) { (void)verdict; }
 };
 
 // Settings of one download, put in place by the download start.
@@ -100,9 +118,9 @@ public:
     // Puts the engine into its first state for a new download.
     void Begin(const DownloadSetup& setup);
 
-    // WM_SERIAL_DATA. A notification that arrives inside a message box of the engine's own
-    // handling waits and is replayed after it, but only into the state it arrived in; one for a
-    // channel, download or state that has gone meanwhile is dropped.
+    // One read of the channel's reader. A notification that arrives inside a message box of the
+    // engine's own handling waits and is replayed after it, but only into the state it arrived in;
+    // one for a channel, download or state that has gone meanwhile is dropped.
     void OnSerialData(const ReceivedBytes& received);
     // Timer 3. Also redisplays the elapsed time (not while it is ignored: inside a handling,
     // or once the first block went out).
@@ -163,6 +181,8 @@ private:
     void OnSignalling(const ReceivedBytes& received);
     void OnParameterExchange(const ReceivedBytes& received);
     void ProcessParameterRecord(const std::uint8_t* recordBytes);
+    bool AcceptImageModel(const ParameterRecord& record);
+    void AcceptLanguagePackModel(const ParameterRecord& record);
     void OnLpOverride(const ReceivedBytes& received);
     void OnErase(const ReceivedBytes& received);
     void OnTransfer(const ReceivedBytes& received);

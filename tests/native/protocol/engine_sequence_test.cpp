@@ -50,6 +50,11 @@ TEST_F(SuccessfulDownload, MainCodeOnly)
                                   "Download completed successfully...",
                               }));
     EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(host.MilestonesAndTheirLines(),
+              (Strings{"protocol changed / Changing protocol...",
+                       "identified RT47X / Protocol Response received...",
+                       "last block / Waiting for checksum response...",
+                       "verdict 0 / Download completed successfully..."}));
     EXPECT_EQ(host.Count(HostCall::Reopen), 1u);
     EXPECT_EQ(host.events[std::size_t(std::find_if(host.events.begin(), host.events.end(),
                                                    [](const HostEvent& e)
@@ -228,6 +233,7 @@ TEST_F(ParameterExchangeState, IncompatibleHandsetAborts)
     const Strings reports = host.Reports();
     EXPECT_EQ(Strings(reports.end() - 2, reports.end()),
               (Strings{"Mobile Protocol not compatible.", "Download Aborted!"}));
+    EXPECT_EQ(host.MilestonesAndTheirLines().back(), "verdict 2 / Download Aborted!");
     EXPECT_EQ(host.Messages(), (Strings{"Download Aborted!"}));
     EXPECT_FALSE(engine.ParamResponseBusy());
     EXPECT_TRUE(StoppedCleanly());
@@ -581,6 +587,7 @@ TEST_F(ChecksumState, BadVerdictEndsWithoutAbortBox)
     std::snprintf(lpLine, sizeof lpLine, "Lang. Pack CRC Checksum: 0x%04x", lpCrc);
     EXPECT_EQ(host.Reports(), (Strings{"Download FAILED...", pcLine, "MS CRC Checksum: 0x22330011",
                                        codeLine, lpLine}));
+    EXPECT_EQ(host.MilestonesAndTheirLines(), (Strings{"verdict 1 / Download FAILED..."}));
     EXPECT_TRUE(host.Messages().empty());
     EXPECT_EQ(host.Count(HostCall::StartStop), 1u);
     EXPECT_TRUE(StoppedCleanly());

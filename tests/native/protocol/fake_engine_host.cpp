@@ -223,6 +223,45 @@ void FakeEngineHost::AddReportLine(const char* text)
     Record(HostCall::Report).text = text;
 }
 
+void FakeEngineHost::HandsetIdentified(const ParameterRecord& record)
+{
+    RecordMilestone("identified " + std::string(record.mobile_id, sizeof record.mobile_id));
+}
+
+void FakeEngineHost::ProtocolChanged()
+{
+    RecordMilestone("protocol changed");
+}
+
+void FakeEngineHost::LastBlockAnswered()
+{
+    RecordMilestone("last block");
+}
+
+void FakeEngineHost::Concluded(DownloadVerdict verdict)
+{
+    RequireRunning("verdict");
+    RecordMilestone("verdict " + std::to_string(static_cast<int>(verdict)));
+}
+
+void FakeEngineHost::RecordMilestone(const std::string& text)
+{
+    m_milestones.push_back({text, Count(HostCall::Report)});
+}
+
+std::vector<std::string> FakeEngineHost::MilestonesAndTheirLines() const
+{
+    const std::vector<std::string> reports = Reports();
+    std::vector<std::string> seen;
+    for (const Milestone& milestone : m_milestones)
+    {
+        seen.push_back(milestone.text + " / " +
+                       (milestone.reportsBefore < reports.size() ? reports[milestone.reportsBefore]
+                                                                 : std::string("-")));
+    }
+    return seen;
+}
+
 void FakeEngineHost::ShowMessage(const char* text)
 {
     const std::string message = text;

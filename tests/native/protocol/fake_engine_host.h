@@ -111,7 +111,14 @@ public:
     std::vector<std::uint32_t> SentBlocks(Section section) const;
     std::size_t Count(HostCall call) const;
     std::size_t CountReport(const std::string& text) const;
-    void ClearEvents() { events.clear(); }
+    // The engine's milestones for hosts that keep a record ("identified <mobile_id>", "protocol
+    // changed", "last block", "verdict <n>"), each with the report line that came next.
+    std::vector<std::string> MilestonesAndTheirLines() const;
+    void ClearEvents()
+    {
+        events.clear();
+        m_milestones.clear();
+    }
 
     // Faults of the engine that the fake notices on the way: acting after its download ended,
     // a block outside its file, a second abort box in one download.
@@ -152,6 +159,10 @@ public:
     void Pause(unsigned milliseconds) override;
     void ClearStartRequest() override;
     void StartStopDownload() override;
+    void HandsetIdentified(const ParameterRecord& record) override;
+    void ProtocolChanged() override;
+    void LastBlockAnswered() override;
+    void Concluded(DownloadVerdict verdict) override;
 
 private:
     HostEvent& Record(HostCall call);
@@ -166,6 +177,13 @@ private:
     bool m_channelOpen = false;
     unsigned m_step = 0;
     unsigned m_abortBoxes = 0;
+    struct Milestone
+    {
+        std::string text;
+        std::size_t reportsBefore;
+    };
+    std::vector<Milestone> m_milestones;
+    void RecordMilestone(const std::string& text);
 };
 
 // Test data.
