@@ -145,6 +145,8 @@ protected:
     char m_lpPath[kTextBufferSize] = {};    // text of file box 1020
     HICON m_hIcon = nullptr;
     char m_presetName[kTextBufferSize] = {};
+    // The stored preset whose last load failed, empty when none did; it is not saved over.
+    char m_unreadPreset[kTextBufferSize] = {};
     StartMode m_startMode = StartModeUnset;
     bool m_diagnostics = false;
     bool m_fileFromCommandLine = false;

@@ -218,20 +218,17 @@ void CDownloaderDlg::ApplyCommandLine()
 
 void CDownloaderDlg::SetUpProgramDir()
 {
-    const char* program = (m_argc > 0 && m_argv != nullptr) ? m_argv[0] : "";
-    CopyText(m_programDir, sizeof m_programDir, program);
-    char* lastBackslash = std::strrchr(m_programDir, '\\');
+    // The program file's own path: the command line's first argument may be relative (a start as
+    // tools\TervoloPLUS.exe), and the dialogs move the current folder it would be taken from.
+    const DWORD length =
+        GetModuleFileNameA(nullptr, m_programDir, static_cast<DWORD>(sizeof m_programDir));
+    char* lastBackslash =
+        length > 0 && length < sizeof m_programDir ? std::strrchr(m_programDir, '\\') : nullptr;
     if (lastBackslash == nullptr)
     {
-        // Started by a bare name: the folder of the program file serves instead, so the
-        // conversion always finds a folder ending in a backslash.
-        const DWORD length =
-            GetModuleFileNameA(nullptr, m_programDir, static_cast<DWORD>(sizeof m_programDir));
-        m_programDir[length < sizeof m_programDir ? length : sizeof m_programDir - 1] = '\0';
-        lastBackslash = std::strrchr(m_programDir, '\\');
+        // No folder to be had: the conversion reports it when it cannot change into it.
+        m_programDir[0] = '\0';
+        return;
     }
-    if (lastBackslash != nullptr)
-    {
-        lastBackslash[1] = '\0';
-    }
+    lastBackslash[1] = '\0';
 }

@@ -61,6 +61,19 @@ void CopyText(char* destination, const char* source)
     CopyCut(destination, kRegistryTextSize, source, std::strlen(source));
 }
 
+// Whether the store lists the preset; key names compare without regard to case.
+bool IsListed(const CPresetRegistry& registry, const char* name)
+{
+    for (const std::string& listed : registry.Presets())
+    {
+        if (_stricmp(listed.c_str(), name) == 0)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Selects the list position stored under `name`, the first one when the preset lacks it.
 void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, const char* name)
 {
@@ -87,9 +100,13 @@ void CDownloaderDlg::LoadPreset(bool keepSections)
             std::exit(kPresetNotFoundExitCode);
         }
         ShowMessageBox(kReadFailedText);
+        // A preset that is stored but cannot be read keeps what it holds: the defaults shown
+        // now are not saved over it. A preset not stored yet (the first run) is made by a save.
+        CopyText(m_unreadPreset, IsListed(registry, m_presetName) ? m_presetName : "");
         LoadDefaultSettings();
         return;
     }
+    m_unreadPreset[0] = '\0';
 
     // A value missing from the preset takes its default rather than any earlier read's text.
     m_gangModeCheck.SetCheck(ReadFlag(registry, kGangModeValue, false) ? BST_CHECKED
@@ -104,7 +121,9 @@ void CDownloaderDlg::LoadPreset(bool keepSections)
         SelectLanguagePack(languagePack);
     }
 
-    char model[kModelTextSize] = {};
+    // Read with room for any stored text: a model of more than five characters is one the list
+    // does not have, kept like any other.
+    char model[kRegistryTextSize] = {};
     DWORD modelSize = static_cast<DWORD>(sizeof model);
     if (registry.ReadValue(kModelValue, modelSize, model))
     {
@@ -118,11 +137,10 @@ void CDownloaderDlg::LoadPreset(bool keepSections)
         TakeSelectedModel();
     }
 
-    // The window's model at start-up is only the list's first entry: a preset whose own model
-    // takes language packs keeps its language pack.
-    if (languagePack && m_languagePackSelected == 0)
+    // Judged again by the preset's own model, both ways: the model shown before may differ.
+    if (!keepSections)
     {
-        SelectLanguagePack(true);
+        SelectLanguagePack(languagePack);
     }
 
     char* const folders[] = {ImageAbsBrowseDirectory, ImageRelBrowseDirectory, LPAbsBrowseDirectory,
@@ -176,6 +194,11 @@ void CDownloaderDlg::SavePreset()
     }
 
     const CPresetRegistry registry(m_presetName);
+    if (m_unreadPreset[0] != '\0' && _stricmp(m_unreadPreset, m_presetName) == 0 &&
+        IsListed(registry, m_presetName))
+    {
+        return; // its load failed: the window shows defaults, not what it holds
+    }
     registry.WriteValue(kGangModeValue, FlagText(m_gangModeCheck.GetCheck() == BST_CHECKED));
     registry.WriteValue(kBootCodeValue, FlagText(m_bootCodeSelected != 0));
     registry.WriteValue(kMainCodeValue, FlagText(m_mainCodeSelected != 0));

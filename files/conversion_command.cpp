@@ -1,6 +1,8 @@
 #include "files/conversion_command.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace
@@ -21,6 +23,13 @@ constexpr LanguagePackArguments kLanguagePackArguments[] = {
 };
 
 constexpr char kInertPunctuation[] = "\\:._-~$#@'{}`";
+
+// A generated base name: two letters and six hexadecimal digits, as long as an 8.3 base name.
+constexpr char kGeneratedBasePrefix[] = "TV";
+constexpr std::size_t kGeneratedBaseLength = 8;
+constexpr std::uint32_t kGeneratedHashMask = 0xFFFFFF;
+constexpr std::uint32_t kFnvOffsetBasis = 2166136261u;
+constexpr std::uint32_t kFnvPrime = 16777619u;
 
 std::string WithoutExtension(const std::string& name)
 {
@@ -43,8 +52,10 @@ std::string FileNameOf(const std::string& path)
 
 bool DeriveSourceNames(const std::string& path, const std::string& shortPath, SourceNames& names)
 {
+    names = SourceNames{};
     const std::string shortName = FileNameOf(shortPath);
-    if (shortName.size() <= kShortExtensionLength)
+    names.longBase = WithoutExtension(FileNameOf(path));
+    if (shortName.size() < kShortExtensionLength)
     {
         return false;
     }
@@ -54,8 +65,41 @@ bool DeriveSourceNames(const std::string& path, const std::string& shortPath, So
     {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    names.longBase = WithoutExtension(FileNameOf(path));
-    return true;
+    return !names.shortBase.empty();
+}
+
+ConversionNameFault PlanSourceNames(const std::string& path, const std::string& shortPath,
+                                    const std::string& tempDir, SourceNames& names)
+{
+    if (!IsInertForInterpreter(tempDir))
+    {
+        return ConversionNameFault::TempFolder;
+    }
+    const bool derived = DeriveSourceNames(path, shortPath, names);
+    if (names.extension.size() != kShortExtensionLength || !IsInertForInterpreter(names.extension))
+    {
+        return ConversionNameFault::FileName;
+    }
+    if (!derived || !IsInertForInterpreter(names.shortBase))
+    {
+        names.shortBase = GeneratedBaseName(path);
+    }
+    return ConversionNameFault::None;
+}
+
+std::string GeneratedBaseName(const std::string& path)
+{
+    // FNV-1a over the path, case folded as the file system folds it.
+    std::uint32_t hash = kFnvOffsetBasis;
+    for (const char c : path)
+    {
+        hash ^= static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
+        hash *= kFnvPrime;
+    }
+    char name[kGeneratedBaseLength + 1] = {};
+    std::snprintf(name, sizeof name, "%s%06X", kGeneratedBasePrefix,
+                  static_cast<unsigned>(hash & kGeneratedHashMask));
+    return name;
 }
 
 std::string ChosenBaseName(const std::string& chosenPath)

@@ -25,8 +25,28 @@ struct SourceNames
 };
 
 // False when the short file name has nothing left before its four-character extension: such a
-// name would leave the temporary files without a name of their own.
+// name would leave the temporary files without a name of their own. What can be taken (the
+// extension, the long base name) is filled in all the same.
 bool DeriveSourceNames(const std::string& path, const std::string& shortPath, SourceNames& names);
+
+// Which path keeps a conversion from being handed safely to the batch file.
+enum class ConversionNameFault
+{
+    None,
+    TempFolder, // the temporary folder holds characters the interpreter acts on
+    FileName,   // the file's own extension does
+};
+
+// The names the batch file is given for the source at `path`, whose short form is `shortPath`
+// (the path itself on volumes without short names). Where the short base name is empty or holds
+// characters the interpreter acts on, a generated one takes its place; the extension is the
+// file's own, since it tells the batch file what to convert.
+ConversionNameFault PlanSourceNames(const std::string& path, const std::string& shortPath,
+                                    const std::string& tempDir, SourceNames& names);
+
+// A base name of eight letters and digits for the temporary files of the source at `path`: the
+// same for the same path, whatever the case of its letters.
+std::string GeneratedBaseName(const std::string& path);
 
 // The folder (up to and including the last backslash) and the name after it.
 std::string FolderOf(const std::string& path);
@@ -45,6 +65,6 @@ bool CommandLineFits(const std::string& commandLine);
 
 // The command line goes to the command interpreter unquoted, and the short names may hold
 // characters it acts on (a file a&calc.abs would run calc). Only characters it passes on untouched
-// are let through: letters, digits, bytes of the ANSI code page above 127, and \ : . _ - ~ $ # @
-// ' { } `. Blanks, which would split an argument, are refused as well.
+// count as inert: letters, digits, bytes of the ANSI code page above 127, and \ : . _ - ~ $ # @
+// ' { } `. Blanks, which would split an argument, are not.
 bool IsInertForInterpreter(const std::string& text);

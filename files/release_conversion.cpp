@@ -2,6 +2,7 @@
 
 #include "files/conversion_command.h"
 #include "framework/file_dialog.h"
+#include "framework/scoped_handle.h"
 #include "framework/message_box.h"
 
 #include <cstdio>
@@ -23,6 +24,17 @@ constexpr char kBatchMissingMessage[] =
 constexpr char kAbnormalEndMessage[] = "File conversion utility abnormally terminated !";
 constexpr char kNotCreatedMessage[] = "The specified .rel file has not been created";
 constexpr char kNotWrittenMessage[] = "The release file could not be written:\n";
+constexpr char kNotCopiedMessage[] = "The file could not be copied into the temporary folder:\n";
+constexpr char kNoProgramDirMessage[] =
+    "The TervoloPLUS resident directory could not be made the current directory:\n";
+constexpr char kNothingConverted[] = "\nNothing has been converted.";
+constexpr char kTempFolderMessage[] =
+    "The temporary folder cannot be handed to the conversion batch file:\n";
+constexpr char kTempFolderAdvice[] = "\nIts path must hold only letters, digits and \\ : . _ - ~ "
+                                     "$ # @ ' { } ` (no blanks, & ^ % ( ) !).";
+constexpr char kFileNameMessage[] =
+    "The file name cannot be handed to the conversion batch file:\n";
+constexpr char kFileNameAdvice[] = "\nRename the file so that its name ends in .abs, .mot or .lzh.";
 
 bool FileExists(const std::string& path)
 {
@@ -43,11 +55,33 @@ void DeleteAnyFile(const std::string& path)
     DeleteFileA(path.c_str());
 }
 
+// Whether two paths name one file: the same volume and file index, whatever the names say.
+bool IsSameFile(const std::string& first, const std::string& second)
+{
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::string* paths[] = {&first, &second};
+    for (int i = 0; i < 2; ++i)
+    {
+        // No access asked for: a file held open by another program can still be looked at.
+        const CScopedHandle file(CreateFileA(paths[i]->c_str(), 0,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info[i]))
+        {
+            return false;
+        }
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 std::string ShortPathOf(const char* path)
 {
     char shortPath[kShortPathSize] = {};
     const DWORD length = GetShortPathNameA(path, shortPath, kShortPathSize);
-    // Without a short form the name is used as it stands; the checks below still apply to it.
+    // Without a short form the name is used as it stands; the names planned from it still have to
+    // be inert for the interpreter.
     return length == 0 || length >= kShortPathSize ? std::string(path) : std::string(shortPath);
 }
 
@@ -98,26 +132,33 @@ bool CheckDownloadFile(FileCheckResult& result, char* path, std::size_t pathSize
 bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePackType lpType,
                       const ConversionSetup& setup, ConversionView& view)
 {
-    SetCurrentDirectoryA(setup.programDir);
-    const std::string source = path;
-    SourceNames names;
-    const std::string shortPath = ShortPathOf(path);
-    const std::string tempDir = setup.tempDir;
-    if (!DeriveSourceNames(source, shortPath, names) || !IsInertForInterpreter(tempDir) ||
-        !IsInertForInterpreter(names.shortBase) || !IsInertForInterpreter(names.extension))
+    // The batch file is looked for, and run, in the current directory.
+    const std::string noProgramDir =
+        kNoProgramDirMessage + std::string(setup.programDir) + kNothingConverted;
+    if (!SetCurrentDirectoryA(setup.programDir))
     {
+        ConversionFailed(setup, view, noProgramDir.c_str());
+        return false;
+    }
+    const std::string source = path;
+    const std::string tempDir = setup.tempDir;
+    SourceNames names;
+    switch (PlanSourceNames(source, ShortPathOf(path), tempDir, names))
+    {
+    case ConversionNameFault::None:
+        break;
+    case ConversionNameFault::TempFolder:
         // Refused before anything is asked or run: the interpreter would act on such a name.
-        const std::string message = "The file name cannot be handed to the conversion batch "
-                                    "file:\n" +
-                                    source +
-                                    "\nRename the file so that its name holds only letters, "
-                                    "digits and _ - ~ $ # @ ' { } ` (no blanks, & ^ % ( ) !).";
-        ConversionFailed(setup, view, message.c_str());
+        ConversionFailed(setup, view, (kTempFolderMessage + tempDir + kTempFolderAdvice).c_str());
+        return false;
+    case ConversionNameFault::FileName:
+        ConversionFailed(setup, view, (kFileNameMessage + source + kFileNameAdvice).c_str());
         return false;
     }
 
     view.TakeFileBoxTexts();
     char* releaseFolder = isImage ? setup.folders.imageRel : setup.folders.lpRel;
+    // Only where the dialog opens; a remembered folder that has gone leaves it in its own.
     SetCurrentDirectoryA(releaseFolder);
 
     CFileDialog dialog(false, kReleaseFileFilter, setup.owner);
@@ -139,10 +180,37 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
 
     const std::string tempSource = tempDir + names.shortBase + names.extension;
     const std::string tempRelease = tempDir + names.shortBase + kReleaseFileExtension;
-    CopyFileA(source.c_str(), tempSource.c_str(), FALSE);
+    // A source lying in the temporary folder under the copy's name is the copy: it is neither
+    // copied onto itself nor deleted afterwards.
+    const bool sourceIsCopy = IsSameFile(source, tempSource);
+    if (!sourceIsCopy)
+    {
+        // An earlier copy left behind (read-only, as the copy of a read-only source is) must
+        // not be converted in this source's stead.
+        DeleteAnyFile(tempSource);
+        if (!CopyFileA(source.c_str(), tempSource.c_str(), FALSE))
+        {
+            ConversionFailed(setup, view,
+                             (kNotCopiedMessage + tempSource + kNothingConverted).c_str());
+            return false;
+        }
+    }
+    const auto removeTemporaries = [&]
+    {
+        DeleteAnyFile(tempRelease);
+        if (!sourceIsCopy)
+        {
+            DeleteAnyFile(tempSource);
+        }
+    };
 
     const std::string line = ConversionCommandLine(tempDir, names, isImage, lpType);
-    SetCurrentDirectoryA(setup.programDir);
+    // The Save As dialog may have moved the current directory.
+    if (!SetCurrentDirectoryA(setup.programDir))
+    {
+        ConversionFailed(setup, view, noProgramDir.c_str());
+        return false;
+    }
     if (!CommandLineFits(line))
     {
         AppMessageBox(setup.owner, kTooLongMessage);
@@ -172,16 +240,14 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
     const bool copied = CopyFileA(tempRelease.c_str(), releaseFile.c_str(), FALSE) != FALSE;
     if (!copied || releaseFile.size() >= pathSize)
     {
-        DeleteAnyFile(tempRelease);
-        DeleteAnyFile(tempSource);
+        removeTemporaries();
         const std::string message = kNotWrittenMessage + releaseFile;
         ConversionFailed(setup, view, message.c_str());
         return false;
     }
     CopyText(path, pathSize, releaseFile);
     CopyText(releaseFolder, setup.folders.folderSize, chosenFolder);
-    DeleteAnyFile(tempRelease);
-    DeleteAnyFile(tempSource);
+    removeTemporaries();
     view.ShowFileBoxTexts();
     return true;
 }

@@ -81,10 +81,8 @@ BOOL CPresetBrowseDlg::OnInitDialog()
 
 void CPresetBrowseDlg::OnCancel()
 {
-    if (!m_nameAtOpenDeleted)
-    {
-        CopyName(m_pPresetName, m_nameAtOpen);
-    }
+    // Whatever was picked or named since is dropped, so no save lands on it.
+    CopyName(m_pPresetName, m_nameAtOpenDeleted ? kDevelopmentPreset : m_nameAtOpen);
     CDialog::OnCancel();
 }
 

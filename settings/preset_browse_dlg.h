@@ -30,8 +30,8 @@ protected:
     CListBoxCtl m_presetList;    // 1020
 
 private:
-    // Cancel gives the caller back the name it had when the browser opened, unless that preset
-    // was deleted meanwhile.
+    // Cancel gives the caller back the name it had when the browser opened, or "Development" when
+    // that preset was deleted meanwhile.
     char m_nameAtOpen[kRegistryTextSize] = {};
     bool m_nameAtOpenDeleted = false;
 };

@@ -46,18 +46,25 @@ void CPresetRegistry::ListPresets()
     {
         return;
     }
+    m_presets = CollectSubkeyNames(
+        [&options](DWORD index, std::string& name)
+        { return options.EnumKey(index, name, static_cast<DWORD>(kRegistryTextSize)); });
+}
+
+std::vector<std::string> CollectSubkeyNames(const SubkeyEnumerator& enumerate)
+{
+    std::vector<std::string> names;
     for (DWORD index = 0;; ++index)
     {
         std::string name;
-        const LONG result = options.EnumKey(index, name, static_cast<DWORD>(kRegistryTextSize));
-        if (result == ERROR_NO_MORE_ITEMS)
-        {
-            break;
-        }
-        // A name too long for the store's buffers is no preset that can be loaded: skip it.
+        const LONG result = enumerate(index, name);
         if (result == ERROR_SUCCESS)
         {
-            m_presets.push_back(name);
+            names.push_back(name);
+        }
+        else if (result != ERROR_MORE_DATA)
+        {
+            return names;
         }
     }
 }

@@ -8,10 +8,19 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 constexpr char kOptionsKeyPath[] = "Software\\Quorvatek\\Tervolo\\1.0\\Options";
+
+// RegEnumKeyExA of one subkey index: the registry's result, and the name on success.
+using SubkeyEnumerator = std::function<LONG(DWORD index, std::string& name)>;
+
+// The names an enumeration gives, in its order. It ends at "no more items" and at any other
+// error (a key deleted meanwhile fails at every index); "more data", a name too long for the
+// store, only skips that name.
+std::vector<std::string> CollectSubkeyNames(const SubkeyEnumerator& enumerate);
 
 class CPresetRegistry
 {

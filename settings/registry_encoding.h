@@ -15,8 +15,6 @@ constexpr std::size_t kLengthTextSize = 5;
 // Room of a flag or a one-digit index as read back.
 constexpr std::size_t kFlagTextSize = 2;
 constexpr std::size_t kIndexTextSize = 2;
-// Room of a model name as read back: at most five characters.
-constexpr std::size_t kModelTextSize = 6;
 // The presence test of a preset reads its "MainCodeDownload" into this much room.
 constexpr std::size_t kPresenceTextSize = 5;
 

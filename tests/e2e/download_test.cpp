@@ -554,6 +554,8 @@ TEST_F(Download, MotorolaImageIsConvertedByTheKitAndDownloaded)
 
     Choices choices;
     choices.imagePath = source;
+    // The Save As dialog moves the current folder away from the one the relative start named.
+    choices.relativeStart = true;
     Start(choices);
     std::string proposed;
     ASSERT_TRUE(op.SaveAs(release, kStepMs, &proposed)) << OpenBoxText();

@@ -181,7 +181,15 @@ bool Prepare(Operator& op, const Choices& choices)
 {
     // Every run starts from the same stored "Development", whatever the last run saved.
     preset_store::SeedIdleDevelopment();
-    if (!op.Launch(ProgramPath()))
+    std::string program = ToWindowsPath(ProgramPath());
+    if (choices.relativeStart)
+    {
+        const std::size_t name = program.rfind('\\');
+        const std::size_t folder = program.rfind('\\', name - 1);
+        SetCurrentDirectoryA(program.substr(0, folder + 1).c_str());
+        program = program.substr(folder + 1);
+    }
+    if (!op.Launch(program))
     {
         ADD_FAILURE() << "the program's window did not appear: " << ProgramPath();
         return false;

@@ -86,6 +86,9 @@ struct Choices
     bool gangMode = false;
     std::string imagePath;
     std::string lpPath;
+    // Started as app\TervoloPLUS.exe from the folder above the program's, so that its first
+    // argument is a relative path.
+    bool relativeStart = false;
 };
 
 bool Prepare(Operator& op, const Choices& choices);

@@ -84,4 +84,17 @@ TEST_F(PresetMode, UnknownPresetEndsTheProgramWithExitCodeOne)
     EXPECT_EQ(exitCode, 1u);
     EXPECT_FALSE(preset_store::Exists("NoSuchLine"));
 }
+
+TEST_F(PresetMode, SecondPresetOptionEndsTheProgramWithExitCodeOne)
+{
+    preset_store::SeedIdleDevelopment();
+    op.Launch(ProgramPath(), "/PLine7 /PLine8", 1);
+    FoundMessageBox box;
+    ASSERT_TRUE(op.WaitForMessageBox(box, kStepMs));
+    EXPECT_EQ(box.text, "Invalid arguments!");
+    op.Answer(box, IDOK);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(op.WaitForExit(exitCode, kStepMs));
+    EXPECT_EQ(exitCode, 1u);
+}
 } // namespace

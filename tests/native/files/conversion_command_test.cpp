@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 namespace
 {
+std::string WithoutDotMot(const std::string& path)
+{
+    const std::string name = FileNameOf(path);
+    return name.substr(0, name.size() - 4);
+}
+
 SourceNames MainCodeNames()
 {
     SourceNames names;
@@ -29,6 +38,41 @@ TEST(ConversionNamesTest, SourceAndChosenNames)
     SourceNames none;
     EXPECT_FALSE(DeriveSourceNames("D:\\.abs", "D:\\.ABS", none)); // nothing before the extension
     EXPECT_FALSE(DeriveSourceNames("D:\\abs", "D:\\ABS", none));
+}
+
+// The short-name question answered with the long path, as on volumes without 8.3 names.
+TEST(ConversionNamesTest, UnsafeOrEmptyShortNamesGetAGeneratedBaseAndOnlyTheFolderOrExtensionRefuse)
+{
+    const std::string temp = "C:\\WINDOWS\\Temp\\";
+    SourceNames names;
+    ASSERT_EQ(PlanSourceNames("D:\\Builds\\main code.abs", "D:\\BUILDS\\MAINCO~1.ABS", temp, names),
+              ConversionNameFault::None);
+    EXPECT_EQ(names.shortBase, "MAINCO~1"); // a real short name is kept
+
+    const std::string generated = GeneratedBaseName("D:\\Builds\\main code.mot");
+    EXPECT_EQ(generated.size(), 8u);
+    EXPECT_TRUE(std::all_of(generated.begin(), generated.end(),
+                            [](unsigned char c) { return std::isalnum(c) != 0; }));
+    EXPECT_EQ(GeneratedBaseName("d:\\builds\\MAIN CODE.MOT"), generated);
+    EXPECT_NE(GeneratedBaseName("D:\\Builds\\main code2.mot"), generated);
+    for (const char* path :
+         {"D:\\Builds\\main code.mot", "D:\\a&calc.mot", "D:\\50%.mot", "D:\\(1).mot", "D:\\.mot"})
+    {
+        ASSERT_EQ(PlanSourceNames(path, path, temp, names), ConversionNameFault::None) << path;
+        EXPECT_EQ(names.shortBase, GeneratedBaseName(path)) << path;
+        EXPECT_EQ(names.extension, ".mot") << path;
+        EXPECT_EQ(names.longBase, WithoutDotMot(path)) << path;
+        // The generated name keeps the longest temporary folder that fitted before.
+        EXPECT_EQ(
+            ConversionCommandLine(temp, names, true, LanguagePackNone).size(),
+            ConversionCommandLine(temp, {"MAINCO~1", ".mot", ""}, true, LanguagePackNone).size());
+    }
+
+    EXPECT_EQ(PlanSourceNames("D:\\a.mot", "D:\\A.MOT", "C:\\My Temp\\", names),
+              ConversionNameFault::TempFolder);
+    EXPECT_EQ(PlanSourceNames("D:\\a&mot", "D:\\a&mot", temp, names),
+              ConversionNameFault::FileName);
+    EXPECT_EQ(PlanSourceNames("D:\\mot", "D:\\mot", temp, names), ConversionNameFault::FileName);
 }
 
 TEST(ConversionCommandTest, SevenArgumentsForAnImageEightForALanguagePack)

@@ -428,26 +428,115 @@ TEST_F(ConversionTest, LongestCommandLineRunsAndOneOf127CharactersEndsTheProgram
     }
 }
 
-TEST_F(ConversionTest, NameTheInterpreterWouldActOnIsRefusedAndNothingRuns)
+TEST_F(ConversionTest, NamesTheInterpreterWouldActOnConvertUnderAGeneratedNameAndNothingElseRuns)
 {
     // Unquoted, the line would run pwn.bat from the program folder, which leaves a mark.
     const std::string mark = out.Path() + "ran.txt";
     WriteFile(program.Path() + "pwn.bat", "@echo ran> " + mark + "\r\n");
-    for (const char* name : {"a&pwn.mot", "a^b.mot", "a%b.mot", "a(b).mot", "a!b.mot"})
+    int n = 0;
+    for (const char* name : {"a&pwn.mot", "a^b.mot", "a%b.mot", "a(b).mot", "a!b.mot", "c d.mot"})
     {
         Source(name, MotorolaText(ImageBytes(65 * 1024 + 1)));
+        const std::string release = out.Path() + "x" + std::to_string(++n) + ".rel";
         CheckCall call(path, true, Conversion(), view);
-        EXPECT_FALSE(call.Finish(out.Path() + "x.rel")) << name; // would answer a dialog
-        EXPECT_EQ(call.dialogs, 0) << name;
-        ASSERT_EQ(call.boxes.size(), 1u) << name;
-        EXPECT_EQ(call.boxes[0], "The file name cannot be handed to the conversion batch file:\n" +
-                                     std::string(path) +
-                                     "\nRename the file so that its name holds only letters, "
-                                     "digits and _ - ~ $ # @ ' { } ` (no blanks, & ^ % ( ) !).");
+        EXPECT_TRUE(call.Finish(release)) << name;
+        EXPECT_TRUE(call.boxes.empty()) << name;
+        EXPECT_EQ(std::string(path), release);
     }
-    EXPECT_FALSE(view.startRequested);
+    EXPECT_TRUE(view.startRequested);
     EXPECT_EQ(GetFileAttributesA(mark.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(temp.Names().empty());
+
+    // A temporary folder the interpreter would act on cannot be made safe: refused at once.
+    Folder unsafe(TempRoot() + "conv temp&x");
+    tempDir = unsafe.Path();
+    Source("main.mot", MotorolaText(ImageBytes(65 * 1024 + 1)));
+    CheckCall call(path, true, Conversion(), view);
+    EXPECT_FALSE(call.Finish(out.Path() + "main.rel"));
+    EXPECT_EQ(call.dialogs, 0);
+    EXPECT_EQ(call.boxes, std::vector<std::string>{
+                              "The temporary folder cannot be handed to the conversion batch "
+                              "file:\n" +
+                              tempDir +
+                              "\nIts path must hold only letters, digits and \\ : . _ - ~ $ # @ "
+                              "' { } ` (no blanks, & ^ % ( ) !)."});
+    EXPECT_FALSE(view.startRequested);
+    EXPECT_TRUE(unsafe.Names().empty());
+}
+
+// A recording batch file in place of the kit's: what the program hands it, and that the release
+// file of an earlier run is gone before it runs.
+TEST_F(ConversionTest, BatchFileGetsItsArgumentsAndNoStaleReleaseFile)
+{
+    WriteFile(program.Path() + "tervolo.bat",
+              "@if exist %4%5.rel echo stale>>args.txt\r\n@echo %*>>args.txt\r\n");
+    const struct
+    {
+        const char* name;
+        bool isImage;
+        const char* tail; // arguments 3, 6, 7 and 8
+    } cases[] = {
+        {"FIRMWARE.ABS", true, ".abs RT50 IMAGE.CMD"},
+        {"LPT47X.MOT", false, ".mot RT50 RT47X_LP.CMD 2048"},
+        {"LPT37.MOT", false, ".mot RT50 RT37_LP.CMD 576"},
+        {"LPT47.LZH", false, ".lzh RT50 RT47_LP.CMD 448"},
+        {"A&B.ABS", true, ".abs RT50 IMAGE.CMD"},
+    };
+    for (const auto& c : cases)
+    {
+        Source(c.name, "x");
+        const std::string name = c.name;
+        const std::string base = name.find('&') == std::string::npos
+                                     ? name.substr(0, name.size() - 4)
+                                     : GeneratedBaseName(path);
+        WriteFile(tempDir + base + ".rel", "stale");
+        DeleteFileA((program.Path() + "args.txt").c_str());
+        const std::string tail = c.tail;
+        const std::string extension = tail.substr(0, 4);
+        ExpectFailure(c.isImage, out.Path() + "r.rel",
+                      {"The specified .rel file has not been created"});
+        DeleteFileA((tempDir + base + extension).c_str());
+        EXPECT_EQ(ReadFile(program.Path() + "args.txt"), tempDir + " " + base + " " + extension +
+                                                             " " + tempDir + " " + base +
+                                                             tail.substr(4) + "\r\n")
+            << c.name;
+    }
+}
+
+// The temporary copy of an earlier conversion, held by another program so that it can be read
+// but neither replaced nor deleted, must not be converted in the new source's stead.
+TEST_F(ConversionTest, TemporaryCopyThatCannotBeReplacedFailsTheConversion)
+{
+    const std::string copy = temp.Path() + "MAIN.mot";
+    Source("MAIN.MOT", MotorolaText(ImageBytes(66 * 1024 + 1)));
+    for (const bool held : {true, false})
+    {
+        SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteFile(copy, MotorolaText(ImageBytes(65 * 1024 + 1)));
+        SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+        CScopedHandle holder(held ? CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : nullptr);
+        view.startRequested = true;
+        CheckCall call(path, true, Conversion(), view);
+        EXPECT_EQ(call.Finish(out.Path() + "main.rel"), !held);
+        if (held)
+        {
+            EXPECT_EQ(call.boxes,
+                      std::vector<std::string>{"The file could not be copied into the temporary "
+                                               "folder:\n" +
+                                               copy + "\nNothing has been converted."});
+            EXPECT_EQ(std::string(path), sources.Path() + "MAIN.MOT");
+            EXPECT_FALSE(view.startRequested);
+            EXPECT_TRUE(out.Names().empty());
+        }
+        else
+        {
+            // The earlier read-only copy gave way to the new source.
+            EXPECT_EQ(ReadFile(out.Path() + "main.rel").size(), 4 + 67 * 1024 + 1u);
+            EXPECT_TRUE(temp.Names().empty());
+        }
+    }
 }
 
 // Through the window: the image converts, the language pack then fails; the image box keeps the
@@ -461,7 +550,8 @@ TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageRel
         CopyFileA((KitFolder() + name).c_str(), (program.Path() + name).c_str(), FALSE);
     const std::string image = temp.Path() + "image.mot";
     const std::string languagePack = out.Path() + "LPT47_fr.abs";
-    WriteFile(image, MotorolaText(ImageBytes(65 * 1024 + 1)));
+    const std::string imageText = MotorolaText(ImageBytes(65 * 1024 + 1));
+    WriteFile(image, imageText); // lies in the temporary folder under its own short name
     WriteFile(languagePack, "absolute");
 
     RunningMainWindow window;
@@ -503,5 +593,6 @@ TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageRel
     EXPECT_EQ(WindowText(window.thread->Item(IDC_IMAGE_FILE)), out.Path() + "main.rel");
     EXPECT_EQ(WindowText(window.thread->Item(IDC_LANGUAGE_PACK_FILE)), languagePack);
     EXPECT_NE(GetFileAttributesA((out.Path() + "main.rel").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadFile(image), imageText); // it was its own temporary copy, and is still there
 }
 } // namespace

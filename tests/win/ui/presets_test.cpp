@@ -1,5 +1,6 @@
 // Presets in the prefix's real registry: the first run, what a save writes, what a load
 // applies, the preset browser with its name prompt, and the locked preset mode.
+#include "app/settings_controls.h"
 #include "preset_store.h"
 #include "res/resource.h"
 #include "settings/preset_registry.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -262,7 +264,7 @@ TEST(LoadPreset, FlagsIndexesAndMissingValuesReadBack)
     EXPECT_EQ(folder, "C:\\");
 }
 
-TEST(LoadPreset, StoredValuesLongerThanTheirRoomTakeTheirDefaults)
+TEST(LoadPreset, StoredValuesLongerThanTheirRoomTakeTheirDefaultsExceptTheModel)
 {
     preset_store::Clear();
     preset_store::Write("Development",
@@ -281,9 +283,12 @@ TEST(LoadPreset, StoredValuesLongerThanTheirRoomTakeTheirDefaults)
             model = d.m_modelName;
         });
     EXPECT_EQ(folder, "C:\\");
-    EXPECT_EQ(model, "RT50");
-    EXPECT_EQ(SendMessageA(window.thread->Item(IDC_MOBILE_MODEL), CB_GETCURSEL, 0, 0), 0);
+    // A model too long for the list is one it does not have: kept, and saved back unchanged.
+    EXPECT_EQ(model, "RT47XXXXXXXXXXXX");
+    EXPECT_EQ(SendMessageA(window.thread->Item(IDC_MOBILE_MODEL), CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_EQ(WindowText(window.thread->Item(IDC_IMAGE_FILE)), "");
+    ASSERT_TRUE(window.Close());
+    EXPECT_EQ(Stored("Development", "MobileModel"), "RT47XXXXXXXXXXXX");
 }
 
 TEST(SavePreset, ModelNotInTheListGoesBackUnchanged)
@@ -303,7 +308,11 @@ TEST(LockedPreset, ClosingWritesNothing)
     SeedStore({{"Line P", lineP}});
     RunningMainWindow window(WindowStart{false, {"/PLine P"}});
     EXPECT_EQ(WindowText(window.thread->Window()), "TervoloPLUS - Using Preset Program \"Line P\"");
-    EXPECT_FALSE(IsWindowEnabled(window.thread->Item(IDC_GANG_MODE)));
+    EXPECT_EQ(GetMenu(window.thread->Window()), nullptr); // no Presets menu
+    for (int id : kSettingsControls)
+    {
+        EXPECT_FALSE(IsWindowEnabled(window.thread->Item(id))) << id;
+    }
     SendMessageA(window.thread->Item(IDC_GANG_MODE), BM_SETCHECK, BST_CHECKED, 0);
     SetWindowTextA(window.thread->Item(IDC_IMAGE_FILE), "C:\\other.rel");
     ASSERT_TRUE(window.Close());
@@ -430,20 +439,143 @@ TEST_F(PresetBrowserTest, DeleteActsAtOnceSparesDevelopmentAndCancelRestoresTheN
     }
     EXPECT_EQ(PresetName(), "Line A");
 
-    // A Cancel after deleting the preset that was current leaves "Development".
+    // A Cancel after deleting the preset that was current leaves "Development", even when
+    // another preset was picked since: closing must not save over that one.
+    const Values lineC = WithValues(lineA, {{"GangMode", "1"}});
+    preset_store::Write("Line C", lineC);
     OpenBrowser browser(*window);
     ASSERT_NE(browser.dialog, nullptr);
     Pick(browser.dialog, "Line A");
     ClickNow(browser.dialog, IDC_DELETE_SETUP);
+    Pick(browser.dialog, "Line C");
     Click(browser.dialog, IDCANCEL);
     browser.send.Wait();
     EXPECT_EQ(PresetName(), "Development");
     EXPECT_FALSE(preset_store::Exists("Line A"));
+    ASSERT_TRUE(window->Close());
+    for (const auto& [name, text] : lineC)
+    {
+        EXPECT_EQ(Stored("Line C", name.c_str()), text) << name;
+    }
+}
+
+TEST_F(PresetBrowserTest, LoadedLegacyModelTurnsTheLanguagePackOff)
+{
+    preset_store::Write("Line L", WithValues(lineA, {{"LanguagePackDownload", "1"}}));
+    ChooseModel(window->thread->Window(), window->thread->Item(IDC_MOBILE_MODEL), "RT47");
+    ClickNow(window->thread->Window(), IDC_LANGUAGE_PACK_BUTTON);
+    OpenBrowser browser(*window);
+    ASSERT_NE(browser.dialog, nullptr);
+    Pick(browser.dialog, "Line L"); // stored with the language pack on, for an RT50
+    Click(browser.dialog, IDOK);
+    browser.send.Wait();
+    int languagePack = -1;
+    window->Run([&](TestDownloaderDlg& d) { languagePack = d.m_languagePackSelected; });
+    EXPECT_EQ(languagePack, 0);
+    EXPECT_EQ(Stored("Line L", "LanguagePackDownload"), "0");
+}
+
+TEST_F(PresetBrowserTest, PresetThatCannotBeReadIsNotSavedOver)
+{
+    Values unreadable = WithValues(lineB, {{"GangMode", "1"}});
+    unreadable.erase(std::find_if(unreadable.begin(), unreadable.end(),
+                                  [](const auto& value)
+                                  { return value.first == "MainCodeDownload"; }));
+    preset_store::Write("Line Z", unreadable);
+    OpenBrowser browser(*window);
+    ASSERT_NE(browser.dialog, nullptr);
+    Pick(browser.dialog, "Line Z");
+    Click(browser.dialog, IDOK);
+    const SeenMessageBox box = AnswerMessageBox(OfThread(window->thread->Thread()), IDOK);
+    browser.send.Wait();
+    EXPECT_EQ(box.text, "Failed to read the Registry Settings. Close and Restart TervoloPLUS.");
+    EXPECT_EQ(PresetName(), "Line Z");
+    ASSERT_TRUE(window->Close()); // neither OK nor closing writes the defaults into it
+    EXPECT_EQ(preset_store::ValueNames("Line Z").size(), unreadable.size());
+    for (const auto& [name, text] : unreadable)
+    {
+        EXPECT_EQ(Stored("Line Z", name.c_str()), text) << name;
+    }
+}
+
+TEST_F(PresetBrowserTest, NamePromptCancelledOrLeftEmptyChangesNothingAndOkWithoutAPickSaves)
+{
+    window->Run([](TestDownloaderDlg& d) { std::snprintf(d.m_presetName, 500, "Line A"); });
+    SendMessageA(window->thread->Item(IDC_GANG_MODE), BM_SETCHECK, BST_CHECKED, 0);
+    for (const int answer : {IDCANCEL, IDOK})
+    {
+        OpenBrowser browser(*window);
+        ASSERT_NE(browser.dialog, nullptr);
+        Click(browser.dialog, IDC_NEW_SETUP);
+        HWND prompt = WaitForWindow(window->thread->Thread(), "New Preset Entry");
+        ASSERT_NE(prompt, nullptr);
+        Click(prompt, answer); // the name field left empty
+        if (answer == IDOK)
+        {
+            const SeenMessageBox box = AnswerMessageBox(OfThread(window->thread->Thread()), IDOK);
+            EXPECT_EQ(box.text, "No Preset name selected!");
+            EXPECT_EQ(box.owner, browser.dialog);
+        }
+        while (IsWindow(prompt))
+        {
+            Sleep(10);
+        }
+        EXPECT_EQ(WindowText(browser.dialog), "Browsing Preset Entries");
+        EXPECT_EQ(Lines(GetDlgItem(browser.dialog, IDC_PRESET_LIST)).size(), 3u);
+        EXPECT_EQ(PresetName(), "Line A");
+        Click(browser.dialog, answer); // OK without a pick: no load, the window saved as it is
+        browser.send.Wait();
+    }
+    EXPECT_EQ(PresetName(), "Line A");
+    EXPECT_EQ(Stored("Line A", "GangMode"), "1");
 }
 } // namespace
 
 namespace
 {
+TEST(PresetBrowserEmptyStore, ListsNothingRefusesDeleteAndOkCreatesTheCurrentPreset)
+{
+    preset_store::Clear();
+    std::thread answer([] { AnswerMessageBox(BoxFilter{}, IDOK); }); // the missing preset
+    RunningMainWindow window(WindowStart{false, {}});
+    answer.join();
+    ASSERT_TRUE(window.thread->Started());
+    OpenBrowser browser(window);
+    ASSERT_NE(browser.dialog, nullptr);
+    HWND list = GetDlgItem(browser.dialog, IDC_PRESET_LIST);
+    EXPECT_EQ(ListBoxCount(list), 0);
+    EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR);
+    Click(browser.dialog, IDC_DELETE_SETUP);
+    const SeenMessageBox box = AnswerMessageBox(OfThread(window.thread->Thread()), IDOK);
+    EXPECT_EQ(box.text, "No preset selected !");
+    EXPECT_EQ(box.owner, browser.dialog);
+    Click(browser.dialog, IDOK);
+    browser.send.Wait();
+    EXPECT_EQ(Stored("Development", "MainCodeDownload"), "1");
+}
+
+TEST(PresetListingTest, StopsAtAnyErrorButSkipsANameTooLong)
+{
+    DWORD calls = 0;
+    const std::vector<std::string> names = CollectSubkeyNames(
+        [&calls](DWORD index, std::string& name) -> LONG
+        {
+            ++calls;
+            if (index == 1)
+            {
+                return ERROR_MORE_DATA;
+            }
+            if (index >= 3)
+            {
+                return ERROR_KEY_DELETED; // as at every index once the key is gone
+            }
+            name = "P" + std::to_string(index);
+            return ERROR_SUCCESS;
+        });
+    EXPECT_EQ(names, (std::vector<std::string>{"P0", "P2"}));
+    EXPECT_EQ(calls, 4u);
+}
+
 TEST(PresetRegistryTest, RefusedKeyIsReportedWithoutOwnerAndNothingIsWritten)
 {
     preset_store::Clear();

@@ -1,4 +1,5 @@
 // The main window as start-up leaves it, with no command-line arguments.
+#include "preset_store.h"
 #include "res/resource.h"
 #include "test_downloader_dlg.h"
 
@@ -172,6 +173,39 @@ TEST_F(StartupTest, FoldersEndInABackslash)
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
     EXPECT_EQ(temp, std::string(windows) + "\\Temp\\");
-    EXPECT_EQ(program, "C:\\TervoloPLUS\\");
+    // The program file's own folder, not that of the first argument (C:\TervoloPLUS\ here).
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    const std::string modulePath = module;
+    EXPECT_EQ(program, modulePath.substr(0, modulePath.rfind('\\') + 1));
+}
+
+// Files named on the command line stand: their sections are kept, the language pack is allowed,
+// and the preset's own paths do not replace them.
+TEST(StartupWithFiles, FileArgumentsKeepTheirSectionsAndPaths)
+{
+    preset_store::SeedIdleDevelopment();
+    preset_store::Write("Development", {{"MobileModel", "RT47"},
+                                        {"ImageFilenameLength", "0012"},
+                                        {"ImageFilename", "C:\\main.rel"},
+                                        {"LPFilenameLength", "0013"},
+                                        {"LPFilename", "C:\\LPT47.rel"}});
+    RunningMainWindow window(WindowStart{false, {"D:\\rel\\main.rel", "D:\\lp\\LPT47_v2.rel"}});
+    ASSERT_TRUE(window.thread->Started());
+    int sections[3] = {};
+    std::string preset;
+    window.Run(
+        [&](TestDownloaderDlg& d)
+        {
+            sections[0] = d.m_bootCodeSelected;
+            sections[1] = d.m_mainCodeSelected;
+            sections[2] = d.m_languagePackSelected;
+            preset = d.m_presetName;
+        });
+    EXPECT_EQ(sections[0] + sections[1] + sections[2], 3);
+    EXPECT_EQ(preset, "Development");
+    EXPECT_EQ(WindowText(window.thread->Item(IDC_IMAGE_FILE)), "D:\\rel\\main.rel");
+    EXPECT_EQ(WindowText(window.thread->Item(IDC_LANGUAGE_PACK_FILE)), "D:\\lp\\LPT47_v2.rel");
+    EXPECT_EQ(WindowText(window.thread->Item(IDC_MOBILE_MODEL)), "RT47");
 }
 } // namespace
