@@ -17,7 +17,7 @@ bool CDownloaderDlg::CheckDownloadFile(FileCheckResult& result, char* path, bool
         void ShowFileBoxTexts() override { m_window.UpdateData(false); }
         // The session drops the start request itself when a file is refused.
         void ClearStartRequest() override {}
-        void EndProgram(int exitCode) override { std::exit(exitCode); }
+        void EndProgram(int exitCode) override { m_window.EndProgram(exitCode); }
 
     private:
         CDownloaderDlg& m_window;
@@ -36,4 +36,9 @@ bool CDownloaderDlg::CheckDownloadFile(FileCheckResult& result, char* path, bool
     const bool sent = ::CheckDownloadFile(result, field, kTextBufferSize, isImage, setup, view);
     std::snprintf(path, kTextBufferSize, "%s", field);
     return sent;
+}
+
+void CDownloaderDlg::EndProgram(int exitCode)
+{
+    std::exit(exitCode);
 }

@@ -101,6 +101,7 @@ protected:
     // ---- Download files (download_files.cpp, file_selection) ---------------------------------
     // Decides whether the file at `path` is sent, converting it where it must be.
     bool CheckDownloadFile(FileCheckResult& result, char* path, bool isImage) override;
+    void EndProgram(int exitCode) override;
     void OnBrowseImage();
     void OnBrowseLanguagePack();
     void OnDropDownImage();

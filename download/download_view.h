@@ -79,6 +79,10 @@ public:
     // own has been shown.
     virtual bool CheckDownloadFile(FileCheckResult& result, char* path, bool isImage) = 0;
 
+    // Ends the program: the few failures after which the download cannot go on safely. Only the
+    // program itself may end the process.
+    virtual void EndProgram(int exitCode) = 0;
+
 protected:
     ~DownloadView() = default;
 };

@@ -233,7 +233,9 @@ bool CDownloadSession::OpenReleaseFile(bool isImage)
     if (file == nullptr)
     {
         ShowMessage(message);
-        std::exit(kVanishedFileExitCode);
+        m_view.EndProgram(kVanishedFileExitCode);
+        StopDownload();
+        return false;
     }
     const std::uint32_t blockCount = ReleaseBlockCount(length);
     if (isImage)

@@ -75,6 +75,8 @@ public:
     void StopTimer(unsigned id) override { timers.erase(id); }
     // Accepts ".rel" files and refuses other extensions, as the window does before converting.
     bool CheckDownloadFile(FileCheckResult& result, char* path, bool isImage) override;
+    void EndProgram(int exitCode) override { programEnd = exitCode; }
+    int programEnd = -1; // the exit code asked for, -1 while the program goes on
 };
 
 // What went on at one channel the session opened. It outlives the channel, which the session
