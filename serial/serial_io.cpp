@@ -133,20 +133,21 @@ void ApplyTimeouts(COMMTIMEOUTS& timeouts)
 }
 
 // Runs the line set-up steps in order and returns how many succeeded.
-std::size_t SetUpLine(HANDLE port, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits)
+std::size_t SetUpLine(serial::CommApi& api, HANDLE port, DWORD baudRate, BYTE parity, BYTE byteSize,
+                      BYTE stopBits)
 {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
-    if (!GetCommState(port, &dcb))
+    if (!api.GetCommState(port, &dcb))
         return 0;
     ApplyLineSettings(dcb, baudRate, parity, byteSize, stopBits);
-    if (!SetCommState(port, &dcb))
+    if (!api.SetCommState(port, &dcb))
         return 1;
     COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(port, &timeouts))
+    if (!api.GetCommTimeouts(port, &timeouts))
         return 2;
     ApplyTimeouts(timeouts);
-    if (!SetCommTimeouts(port, &timeouts))
+    if (!api.SetCommTimeouts(port, &timeouts))
         return 3;
     return kLineSetupSteps;
 }
@@ -160,21 +161,23 @@ void CPostToWindow::OnChunk(std::size_t count, const std::uint8_t* chunk)
 }
 
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
-                     BYTE stopBits, HWND notifyWnd, serial::FailureReport& report)
+                     BYTE stopBits, HWND notifyWnd, serial::FailureReport& report,
+                     serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(notifyWnd), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
       m_hThread(nullptr), m_windowSink(notifyWnd), m_sink(m_windowSink), m_report(report),
-      m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
+      m_api(api), m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
       m_stopRequested(false), m_logAbandoned(false), m_logPath()
 {
     Open(portName, baudRate, parity, byteSize, stopBits);
 }
 
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
-                     BYTE stopBits, serial::ChunkSink& sink, serial::FailureReport& report)
+                     BYTE stopBits, serial::ChunkSink& sink, serial::FailureReport& report,
+                     serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(nullptr), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report),
+      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report), m_api(api),
       m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
       m_stopRequested(false), m_logAbandoned(false), m_logPath()
 {
@@ -239,12 +242,11 @@ bool CSerialIO::OpenPort(const char* portName)
     {
         if (attempt > 0)
             Sleep(kOpenRetryDelayMs);
-        const HANDLE port = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        const HANDLE port = m_api.OpenPort(portName);
         if (port != INVALID_HANDLE_VALUE && m_hStopEvent == nullptr)
         {
             // Without its events the channel could neither wait nor be stopped.
-            CloseHandle(port);
+            m_api.CloseHandle(port);
             break;
         }
         if (port != INVALID_HANDLE_VALUE)
@@ -262,12 +264,12 @@ bool CSerialIO::OpenPort(const char* portName)
 // Failures are reported and otherwise ignored: the reader runs on whatever the port does.
 void CSerialIO::Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits)
 {
-    const std::size_t stepsDone = SetUpLine(m_hPort, baudRate, parity, byteSize, stopBits);
+    const std::size_t stepsDone = SetUpLine(m_api, m_hPort, baudRate, parity, byteSize, stopBits);
     for (std::size_t step = stepsDone; step < kLineSetupSteps; ++step)
         m_report.ReportFailure(kLineSetupFailedMessages[step], kChannelCaption);
     if (stepsDone < kLineSetupSteps)
         return;
-    if (!SetupComm(m_hPort, kDriverQueueBytes, kDriverQueueBytes))
+    if (!m_api.SetupComm(m_hPort, kDriverQueueBytes, kDriverQueueBytes))
         m_report.ReportFailure(kQueueSetupFailedMessage, kChannelCaption);
 }
 
@@ -308,7 +310,7 @@ void CSerialIO::Close()
         std::fclose(m_logFile);
     m_logFile = nullptr;
     if (m_hPort != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hPort);
+        m_api.CloseHandle(m_hPort);
     m_hPort = INVALID_HANDLE_VALUE;
     m_hReaderPort = INVALID_HANDLE_VALUE;
     CloseIfOpen(m_hStopEvent);
@@ -323,11 +325,11 @@ std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hWriteEvent;
     DWORD written = 0;
-    if (!WriteFile(m_hPort, bytes, static_cast<DWORD>(count), &written, &overlapped))
+    if (!m_api.WriteFile(m_hPort, bytes, static_cast<DWORD>(count), &written, &overlapped))
     {
         // No write time-out is set: the write ends when the driver has taken every byte.
         if (GetLastError() != ERROR_IO_PENDING ||
-            !GetOverlappedResult(m_hPort, &overlapped, &written, TRUE))
+            !m_api.GetOverlappedResult(m_hPort, &overlapped, &written, TRUE))
             return 0;
     }
     return written;
@@ -336,7 +338,7 @@ std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
 void CSerialIO::Purge()
 {
     if (m_hPort != INVALID_HANDLE_VALUE)
-        PurgeComm(m_hPort, kPurgeAll);
+        m_api.PurgeComm(m_hPort, kPurgeAll);
 }
 
 bool CSerialIO::ReaderWait(OVERLAPPED& overlapped)
@@ -346,9 +348,9 @@ bool CSerialIO::ReaderWait(OVERLAPPED& overlapped)
     if (woke == WAIT_OBJECT_0)
         return true;
     // The stop: take the operation back, and wait for it to let go of the record and buffer.
-    CancelIo(m_hReaderPort);
+    m_api.CancelIo(m_hReaderPort);
     DWORD ignored = 0;
-    GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, TRUE);
+    m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, TRUE);
     return false;
 }
 
@@ -358,7 +360,7 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     self.m_writeIndex = 0;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(self.m_hReaderPort, &errors, &status))
+    if (!self.m_api.ClearCommError(self.m_hReaderPort, &errors, &status))
     {
         self.LogText(kClearCommErrorText);
         return self.EndReaderOnLostPort();
@@ -380,7 +382,7 @@ bool CSerialIO::ReadPort()
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_hReaderPort, &errors, &status))
+    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
         return false;
@@ -390,20 +392,20 @@ bool CSerialIO::ReadPort()
     if (status.cbInQue > kInQueueWarningBytes)
         LogText(kInQueueReadPortText);
 
-    if (!SetCommMask(m_hReaderPort, kReaderEvents))
+    if (!m_api.SetCommMask(m_hReaderPort, kReaderEvents))
         LogText(kSetCommMaskErrorText);
     if (m_stopRequested)
         return true;
     DWORD events = 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
-    BOOL waited = WaitCommEvent(m_hReaderPort, &events, &overlapped);
+    BOOL waited = m_api.WaitCommEvent(m_hReaderPort, &events, &overlapped);
     if (!waited && GetLastError() == ERROR_IO_PENDING)
     {
         if (!ReaderWait(overlapped))
             return true;
         DWORD ignored = 0;
-        waited = GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
+        waited = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
         // A driver may end a pending wait early without a line fault (Wine does so now and
         // then): bytes may have come meanwhile, so the round reads as after a character event.
         if (!waited && GetLastError() == ERROR_OPERATION_ABORTED)
@@ -431,12 +433,13 @@ bool CSerialIO::ReadPort()
     overlapped = OVERLAPPED{};
     overlapped.hEvent = m_hReaderEvent;
     // The read time-outs make it return at once with what is waiting; pending is rare.
-    BOOL read = ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, &overlapped);
+    BOOL read =
+        m_api.ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, &overlapped);
     if (!read && GetLastError() == ERROR_IO_PENDING)
     {
         if (!ReaderWait(overlapped))
             return true;
-        read = GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
+        read = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
     }
     // A purge by the owner aborts a read in flight: what it would have brought is gone, which is
     // what the purge is for, not a fault of the port.
@@ -468,7 +471,7 @@ bool CSerialIO::LogErrorRound()
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_hReaderPort, &errors, &status))
+    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
         return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "serial/comm_api.h"
 #include "serial/receive_buffer.h"
 #include "serial/serial_channel.h"
 
@@ -54,10 +55,12 @@ public:
     // "CSerialIO"; an unopenable port leaves an object that is not IsOpen(), on which Close(),
     // Write() and Purge() are harmless.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              HWND notifyWnd, serial::FailureReport& report);
+              HWND notifyWnd, serial::FailureReport& report,
+              serial::CommApi& api = serial::Win32CommApi());
     // The same, handing each read to `sink` on the reader's thread instead of posting it.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              serial::ChunkSink& sink, serial::FailureReport& report);
+              serial::ChunkSink& sink, serial::FailureReport& report,
+              serial::CommApi& api = serial::Win32CommApi());
     ~CSerialIO() override;
     CSerialIO(const CSerialIO&) = delete;
     CSerialIO& operator=(const CSerialIO&) = delete;
@@ -106,6 +109,7 @@ private:
     CPostToWindow m_windowSink;        // set once at open
     serial::ChunkSink& m_sink;         // reader: where every read goes
     serial::FailureReport& m_report;   // owner at open; reader for its own failures
+    serial::CommApi& m_api;            // set once at open: the port's calls
     HANDLE m_hStopEvent;               // owner sets it to end the reader's waits
     HANDLE m_hReaderEvent;             // reader: completion of its waits and reads
     HANDLE m_hWriteEvent;              // owner: completion of its writes
