@@ -15,12 +15,14 @@
 #define WM_SERIAL_DATA (WM_USER + 0x65)
 // Handled by the main window; nothing posts it.
 #define WM_DOWNLOAD_END (WM_USER + 0x66)
+// Posted by the reader when it fails in a way the operator is shown, so the box is the window's
+// thread's: wParam = the caption, lParam = the text (both texts that live as long as the program).
+#define WM_SERIAL_FAILURE (WM_USER + 0x67)
 
 namespace serial
 {
-// Exit codes of the reader thread: it ended after a stop request, or it had to be killed.
+// Exit code of the reader thread that ended after a stop request.
 constexpr DWORD kReaderEndedExitCode = 1;
-constexpr DWORD kReaderKilledExitCode = 0;
 // The reader ended by itself because the port went away (ClearCommError, ReadFile or every wait
 // failing).
 constexpr DWORD kReaderLostPortExitCode = 2;
@@ -71,10 +73,15 @@ public:
     void Purge() override;
     const std::uint8_t* RxBufferStart() const override { return m_pRxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
-    // Ends the reader by handshake and waits for it; does nothing once it has ended.
+    // Ends the reader by handshake and waits for it; does nothing once it has ended. A reader that
+    // does not end even so is left running with everything it uses: the port, its events, the
+    // log and the object itself, whose memory a delete then keeps.
     void StopReader();
-    // Stops the reader, closes the log, closes the port. May be called more than once.
+    // Stops the reader, lets the driver send what it holds (bounded), closes the log and the
+    // port. May be called more than once.
     void Close() override;
+    static void* operator new(std::size_t size);
+    static void operator delete(void* memory);
     // The file the log went to: "c:\debugfile.txt" or, when that cannot be created, debugfile.txt
     // in the temporary folder.
     const char* LogPath() const { return m_logPath; }
@@ -97,6 +104,9 @@ private:
 
     static unsigned __stdcall TracingThread(void* channel);
     bool ReadPort();
+    bool WaitForEvents(DWORD& events);
+    bool ReadChunk();
+    void ReportReaderFailure(const char* text);
     bool LogErrorRound();
     void LogText(const char* text);
     unsigned EndReaderOnLostPort();
@@ -105,6 +115,7 @@ private:
     bool OpenPort(const char* portName);
     void Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
     void StartReader();
+    void DrainOutput();
 
     CPostToWindow m_windowSink;        // set once at open
     serial::ChunkSink& m_sink;         // reader: where every read goes
@@ -115,6 +126,8 @@ private:
     HANDLE m_hWriteEvent;              // owner: completion of its writes
     std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
     unsigned m_failedWaits = 0;        // reader: failed waits in a row
-    bool m_logAbandoned;               // owner: the reader was killed and may hold the log's lock
+    bool m_readerAbandoned = false;    // owner: the reader would not end; nothing is freed
+    bool m_outputQueued = false;       // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;              // owner, set at open: bounds the writes
     char m_logPath[MAX_PATH];          // owner, set at open
 };
