@@ -183,6 +183,20 @@ TEST_F(ChannelOverDriverModelTest, CloseEndsAWaitTheDriverWillNotCancel)
     EXPECT_EQ(serial::kReaderEndedExitCode, reader.ExitCode());
 }
 
+// A device unplugged while the reader waits fails the wait and every call after it: the reader
+// ends by itself, and the channel still closes.
+TEST_F(ChannelOverDriverModelTest, AnUnpluggedDeviceEndsTheReaderAndTheChannelCloses)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    const ThreadWatch reader(m_channel->m_hThread);
+    m_driver.Unplug();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_channel->m_hThread, kArrivalTimeoutMs));
+    EXPECT_EQ(serial::kReaderLostPortExitCode, reader.ExitCode());
+    EXPECT_TRUE(ReturnsInTime([this] { m_channel->Close(); }, [] {}));
+    EXPECT_FALSE(m_driver.IsOpen());
+}
+
 // The reader's own failure is shown by the window's thread, not by the reader's.
 TEST_F(ChannelOverDriverModelTest, AFailedReadIsReportedOnTheWindowsThread)
 {
