@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -199,6 +200,11 @@ enum class FarEnd
     SimulatorPty,
     DriverModel, // a Windows driver's documented rules, which Wine's serial layer does not keep
 };
+
+void PrintTo(FarEnd farEnd, std::ostream* out)
+{
+    *out << (farEnd == FarEnd::DriverModel ? "the driver model" : "the simulator's pty");
+}
 
 // Reception checked over the simulator's pty under Wine and over the strict driver model.
 class ReceivingChannelTest : public SerialChannelTest, public ::testing::WithParamInterface<FarEnd>
