@@ -42,6 +42,14 @@ LRESULT CDownloaderDlg::OnSerialData(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+// The reader's failure, shown by this thread: wParam = caption, lParam = text.
+LRESULT CDownloaderDlg::OnSerialFailure(WPARAM wParam, LPARAM lParam)
+{
+    m_session.OnChannelFailure(reinterpret_cast<const char*>(lParam),
+                               reinterpret_cast<const char*>(wParam));
+    return 0;
+}
+
 LRESULT CDownloaderDlg::OnDownloadEnd(WPARAM, LPARAM)
 {
     m_session.StartStopDownload();

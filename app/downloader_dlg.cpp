@@ -45,6 +45,7 @@ const MessageMap& CDownloaderDlg::GetMessageMap() const
         On::Notification<&D::OnSelEndOkImage>(IDC_IMAGE_FILE, CBN_SELENDOK),
         On::Notification<&D::OnSelEndOkLanguagePack>(IDC_LANGUAGE_PACK_FILE, CBN_SELENDOK),
         On::Message<&D::OnSerialData>(WM_SERIAL_DATA),
+        On::Message<&D::OnSerialFailure>(WM_SERIAL_FAILURE),
         On::Message<&D::OnDownloadEnd>(WM_DOWNLOAD_END),
     };
     static const MessageMap kMap{kEntries, std::size(kEntries), &CDialog::GetMessageMap()};

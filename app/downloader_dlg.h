@@ -61,6 +61,7 @@ protected:
     void OnStartStop();
     void OnTimer(UINT_PTR timerId);
     LRESULT OnSerialData(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSerialFailure(WPARAM wParam, LPARAM lParam);
     LRESULT OnDownloadEnd(WPARAM wParam, LPARAM lParam);
     void StartStopDownload() { m_session.StartStopDownload(); }
     DownloadChoices CurrentChoices();

@@ -31,6 +31,8 @@ public:
     void StartStopDownload() override;
     // A notification of the channel's reader: count bytes at chunk, inside its buffer.
     void OnSerialData(std::size_t count, const std::uint8_t* chunk);
+    // A failure of the channel's reader, handed to the window's thread to be shown there.
+    void OnChannelFailure(const char* text, const char* caption) { ReportFailure(text, caption); }
     void OnTimer(unsigned timerId);
     // The window is going: files and channel are closed, nothing is shown.
     void Shutdown();

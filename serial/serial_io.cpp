@@ -1,10 +1,16 @@
 #include "serial/serial_io.h"
 
+#include "serial/write_bound.h"
+
 #include <process.h>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace
 {
@@ -36,11 +42,18 @@ constexpr DWORD kInQueueWarningBytes = 3000;
 constexpr unsigned kReaderStackBytes = 1000;
 constexpr DWORD kReaderEvents = EV_RXCHAR | EV_ERR;
 
-// The stop event ends the reader's waits at once; this is only the bound of a reader that is
-// stuck elsewhere.
-constexpr DWORD kStopWaitMs = 2000;
+// The stop event ends the reader's waits at once. A driver that does not complete the reader's
+// own cancellation gets this long before the owner ends the wait itself, and as long again after.
+constexpr DWORD kStopWaitMs = 1000;
+constexpr DWORD kEndWaitMs = 2000;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR; // 15
-constexpr DWORD kKillWaitMs = 1000;
+// How often a close looks whether the driver has sent what it holds.
+constexpr DWORD kDrainPollMs = 5;
+
+// Software flow control stays off; the two characters only have to differ, since drivers refuse
+// a line whose XON and XOFF are the same. These are the usual DC1 and DC3.
+constexpr char kXonChar = 0x11;
+constexpr char kXoffChar = 0x13;
 
 const char kClearCommErrorText[] = "\r\nClearCommError Error!\r\n";
 const char kCommErrorText[] = "\r\nComm Error1!\r\n";
@@ -49,6 +62,12 @@ const char kSetCommMaskErrorText[] = "\r\nSetCommMask Error!\r\n";
 const char kWaitCommEventErrorText[] = "\r\nWaitCommEvent Error!\r\n";
 const char kInQueueErrorRoundText[] = "\r\nToo many bytes in In Queue!\r\n";
 const char kEndOfFileText[] = "\r\nEnd Of File Received!\r\n";
+const char kReaderLeftText[] = "\r\nTracingThread did not end: port left open\r\n";
+
+// Channels whose reader would not end: their memory is never given back, since the reader or a
+// request it left with the driver may still write into it.
+std::mutex g_abandonedLock;
+std::vector<const void*> g_abandoned;
 
 struct LineErrorText
 {
@@ -115,14 +134,15 @@ void ApplyLineSettings(DCB& dcb, DWORD baudRate, BYTE parity, BYTE byteSize, BYT
     dcb.ByteSize = byteSize;
     dcb.Parity = parity;
     dcb.StopBits = stopBits;
-    dcb.XonChar = 0;
-    dcb.XoffChar = 0;
+    dcb.XonChar = kXonChar;
+    dcb.XoffChar = kXoffChar;
     dcb.ErrorChar = 0;
     dcb.EofChar = 0;
     dcb.EvtChar = 0;
 }
 
-// A read returns at once with whatever is waiting; a write has no time-out.
+// A read returns at once with whatever is waiting; a write has no time-out of the driver's (the
+// channel bounds its writes itself).
 void ApplyTimeouts(COMMTIMEOUTS& timeouts)
 {
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -132,23 +152,23 @@ void ApplyTimeouts(COMMTIMEOUTS& timeouts)
     timeouts.WriteTotalTimeoutConstant = 0;
 }
 
-// Runs the line set-up steps in order and returns how many succeeded.
-std::size_t SetUpLine(HANDLE port, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits)
+// Runs every line set-up step, in order, and says which ones failed. A failed step does not stop
+// the later ones: a port left with read time-outs nobody set could make the reader wait for a
+// full read, and the settings written do not depend on what was read.
+std::array<bool, kLineSetupSteps> SetUpLine(serial::CommApi& api, HANDLE port, DWORD baudRate,
+                                            BYTE parity, BYTE byteSize, BYTE stopBits)
 {
+    std::array<bool, kLineSetupSteps> failed{};
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
-    if (!GetCommState(port, &dcb))
-        return 0;
+    failed[0] = !api.GetCommState(port, &dcb);
     ApplyLineSettings(dcb, baudRate, parity, byteSize, stopBits);
-    if (!SetCommState(port, &dcb))
-        return 1;
+    failed[1] = !api.SetCommState(port, &dcb);
     COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(port, &timeouts))
-        return 2;
+    failed[2] = !api.GetCommTimeouts(port, &timeouts);
     ApplyTimeouts(timeouts);
-    if (!SetCommTimeouts(port, &timeouts))
-        return 3;
-    return kLineSetupSteps;
+    failed[3] = !api.SetCommTimeouts(port, &timeouts);
+    return failed;
 }
 
 } // namespace
@@ -160,23 +180,25 @@ void CPostToWindow::OnChunk(std::size_t count, const std::uint8_t* chunk)
 }
 
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
-                     BYTE stopBits, HWND notifyWnd, serial::FailureReport& report)
+                     BYTE stopBits, HWND notifyWnd, serial::FailureReport& report,
+                     serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(notifyWnd), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
       m_hThread(nullptr), m_windowSink(notifyWnd), m_sink(m_windowSink), m_report(report),
-      m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
-      m_stopRequested(false), m_logAbandoned(false), m_logPath()
+      m_api(api), m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
+      m_stopRequested(false), m_logPath()
 {
     Open(portName, baudRate, parity, byteSize, stopBits);
 }
 
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
-                     BYTE stopBits, serial::ChunkSink& sink, serial::FailureReport& report)
+                     BYTE stopBits, serial::ChunkSink& sink, serial::FailureReport& report,
+                     serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(nullptr), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report),
+      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report), m_api(api),
       m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
-      m_stopRequested(false), m_logAbandoned(false), m_logPath()
+      m_stopRequested(false), m_logPath()
 {
     Open(portName, baudRate, parity, byteSize, stopBits);
 }
@@ -239,12 +261,11 @@ bool CSerialIO::OpenPort(const char* portName)
     {
         if (attempt > 0)
             Sleep(kOpenRetryDelayMs);
-        const HANDLE port = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        const HANDLE port = m_api.OpenPort(portName);
         if (port != INVALID_HANDLE_VALUE && m_hStopEvent == nullptr)
         {
             // Without its events the channel could neither wait nor be stopped.
-            CloseHandle(port);
+            m_api.CloseHandle(port);
             break;
         }
         if (port != INVALID_HANDLE_VALUE)
@@ -259,15 +280,21 @@ bool CSerialIO::OpenPort(const char* portName)
     return false;
 }
 
-// Failures are reported and otherwise ignored: the reader runs on whatever the port does.
+// Failures are reported and otherwise ignored: the reader runs on whatever the port does. The
+// driver's queue sizes are asked for only on a line that took every setting.
 void CSerialIO::Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits)
 {
-    const std::size_t stepsDone = SetUpLine(m_hPort, baudRate, parity, byteSize, stopBits);
-    for (std::size_t step = stepsDone; step < kLineSetupSteps; ++step)
-        m_report.ReportFailure(kLineSetupFailedMessages[step], kChannelCaption);
-    if (stepsDone < kLineSetupSteps)
+    m_baudRate = baudRate;
+    const std::array<bool, kLineSetupSteps> failed =
+        SetUpLine(m_api, m_hPort, baudRate, parity, byteSize, stopBits);
+    for (std::size_t step = 0; step < kLineSetupSteps; ++step)
+    {
+        if (failed[step])
+            m_report.ReportFailure(kLineSetupFailedMessages[step], kChannelCaption);
+    }
+    if (std::find(failed.begin(), failed.end(), true) != failed.end())
         return;
-    if (!SetupComm(m_hPort, kDriverQueueBytes, kDriverQueueBytes))
+    if (!m_api.SetupComm(m_hPort, kDriverQueueBytes, kDriverQueueBytes))
         m_report.ReportFailure(kQueueSetupFailedMessage, kChannelCaption);
 }
 
@@ -284,31 +311,61 @@ void CSerialIO::StartReader()
 
 void CSerialIO::StopReader()
 {
-    if (m_hThread == nullptr)
+    if (m_hThread == nullptr || m_readerAbandoned)
         return;
     m_stopRequested = true;
     SetEvent(m_hStopEvent);
-    const bool ended = WaitForSingleObject(m_hThread, kStopWaitMs) == WAIT_OBJECT_0;
+    bool ended = WaitForSingleObject(m_hThread, kStopWaitMs) == WAIT_OBJECT_0;
     if (!ended)
     {
-        // Last resort. The thread may die holding the log stream's lock, so the log is then left
-        // open rather than closed into a deadlock.
-        TerminateThread(m_hThread, serial::kReaderKilledExitCode);
-        WaitForSingleObject(m_hThread, kKillWaitMs);
-        m_logAbandoned = true;
+        // The driver has not completed the reader's own cancellation. Clearing the event mask
+        // completes a pending event wait; CancelIoEx takes back any other request of the reader.
+        m_api.SetCommMask(m_hPort, 0);
+        m_api.CancelIoEx(m_hPort, nullptr);
+        ended = WaitForSingleObject(m_hThread, kEndWaitMs) == WAIT_OBJECT_0;
+    }
+    if (!ended)
+    {
+        // Nothing the reader or its requests may still touch is freed: the port, its events, the
+        // log and this object stay as they are for the rest of the program.
+        m_readerAbandoned = true;
+        LogText(kReaderLeftText);
+        std::lock_guard<std::mutex> hold(g_abandonedLock);
+        g_abandoned.push_back(this);
+        return;
     }
     CloseHandle(m_hThread);
     m_hThread = nullptr;
 }
 
+void* CSerialIO::operator new(std::size_t size)
+{
+    return ::operator new(size);
+}
+
+void CSerialIO::operator delete(void* memory)
+{
+    {
+        std::lock_guard<std::mutex> hold(g_abandonedLock);
+        if (std::find(g_abandoned.begin(), g_abandoned.end(), memory) != g_abandoned.end())
+            return;
+    }
+    ::operator delete(memory);
+}
+
 void CSerialIO::Close()
 {
     StopReader();
-    if (m_logFile != nullptr && !m_logAbandoned)
+    if (m_readerAbandoned)
+        return;
+    if (m_logFile != nullptr)
         std::fclose(m_logFile);
     m_logFile = nullptr;
     if (m_hPort != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hPort);
+    {
+        DrainOutput();
+        m_api.CloseHandle(m_hPort);
+    }
     m_hPort = INVALID_HANDLE_VALUE;
     m_hReaderPort = INVALID_HANDLE_VALUE;
     CloseIfOpen(m_hStopEvent);
@@ -316,27 +373,60 @@ void CSerialIO::Close()
     CloseIfOpen(m_hWriteEvent);
 }
 
+// The write ends when the driver has taken every byte, or fails once it has taken longer than
+// the bytes' time on the line allows: a device that stopped taking data must not hold the
+// window. What a cancelled write did send stays sent; the caller sees fewer bytes written.
 std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
 {
-    if (m_hPort == INVALID_HANDLE_VALUE)
+    if (m_hPort == INVALID_HANDLE_VALUE || m_readerAbandoned)
         return 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hWriteEvent;
     DWORD written = 0;
-    if (!WriteFile(m_hPort, bytes, static_cast<DWORD>(count), &written, &overlapped))
+    BOOL done = m_api.WriteFile(m_hPort, bytes, static_cast<DWORD>(count), &written, &overlapped);
+    if (!done && GetLastError() == ERROR_IO_PENDING)
     {
-        // No write time-out is set: the write ends when the driver has taken every byte.
-        if (GetLastError() != ERROR_IO_PENDING ||
-            !GetOverlappedResult(m_hPort, &overlapped, &written, TRUE))
-            return 0;
+        const DWORD boundMs = serial::WriteBoundMs(count, m_baudRate);
+        if (WaitForSingleObject(m_hWriteEvent, boundMs) != WAIT_OBJECT_0)
+            m_api.CancelIoEx(m_hPort, &overlapped);
+        // Waits also for a cancelled write, which the driver may still hold for a moment.
+        done = m_api.GetOverlappedResult(m_hPort, &overlapped, &written, TRUE);
     }
-    return written;
+    m_outputQueued = done && written == count;
+    return done ? written : std::min<std::size_t>(written, count == 0 ? 0 : count - 1);
 }
 
 void CSerialIO::Purge()
 {
-    if (m_hPort != INVALID_HANDLE_VALUE)
-        PurgeComm(m_hPort, kPurgeAll);
+    if (m_hPort == INVALID_HANDLE_VALUE || m_readerAbandoned)
+        return;
+    m_api.PurgeComm(m_hPort, kPurgeAll);
+    m_outputQueued = false;
+}
+
+// A driver may drop at the close what it still holds for the line, and the protocol change
+// closes the port right after its frame: what was written goes out first. The wait is bounded
+// like a write, and after a failed write nothing is waited for, so a device that stopped taking
+// data cannot hold the close. FlushFileBuffers, which on Windows returns once the device has sent
+// everything, is called only when the driver held bytes and has handed them on: Wine's serial
+// layer discards the output instead, which is then harmless.
+void CSerialIO::DrainOutput()
+{
+    if (!m_outputQueued)
+        return;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!m_api.ClearCommError(m_hPort, &errors, &status) || status.cbOutQue == 0)
+        return;
+    const ULONGLONG deadline = GetTickCount64() + serial::WriteBoundMs(status.cbOutQue, m_baudRate);
+    while (status.cbOutQue > 0 && GetTickCount64() < deadline)
+    {
+        Sleep(kDrainPollMs);
+        if (!m_api.ClearCommError(m_hPort, &errors, &status))
+            return;
+    }
+    if (status.cbOutQue == 0)
+        m_api.FlushFileBuffers(m_hPort);
 }
 
 bool CSerialIO::ReaderWait(OVERLAPPED& overlapped)
@@ -346,9 +436,9 @@ bool CSerialIO::ReaderWait(OVERLAPPED& overlapped)
     if (woke == WAIT_OBJECT_0)
         return true;
     // The stop: take the operation back, and wait for it to let go of the record and buffer.
-    CancelIo(m_hReaderPort);
+    m_api.CancelIo(m_hReaderPort);
     DWORD ignored = 0;
-    GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, TRUE);
+    m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, TRUE);
     return false;
 }
 
@@ -358,13 +448,17 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     self.m_writeIndex = 0;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(self.m_hReaderPort, &errors, &status))
+    if (!self.m_api.ClearCommError(self.m_hReaderPort, &errors, &status))
     {
         self.LogText(kClearCommErrorText);
         return self.EndReaderOnLostPort();
     }
     if (errors != 0)
         self.LogText(kCommErrorText);
+    // Armed once: arming again clears the driver's event history, and characters that came
+    // meanwhile would then wait for an event that does not come.
+    if (!self.m_api.SetCommMask(self.m_hReaderPort, kReaderEvents))
+        self.LogText(kSetCommMaskErrorText);
     while (!self.m_stopRequested)
     {
         if (!self.ReadPort())
@@ -373,14 +467,16 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     return serial::kReaderEndedExitCode;
 }
 
-// One wait and what it brought. A wake-up with nothing to read (Wine wakes hundreds of times a
-// second on a pty) costs one round and a notification of 0 bytes, nothing more. Returns false
-// when the port has gone (the handset was unplugged): the round cannot even ask for its state.
+// One read of what the driver holds, or, when it holds nothing, one wait and what it brought.
+// The driver's queue is asked first, so a backlog beyond one read and characters that came
+// during the last round are read at once rather than left for an event. A wake-up with nothing
+// to read costs one round and a notification of 0 bytes, nothing more. Returns false when the
+// port has gone (the handset was unplugged): the round cannot even ask for its state.
 bool CSerialIO::ReadPort()
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_hReaderPort, &errors, &status))
+    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
         return false;
@@ -389,21 +485,36 @@ bool CSerialIO::ReadPort()
         LogText(kCommErrorText);
     if (status.cbInQue > kInQueueWarningBytes)
         LogText(kInQueueReadPortText);
+    if (status.cbInQue == 0)
+    {
+        DWORD events = 0;
+        // A wait that fails at once, round after round, would spin and fill the log.
+        if (!WaitForEvents(events))
+            return m_stopRequested || ++m_failedWaits < kFailedWaitsOfALostPort;
+        m_failedWaits = 0;
+        // A line error is logged; characters that came with it are read in this round.
+        if ((events & EV_ERR) != 0 && !LogErrorRound())
+            return false;
+        if ((events & EV_RXCHAR) == 0 || m_stopRequested)
+            return true;
+    }
+    return ReadChunk();
+}
 
-    if (!SetCommMask(m_hReaderPort, kReaderEvents))
-        LogText(kSetCommMaskErrorText);
+// Waits for the next masked event. False when the wait failed, or ended by the stop.
+bool CSerialIO::WaitForEvents(DWORD& events)
+{
     if (m_stopRequested)
-        return true;
-    DWORD events = 0;
+        return false;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
-    BOOL waited = WaitCommEvent(m_hReaderPort, &events, &overlapped);
+    BOOL waited = m_api.WaitCommEvent(m_hReaderPort, &events, &overlapped);
     if (!waited && GetLastError() == ERROR_IO_PENDING)
     {
         if (!ReaderWait(overlapped))
-            return true;
+            return false;
         DWORD ignored = 0;
-        waited = GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
+        waited = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
         // A driver may end a pending wait early without a line fault (Wine does so now and
         // then): bytes may have come meanwhile, so the round reads as after a character event.
         if (!waited && GetLastError() == ERROR_OPERATION_ABORTED)
@@ -412,31 +523,27 @@ bool CSerialIO::ReadPort()
             events = EV_RXCHAR;
         }
     }
-    if (m_stopRequested)
-        return true;
-    if (!waited)
-    {
+    if (!waited && !m_stopRequested)
         LogText(kWaitCommEventErrorText);
-        // A wait that fails at once, round after round, would spin and fill the log.
-        return ++m_failedWaits < kFailedWaitsOfALostPort;
-    }
-    m_failedWaits = 0;
-    // Bytes that came with a line error are read by the next character event.
-    if ((events & EV_ERR) != 0)
-        return LogErrorRound();
+    return waited && !m_stopRequested;
+}
 
+// One read of at most 300 bytes at the write index, logged and handed on.
+bool CSerialIO::ReadChunk()
+{
     const std::uint32_t index = m_writeIndex;
     BYTE* const chunk = m_pRxBuffer + index;
     DWORD bytesRead = 0;
-    overlapped = OVERLAPPED{};
+    OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
     // The read time-outs make it return at once with what is waiting; pending is rare.
-    BOOL read = ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, &overlapped);
+    BOOL read =
+        m_api.ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, &overlapped);
     if (!read && GetLastError() == ERROR_IO_PENDING)
     {
         if (!ReaderWait(overlapped))
             return true;
-        read = GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
+        read = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
     }
     // A purge by the owner aborts a read in flight: what it would have brought is gone, which is
     // what the purge is for, not a fault of the port.
@@ -447,7 +554,7 @@ bool CSerialIO::ReadPort()
     }
     if (!read)
     {
-        m_report.ReportFailure(kReadFailedMessage, kReaderCaption);
+        ReportReaderFailure(kReadFailedMessage);
         return false;
     }
     if (m_logFile != nullptr)
@@ -464,11 +571,22 @@ bool CSerialIO::ReadPort()
     return true;
 }
 
+// The window's boxes belong to the window's thread: a window is sent the failure, and only a
+// channel without one tells its report from here.
+void CSerialIO::ReportReaderFailure(const char* text)
+{
+    if (m_hNotifyWnd != nullptr)
+        PostMessageA(m_hNotifyWnd, WM_SERIAL_FAILURE, reinterpret_cast<WPARAM>(kReaderCaption),
+                     reinterpret_cast<LPARAM>(text));
+    else
+        m_report.ReportFailure(text, kReaderCaption);
+}
+
 bool CSerialIO::LogErrorRound()
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_hReaderPort, &errors, &status))
+    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
         return false;

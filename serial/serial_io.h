@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "serial/comm_api.h"
 #include "serial/receive_buffer.h"
 #include "serial/serial_channel.h"
 
@@ -14,12 +15,14 @@
 #define WM_SERIAL_DATA (WM_USER + 0x65)
 // Handled by the main window; nothing posts it.
 #define WM_DOWNLOAD_END (WM_USER + 0x66)
+// Posted by the reader when it fails in a way the operator is shown, so the box is the window's
+// thread's: wParam = the caption, lParam = the text (both texts that live as long as the program).
+#define WM_SERIAL_FAILURE (WM_USER + 0x67)
 
 namespace serial
 {
-// Exit codes of the reader thread: it ended after a stop request, or it had to be killed.
+// Exit code of the reader thread that ended after a stop request.
 constexpr DWORD kReaderEndedExitCode = 1;
-constexpr DWORD kReaderKilledExitCode = 0;
 // The reader ended by itself because the port went away (ClearCommError, ReadFile or every wait
 // failing).
 constexpr DWORD kReaderLostPortExitCode = 2;
@@ -54,10 +57,12 @@ public:
     // "CSerialIO"; an unopenable port leaves an object that is not IsOpen(), on which Close(),
     // Write() and Purge() are harmless.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              HWND notifyWnd, serial::FailureReport& report);
+              HWND notifyWnd, serial::FailureReport& report,
+              serial::CommApi& api = serial::Win32CommApi());
     // The same, handing each read to `sink` on the reader's thread instead of posting it.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              serial::ChunkSink& sink, serial::FailureReport& report);
+              serial::ChunkSink& sink, serial::FailureReport& report,
+              serial::CommApi& api = serial::Win32CommApi());
     ~CSerialIO() override;
     CSerialIO(const CSerialIO&) = delete;
     CSerialIO& operator=(const CSerialIO&) = delete;
@@ -68,10 +73,15 @@ public:
     void Purge() override;
     const std::uint8_t* RxBufferStart() const override { return m_pRxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
-    // Ends the reader by handshake and waits for it; does nothing once it has ended.
+    // Ends the reader by handshake and waits for it; does nothing once it has ended. A reader that
+    // does not end even so is left running with everything it uses: the port, its events, the
+    // log and the object itself, whose memory a delete then keeps.
     void StopReader();
-    // Stops the reader, closes the log, closes the port. May be called more than once.
+    // Stops the reader, lets the driver send what it holds (bounded), closes the log and the
+    // port. May be called more than once.
     void Close() override;
+    static void* operator new(std::size_t size);
+    static void operator delete(void* memory);
     // The file the log went to: "c:\debugfile.txt" or, when that cannot be created, debugfile.txt
     // in the temporary folder.
     const char* LogPath() const { return m_logPath; }
@@ -94,6 +104,9 @@ private:
 
     static unsigned __stdcall TracingThread(void* channel);
     bool ReadPort();
+    bool WaitForEvents(DWORD& events);
+    bool ReadChunk();
+    void ReportReaderFailure(const char* text);
     bool LogErrorRound();
     void LogText(const char* text);
     unsigned EndReaderOnLostPort();
@@ -102,15 +115,19 @@ private:
     bool OpenPort(const char* portName);
     void Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
     void StartReader();
+    void DrainOutput();
 
     CPostToWindow m_windowSink;        // set once at open
     serial::ChunkSink& m_sink;         // reader: where every read goes
     serial::FailureReport& m_report;   // owner at open; reader for its own failures
+    serial::CommApi& m_api;            // set once at open: the port's calls
     HANDLE m_hStopEvent;               // owner sets it to end the reader's waits
     HANDLE m_hReaderEvent;             // reader: completion of its waits and reads
     HANDLE m_hWriteEvent;              // owner: completion of its writes
     std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
     unsigned m_failedWaits = 0;        // reader: failed waits in a row
-    bool m_logAbandoned;               // owner: the reader was killed and may hold the log's lock
+    bool m_readerAbandoned = false;    // owner: the reader would not end; nothing is freed
+    bool m_outputQueued = false;       // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;              // owner, set at open: bounds the writes
     char m_logPath[MAX_PATH];          // owner, set at open
 };

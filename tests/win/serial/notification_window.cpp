@@ -91,6 +91,12 @@ LRESULT CALLBACK NotificationWindow::WindowProc(HWND window, UINT message, WPARA
         self->OnSerialData(wParam, lParam);
         return 0;
     }
+    if (message == WM_SERIAL_FAILURE && self != nullptr && self->m_report != nullptr)
+    {
+        self->m_report->ReportFailure(reinterpret_cast<const char*>(lParam),
+                                      reinterpret_cast<const char*>(wParam));
+        return 0;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

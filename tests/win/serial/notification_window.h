@@ -8,6 +8,10 @@
 #include <vector>
 
 class CSerialIO;
+namespace serial
+{
+class FailureReport;
+}
 
 // One WM_SERIAL_DATA as the window saw it; the bytes are copied when the message is handled,
 // as the download engine would read them.
@@ -32,6 +36,8 @@ public:
 
     // Notifications handled from now on are checked against this channel's buffer.
     void Watch(const CSerialIO* channel);
+    // The reader's failures posted to the window go to this report, as the main window's do.
+    void ReportTo(serial::FailureReport* report) { m_report = report; }
     // Drops queued and collected notifications (after a channel has been closed).
     void Forget();
 
@@ -50,6 +56,7 @@ private:
 
     HWND m_window;
     const CSerialIO* m_channel;
+    serial::FailureReport* m_report = nullptr;
     std::vector<Notification> m_notifications;
     std::size_t m_bytesNotified;
 };

@@ -11,16 +11,19 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "message_boxes.h"
+#include "channel_checks.h"
 #include "notification_window.h"
 #include "framework/message_box.h"
 #include "serial/serial_io.h"
 #include "sim_client.h"
+#include "strict_comm_driver.h"
 
 namespace
 {
@@ -39,7 +42,6 @@ constexpr DWORD kOperatorBauds[] = {115200, 57600, 38400, 19200};
 
 // The buffer rules the download engine relies on.
 constexpr std::uintptr_t kBufferBytes = 3000;
-constexpr std::uint32_t kWrapIndex = 2800;
 
 // Generous: Wine under load can be slow, and the waits end as soon as the event is seen.
 constexpr DWORD kArrivalTimeoutMs = 10000;
@@ -82,116 +84,12 @@ std::string LineOf(SimClient& sim)
     return LineText(line.baudRate, line.dataBits, line.parity.c_str(), line.stopBits);
 }
 
-// Distinct bytes for each stream (seed) and position, covering all 256 values.
-std::string Pattern(std::size_t length, unsigned seed)
-{
-    std::string bytes(length, '\0');
-    for (std::size_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>((seed * 31 + i * 7 + i / 256) & 0xFF);
-    return bytes;
-}
-
-std::vector<std::uint8_t> AsBytes(const std::string& text)
-{
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
-std::string AsString(const std::vector<BYTE>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Compares byte strings and names the first difference rather than printing kilobytes.
-::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual)
-{
-    if (expected == actual)
-        return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
-        ++at;
-    auto byteAt = [](const std::string& bytes, std::size_t i)
-    { return i < bytes.size() ? std::to_string(static_cast<unsigned char>(bytes[i])) : "end"; };
-    return ::testing::AssertionFailure()
-           << "expected " << expected.size() << " bytes, got " << actual.size()
-           << "; first difference at " << at << ": expected " << byteAt(expected, at) << ", got "
-           << byteAt(actual, at);
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 std::string TempLogPath()
 {
     char folder[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, folder);
     return std::string(folder) + "debugfile.txt";
 }
-
-std::uintptr_t OffsetIn(const BYTE* buffer, const BYTE* address)
-{
-    return reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(buffer);
-}
-
-// Replays the notifications against the buffer rules: each must name the stretch at the write
-// position that the counts before it lead to (back to the start once 2800 is reached), and lie
-// wholly inside the buffer.
-::testing::AssertionResult FollowsWriteIndex(const std::vector<Notification>& notifications,
-                                             const BYTE* buffer, std::uint32_t* finalIndex)
-{
-    std::uint32_t index = 0;
-    for (std::size_t i = 0; i < notifications.size(); ++i)
-    {
-        const Notification& n = notifications[i];
-        const std::uintptr_t offset = OffsetIn(buffer, n.address);
-        if (offset != index)
-            return ::testing::AssertionFailure()
-                   << "notification " << i << " (" << n.count << " bytes) at offset " << offset
-                   << ", expected " << index;
-        if (!n.insideBuffer || offset + n.count > kBufferBytes)
-            return ::testing::AssertionFailure()
-                   << "notification " << i << ": " << n.count << " bytes at offset " << offset
-                   << " run past the buffer";
-        index += n.count;
-        if (index >= kWrapIndex)
-            index = 0;
-    }
-    if (finalIndex != nullptr)
-        *finalIndex = index;
-    return ::testing::AssertionSuccess();
-}
-
-// A duplicate of the reader's handle, to look at the thread after Close() has closed its own.
-class ThreadWatch
-{
-public:
-    explicit ThreadWatch(HANDLE thread) : m_handle(nullptr)
-    {
-        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &m_handle, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
-    }
-    ~ThreadWatch()
-    {
-        if (m_handle != nullptr)
-            CloseHandle(m_handle);
-    }
-    ThreadWatch(const ThreadWatch&) = delete;
-    ThreadWatch& operator=(const ThreadWatch&) = delete;
-
-    bool Valid() const { return m_handle != nullptr; }
-    bool Ended() const { return WaitForSingleObject(m_handle, 0) == WAIT_OBJECT_0; }
-    DWORD ExitCode() const
-    {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeThread(m_handle, &code);
-        return code;
-    }
-
-private:
-    HANDLE m_handle;
-};
 
 // Removes a directory made for one test.
 class ScopedDirectory
@@ -246,8 +144,26 @@ protected:
               BYTE stopBits = ONESTOPBIT)
     {
         m_channel = std::make_unique<CSerialIO>(kSimPort, baud, parity, dataBits, stopBits,
-                                                m_window.Handle(), BoxReport());
+                                                m_window.Handle(), BoxReport(), Api());
         m_window.Watch(m_channel.get());
+    }
+
+    // The port's calls: the driver model's when the test runs over it, else Windows' own.
+    serial::CommApi& Api()
+    {
+        return m_model != nullptr ? static_cast<serial::CommApi&>(*m_model)
+                                  : serial::Win32CommApi();
+    }
+
+    // Bytes from the handset's side: the simulator writes them to its pty, or they reach the
+    // model's input queue.
+    ::testing::AssertionResult Send(const std::string& bytes)
+    {
+        if (m_model != nullptr)
+            m_model->Arrive(AsBytes(bytes));
+        else if (!m_sim.Send(AsBytes(bytes)))
+            return ::testing::AssertionFailure() << "SEND: " << m_sim.LastError();
+        return ::testing::AssertionSuccess();
     }
 
     void CloseChannel()
@@ -262,8 +178,9 @@ protected:
     ::testing::AssertionResult SendAndWait(const std::string& bytes)
     {
         const std::size_t expected = m_window.BytesNotified() + bytes.size();
-        if (!m_sim.Send(AsBytes(bytes)))
-            return ::testing::AssertionFailure() << "SEND: " << m_sim.LastError();
+        const ::testing::AssertionResult sent = Send(bytes);
+        if (!sent)
+            return sent;
         if (!m_window.WaitForBytes(expected, kArrivalTimeoutMs))
             return ::testing::AssertionFailure()
                    << "notified " << m_window.BytesNotified() << " of " << expected << " bytes";
@@ -273,9 +190,39 @@ protected:
     const BYTE* Buffer() const { return m_channel->m_rxBuffer; }
 
     SimClient m_sim;
+    std::unique_ptr<StrictCommDriver> m_model; // outlives the channel that uses it
     NotificationWindow m_window;
     std::unique_ptr<CSerialIO> m_channel;
 };
+
+enum class FarEnd
+{
+    SimulatorPty,
+    DriverModel, // a Windows driver's documented rules, which Wine's serial layer does not keep
+};
+
+void PrintTo(FarEnd farEnd, std::ostream* out)
+{
+    *out << (farEnd == FarEnd::DriverModel ? "the driver model" : "the simulator's pty");
+}
+
+// Reception checked over the simulator's pty under Wine and over the strict driver model.
+class ReceivingChannelTest : public SerialChannelTest, public ::testing::WithParamInterface<FarEnd>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == FarEnd::DriverModel)
+            m_model = std::make_unique<StrictCommDriver>();
+        else
+            SerialChannelTest::SetUp();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(OverBoth, ReceivingChannelTest,
+                         ::testing::Values(FarEnd::SimulatorPty, FarEnd::DriverModel),
+                         [](const ::testing::TestParamInfo<FarEnd>& info)
+                         { return info.param == FarEnd::DriverModel ? "DriverModel" : "Pty"; });
 
 TEST_F(SerialChannelTest, SetsTheLineAtTheDownloadStartAndAtEachOperatorBaudRate)
 {
@@ -315,7 +262,7 @@ TEST_F(SerialChannelTest, KeepsTheReaderRecordInOrder)
     EXPECT_NE(nullptr, c.m_hThread);
 }
 
-TEST_F(SerialChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
+TEST_P(ReceivingChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
 {
     Open(115200);
     std::string sent;
@@ -323,7 +270,7 @@ TEST_F(SerialChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
     {
         const std::string bytes = Pattern(100, chunk);
         sent += bytes;
-        ASSERT_TRUE(m_sim.Send(AsBytes(bytes))) << m_sim.LastError();
+        ASSERT_TRUE(Send(bytes));
     }
     ASSERT_TRUE(m_window.WaitForBytes(sent.size(), kArrivalTimeoutMs))
         << m_window.BytesNotified() << " bytes notified";
@@ -337,7 +284,7 @@ TEST_F(SerialChannelTest, DeliversReceivedBytesInPlaceAndInOrder)
         EXPECT_LE(n.count, 300u);
 }
 
-TEST_F(SerialChannelTest, WrapsAtTwentyEightHundredWithoutWritingPastTheEnd)
+TEST_P(ReceivingChannelTest, WrapsAtTwentyEightHundredWithoutWritingPastTheEnd)
 {
     Open(115200);
     const HANDLE thread = m_channel->m_hThread;
@@ -381,11 +328,11 @@ TEST_F(SerialChannelTest, WrapsAtTwentyEightHundredWithoutWritingPastTheEnd)
 
 // Every notification, an empty one after the bytes were taken by the read before included,
 // points at the write position the reader had reached.
-TEST_F(SerialChannelTest, EveryWakeUpPointsAtTheCurrentWritePosition)
+TEST_P(ReceivingChannelTest, EveryWakeUpPointsAtTheCurrentWritePosition)
 {
     Open(115200);
     for (unsigned piece = 0; piece < 20; ++piece)
-        ASSERT_TRUE(m_sim.Send(AsBytes(Pattern(7, piece)))) << m_sim.LastError();
+        ASSERT_TRUE(Send(Pattern(7, piece)));
     ASSERT_TRUE(m_window.WaitForBytes(140, kArrivalTimeoutMs));
     std::uint32_t index = 0;
     EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), Buffer(), &index));
@@ -465,7 +412,7 @@ TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
     EXPECT_TRUE(SameBytes(bytes, ReadWholeFile(TempLogPath())));
 }
 
-TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
+TEST_P(ReceivingChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
 {
     const std::string warning = "\r\nToo many bytes in In Queue - ReadPort\r\n";
     Open(115200);
@@ -473,12 +420,12 @@ TEST_F(SerialChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
     // Hold the reader while more than 3000 bytes pile up in the driver's queue.
     ASSERT_NE(static_cast<DWORD>(-1), SuspendThread(m_channel->m_hThread));
     const std::string bytes = Pattern(3500, 6);
-    ASSERT_TRUE(m_sim.Send(AsBytes(bytes))) << m_sim.LastError();
+    ASSERT_TRUE(Send(bytes));
     DWORD errors = 0;
     COMSTAT status{};
     const ULONGLONG deadline = GetTickCount64() + kArrivalTimeoutMs;
-    while (ClearCommError(m_channel->m_hPort, &errors, &status) && status.cbInQue < bytes.size() &&
-           GetTickCount64() < deadline)
+    while (Api().ClearCommError(m_channel->m_hPort, &errors, &status) &&
+           status.cbInQue < bytes.size() && GetTickCount64() < deadline)
         Sleep(5);
     ASSERT_NE(static_cast<DWORD>(-1), ResumeThread(m_channel->m_hThread));
     ASSERT_EQ(bytes.size(), status.cbInQue);

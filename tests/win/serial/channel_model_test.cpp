@@ -1,0 +1,229 @@
+// The channel over the strict driver model: what a Windows serial driver does and Wine's serial
+// layer does not (event history, time-outs in force, a refused DCB, a device that stops taking
+// data, cancellation, a close that drops what was not sent).
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "channel_checks.h"
+#include "notification_window.h"
+#include "serial/serial_io.h"
+#include "strict_comm_driver.h"
+
+namespace
+{
+
+const char kLogPath[] = "c:\\debugfile.txt";
+constexpr DWORD kLineRate = 115200;
+// Generous: the waits end as soon as the event is seen.
+constexpr DWORD kArrivalTimeoutMs = 10000;
+constexpr auto kHangLimit = std::chrono::seconds(30);
+
+struct Failure
+{
+    std::string text;
+    std::string caption;
+    DWORD thread;
+    bool operator==(const Failure& other) const
+    {
+        return text == other.text && caption == other.caption && thread == other.thread;
+    }
+    friend void PrintTo(const Failure& failure, std::ostream* out)
+    {
+        *out << '"' << failure.caption << ": " << failure.text << "\" on thread " << failure.thread;
+    }
+};
+
+// The channel's failures as told, with the thread that told them.
+class RecordedReport : public serial::FailureReport
+{
+public:
+    void ReportFailure(const char* text, const char* caption) override
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_failures.push_back({text, caption, GetCurrentThreadId()});
+    }
+    std::vector<Failure> Failures()
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_failures;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<Failure> m_failures;
+};
+
+class ChannelOverDriverModelTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { Close(); }
+
+    void Open(DWORD baud = kLineRate)
+    {
+        m_channel = std::make_unique<CSerialIO>("COM1", baud, NOPARITY, 8, ONESTOPBIT,
+                                                m_window.Handle(), m_report, m_driver);
+        m_window.Watch(m_channel.get());
+        m_window.ReportTo(&m_report);
+    }
+
+    void Close()
+    {
+        if (m_channel != nullptr)
+            m_channel->Close();
+        m_channel.reset();
+        m_window.Forget();
+    }
+
+    // Until the reader waits for the next event with nothing queued.
+    bool ReaderWaits() { return m_driver.AwaitPendingWait(kArrivalTimeoutMs); }
+
+    // Runs `call` on a thread of its own; false when it has not returned within the limit, and
+    // then `release` is run to let it return.
+    static bool ReturnsInTime(const std::function<void()>& call,
+                              const std::function<void()>& release)
+    {
+        std::future<void> done = std::async(std::launch::async, call);
+        if (done.wait_for(kHangLimit) == std::future_status::ready)
+            return true;
+        release();
+        done.wait();
+        return false;
+    }
+
+    StrictCommDriver m_driver; // outlives the channel
+    RecordedReport m_report;
+    NotificationWindow m_window;
+    std::unique_ptr<CSerialIO> m_channel;
+};
+
+// Characters that come with a line error raise EV_ERR and EV_RXCHAR together: the error is
+// logged, and the characters are read rather than left for an event that may never come.
+TEST_F(ChannelOverDriverModelTest, CharactersThatCameWithALineErrorAreLoggedThenDelivered)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    const std::string bytes = Pattern(40, 1);
+    m_driver.Arrive(AsBytes(bytes), CE_FRAME);
+    ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
+        << m_window.BytesNotified() << " bytes notified";
+    Close();
+    EXPECT_TRUE(SameBytes("\r\nCE_FRAME!\r\n" + bytes, ReadWholeFile(kLogPath)));
+}
+
+// A driver refuses a DCB whose XON and XOFF characters are equal. They differ, and software flow
+// control stays off, so nothing on the wire changes.
+TEST_F(ChannelOverDriverModelTest, TheLineIsSetWithXonAndXoffApartAndNoFlowControl)
+{
+    Open();
+    EXPECT_EQ(std::vector<Failure>{}, m_report.Failures());
+    const DCB dcb = m_driver.LineSettings();
+    EXPECT_EQ(kLineRate, dcb.BaudRate);
+    EXPECT_EQ(0x11, dcb.XonChar);
+    EXPECT_EQ(0x13, dcb.XoffChar);
+    EXPECT_EQ(0u, dcb.fOutX | dcb.fInX | dcb.fOutxCtsFlow | dcb.fOutxDsrFlow);
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_DISABLE), dcb.fDtrControl);
+    EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl);
+    const COMMTIMEOUTS timeouts = m_driver.Timeouts();
+    EXPECT_EQ(MAXDWORD, timeouts.ReadIntervalTimeout);
+    EXPECT_EQ(0u, timeouts.ReadTotalTimeoutMultiplier | timeouts.ReadTotalTimeoutConstant);
+}
+
+// A line set-up step that fails does not keep the rest from running: the read time-outs are set
+// all the same, so the reader gets what arrives instead of waiting for a full read.
+TEST_F(ChannelOverDriverModelTest, ARefusedLineIsReportedAndTheTimeoutsAreStillSet)
+{
+    m_driver.FailSetCommState(1);
+    Open();
+    EXPECT_EQ((std::vector<Failure>{{"COM Port Error:\nError Calling SetCommState XXXX",
+                                     "CSerialIO", GetCurrentThreadId()}}),
+              m_report.Failures());
+    EXPECT_EQ(MAXDWORD, m_driver.Timeouts().ReadIntervalTimeout);
+    m_driver.Arrive(AsBytes(Pattern(5, 2)));
+    EXPECT_TRUE(m_window.WaitForBytes(5, kArrivalTimeoutMs));
+}
+
+// A device that stops taking data: the write gives up after its bound and says so by what it
+// wrote, and the channel still closes.
+TEST_F(ChannelOverDriverModelTest, AWriteToADeviceThatStoppedTakingDataFailsAndTheChannelCloses)
+{
+    Open();
+    m_driver.SetOutputQueueBytes(16);
+    m_driver.StallWire(true);
+    const std::vector<std::uint8_t> block(1028, 0x5A);
+    std::size_t written = block.size();
+    const auto unstall = [this] { m_driver.StallWire(false); };
+    EXPECT_TRUE(
+        ReturnsInTime([&] { written = m_channel->Write(block.data(), block.size()); }, unstall))
+        << "the write waited for a device that takes nothing";
+    EXPECT_LT(written, block.size());
+    EXPECT_TRUE(ReturnsInTime([this] { m_channel->Close(); }, unstall));
+}
+
+// A driver that never completes a cancellation: the reader's wait is ended by clearing the
+// event mask, and the reader ends by handshake instead of being killed.
+TEST_F(ChannelOverDriverModelTest, CloseEndsAWaitTheDriverWillNotCancel)
+{
+    m_driver.IgnoreCancellation();
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    const ThreadWatch reader(m_channel->m_hThread);
+    m_channel->Close();
+    EXPECT_TRUE(reader.Ended());
+    EXPECT_EQ(serial::kReaderEndedExitCode, reader.ExitCode());
+}
+
+// A device unplugged while the reader waits fails the wait and every call after it: the reader
+// ends by itself, and the channel still closes.
+TEST_F(ChannelOverDriverModelTest, AnUnpluggedDeviceEndsTheReaderAndTheChannelCloses)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    const ThreadWatch reader(m_channel->m_hThread);
+    m_driver.Unplug();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_channel->m_hThread, kArrivalTimeoutMs));
+    EXPECT_EQ(serial::kReaderLostPortExitCode, reader.ExitCode());
+    EXPECT_TRUE(ReturnsInTime([this] { m_channel->Close(); }, [] {}));
+    EXPECT_FALSE(m_driver.IsOpen());
+}
+
+// The reader's own failure is shown by the window's thread, not by the reader's.
+TEST_F(ChannelOverDriverModelTest, AFailedReadIsReportedOnTheWindowsThread)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    m_driver.FailReads();
+    m_driver.Arrive(AsBytes(Pattern(3, 3)));
+    EXPECT_TRUE(
+        m_window.PumpUntil([this] { return !m_report.Failures().empty(); }, kArrivalTimeoutMs));
+    EXPECT_EQ((std::vector<Failure>{{"ReadFile Error!", "TracingThread", GetCurrentThreadId()}}),
+              m_report.Failures());
+}
+
+// The protocol change writes its frame and closes the port at once: what was written must be on
+// the line before the close drops what the driver still holds. A block ahead of the frame keeps
+// the line busy for half a second at 19200 baud.
+TEST_F(ChannelOverDriverModelTest, WhatWasWrittenReachesTheLineBeforeTheClose)
+{
+    Open(19200);
+    std::vector<std::uint8_t> sent(1028, 0x5A);
+    const std::vector<std::uint8_t> frame = {'<', 'p', '0', 2};
+    ASSERT_EQ(sent.size(), m_channel->Write(sent.data(), sent.size()));
+    ASSERT_EQ(frame.size(), m_channel->Write(frame.data(), frame.size()));
+    Close();
+    sent.insert(sent.end(), frame.begin(), frame.end());
+    EXPECT_EQ(sent, m_driver.Transmitted());
+    EXPECT_EQ(0u, m_driver.DroppedAtClose());
+}
+
+} // namespace

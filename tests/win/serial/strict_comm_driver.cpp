@@ -1,0 +1,559 @@
+#include "strict_comm_driver.h"
+
+#include <algorithm>
+
+namespace
+{
+// Handles of the model's port: never a real handle, a new value at every open.
+constexpr std::uintptr_t kHandleBase = 0x7E570000;
+constexpr unsigned kBitsPerCharacter = 10; // start bit, 8 data bits, stop bit
+constexpr auto kWireTick = std::chrono::milliseconds(1);
+} // namespace
+
+StrictCommDriver::StrictCommDriver(FarEnd* farEnd) : m_farEnd(farEnd)
+{
+    m_dcb.DCBlength = sizeof(DCB);
+    m_dcb.BaudRate = CBR_9600;
+    m_dcb.fBinary = 1;
+    m_dcb.ByteSize = 8;
+    m_dcb.XonChar = 0x11;
+    m_dcb.XoffChar = 0x13;
+    m_wire = std::thread([this] { WireLoop(); });
+}
+
+StrictCommDriver::~StrictCommDriver()
+{
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_quit = true;
+    }
+    m_changed.notify_all();
+    m_wire.join();
+}
+
+void StrictCommDriver::Arrive(const Bytes& bytes, DWORD lineErrors, DWORD afterMs)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_arrivals.push_back({Clock::now() + std::chrono::milliseconds(afterMs), bytes, lineErrors});
+    m_changed.notify_all();
+}
+
+void StrictCommDriver::StallWire(bool stalled)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_stalled = stalled;
+    m_changed.notify_all();
+}
+
+void StrictCommDriver::StallWireAfter(std::size_t transmitted)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_stallAfter = transmitted;
+}
+
+void StrictCommDriver::Unplug()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_unplugged = true;
+    while (!m_requests.empty())
+        Complete(m_requests.begin(), ERROR_GEN_FAILURE);
+    m_changed.notify_all();
+}
+
+void StrictCommDriver::IgnoreCancellation()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_ignoreCancel = true;
+}
+
+void StrictCommDriver::FailSetCommState(unsigned times)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_failSetCommState = times;
+}
+
+void StrictCommDriver::FailReads()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_failReads = true;
+}
+
+void StrictCommDriver::SetOutputQueueBytes(std::size_t bytes)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_outputQueueBytes = bytes;
+}
+
+Bytes StrictCommDriver::Transmitted() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_transmitted;
+}
+
+std::size_t StrictCommDriver::DroppedAtClose() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_droppedAtClose;
+}
+
+bool StrictCommDriver::IsOpen() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_open;
+}
+
+bool StrictCommDriver::AwaitPendingWait(DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                              [this]
+                              {
+                                  return std::any_of(m_requests.begin(), m_requests.end(),
+                                                     [](const Request& r)
+                                                     { return r.kind == Kind::Wait; });
+                              });
+}
+
+COMMTIMEOUTS StrictCommDriver::Timeouts() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_timeouts;
+}
+
+DCB StrictCommDriver::LineSettings() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_dcb;
+}
+
+bool StrictCommDriver::Usable(HANDLE port, DWORD unpluggedError) const
+{
+    if (!m_open || port != reinterpret_cast<HANDLE>(kHandleBase + m_generation))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (m_unplugged)
+        return Fail(unpluggedError);
+    return true;
+}
+
+BOOL StrictCommDriver::Fail(DWORD error) const
+{
+    SetLastError(error);
+    return FALSE;
+}
+
+void StrictCommDriver::Begin(OVERLAPPED* overlapped)
+{
+    if (overlapped->hEvent != nullptr)
+        ResetEvent(overlapped->hEvent);
+    overlapped->Internal = STATUS_PENDING;
+    overlapped->InternalHigh = 0;
+}
+
+void StrictCommDriver::Complete(std::list<Request>::iterator request, DWORD error)
+{
+    OVERLAPPED* overlapped = request->overlapped;
+    overlapped->InternalHigh = request->done;
+    overlapped->Internal = error;
+    m_requests.erase(request);
+    if (overlapped->hEvent != nullptr)
+        SetEvent(overlapped->hEvent);
+    m_changed.notify_all();
+}
+
+void StrictCommDriver::Raise(DWORD events)
+{
+    m_history |= events & m_mask;
+}
+
+void StrictCommDriver::Progress(Clock::time_point now)
+{
+    bool writeWaiting = false; // writes keep their order
+    for (auto it = m_requests.begin(); it != m_requests.end();)
+    {
+        const auto next = std::next(it);
+        Request& r = *it;
+        if (r.kind == Kind::Wait && (m_history & m_mask) != 0)
+        {
+            *r.events = m_history & m_mask;
+            m_history = 0;
+            Complete(it, ERROR_SUCCESS);
+        }
+        else if (r.kind == Kind::Read)
+        {
+            const bool firstByte = m_timeouts.ReadTotalTimeoutMultiplier == MAXDWORD;
+            while (r.done < r.size && !m_input.empty())
+            {
+                r.buffer[r.done++] = m_input.front();
+                m_input.pop_front();
+            }
+            if (r.done == r.size || (firstByte && r.done > 0) || (r.timed && now >= r.deadline))
+                Complete(it, ERROR_SUCCESS);
+        }
+        else if (r.kind == Kind::Write && !writeWaiting)
+        {
+            while (r.done < r.size && m_output.size() < m_outputQueueBytes)
+                m_output.push_back(r.bytes[r.done++]);
+            writeWaiting = r.done < r.size;
+            if (!writeWaiting)
+                Complete(it, ERROR_SUCCESS);
+        }
+        it = next;
+    }
+}
+
+void StrictCommDriver::Cancel(bool (*matches)(const Request&, const void*), const void* key)
+{
+    for (auto it = m_requests.begin(); it != m_requests.end();)
+    {
+        const auto next = std::next(it);
+        if (matches(*it, key))
+            Complete(it, ERROR_OPERATION_ABORTED);
+        it = next;
+    }
+}
+
+void StrictCommDriver::WireLoop()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    Clock::time_point last = Clock::now();
+    while (!m_quit)
+    {
+        m_changed.wait_for(hold, kWireTick);
+        const Clock::time_point now = Clock::now();
+        const double seconds = std::chrono::duration<double>(now - last).count();
+        last = now;
+        for (auto it = m_arrivals.begin(); it != m_arrivals.end();)
+        {
+            if (it->due > now)
+            {
+                ++it;
+                continue;
+            }
+            if (m_open && !m_unplugged)
+            {
+                m_input.insert(m_input.end(), it->bytes.begin(), it->bytes.end());
+                m_errors |= it->errors;
+                Raise((it->bytes.empty() ? 0 : EV_RXCHAR) | (it->errors != 0 ? EV_ERR : 0));
+            }
+            it = m_arrivals.erase(it);
+        }
+        Bytes sent;
+        if (m_open && !m_stalled && !m_unplugged && !m_output.empty())
+        {
+            m_lineCredit += seconds * m_dcb.BaudRate / kBitsPerCharacter;
+            while (m_lineCredit >= 1 && !m_output.empty())
+            {
+                m_stalled = m_transmitted.size() + sent.size() >= m_stallAfter;
+                if (m_stalled)
+                    break;
+                sent.push_back(m_output.front());
+                m_output.pop_front();
+                m_lineCredit -= 1;
+            }
+        }
+        if (m_output.empty())
+            m_lineCredit = 0;
+        Progress(now);
+        if (sent.empty())
+            continue;
+        m_transmitted.insert(m_transmitted.end(), sent.begin(), sent.end());
+        const DWORD baud = m_dcb.BaudRate;
+        m_changed.notify_all();
+        if (m_farEnd != nullptr)
+        {
+            hold.unlock();
+            m_farEnd->OnBytesFromPc(sent, baud);
+            hold.lock();
+        }
+    }
+}
+
+HANDLE StrictCommDriver::OpenPort(const char*)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_open)
+    {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (m_unplugged)
+    {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    m_open = true;
+    ++m_generation;
+    return reinterpret_cast<HANDLE>(kHandleBase + m_generation);
+}
+
+BOOL StrictCommDriver::GetCommState(HANDLE port, DCB* dcb)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_BAD_COMMAND))
+        return FALSE;
+    *dcb = m_dcb;
+    return TRUE;
+}
+
+BOOL StrictCommDriver::SetCommState(HANDLE port, DCB* dcb)
+{
+    DWORD baud = 0;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (!Usable(port, ERROR_BAD_COMMAND))
+            return FALSE;
+        if (m_failSetCommState > 0)
+        {
+            --m_failSetCommState;
+            return Fail(ERROR_GEN_FAILURE);
+        }
+        if (dcb->XonChar == dcb->XoffChar || dcb->BaudRate == 0 || dcb->ByteSize < 5 ||
+            dcb->ByteSize > 8)
+            return Fail(ERROR_INVALID_PARAMETER);
+        m_dcb = *dcb;
+        baud = m_dcb.BaudRate;
+    }
+    if (m_farEnd != nullptr)
+        m_farEnd->OnLineSet(baud);
+    return TRUE;
+}
+
+BOOL StrictCommDriver::GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_BAD_COMMAND))
+        return FALSE;
+    *timeouts = m_timeouts;
+    return TRUE;
+}
+
+BOOL StrictCommDriver::SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_BAD_COMMAND))
+        return FALSE;
+    // Both MAXDWORD multipliers and a MAXDWORD constant is a combination drivers refuse.
+    if (timeouts->ReadIntervalTimeout == MAXDWORD &&
+        timeouts->ReadTotalTimeoutMultiplier == MAXDWORD &&
+        timeouts->ReadTotalTimeoutConstant == MAXDWORD)
+        return Fail(ERROR_INVALID_PARAMETER);
+    m_timeouts = *timeouts;
+    return TRUE;
+}
+
+BOOL StrictCommDriver::SetupComm(HANDLE port, DWORD, DWORD)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return Usable(port, ERROR_BAD_COMMAND) ? TRUE : FALSE;
+}
+
+BOOL StrictCommDriver::SetCommMask(HANDLE port, DWORD events)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_BAD_COMMAND))
+        return FALSE;
+    m_mask = events;
+    m_history = 0;
+    for (auto it = m_requests.begin(); it != m_requests.end(); ++it)
+    {
+        if (it->kind == Kind::Wait)
+        {
+            *it->events = 0;
+            Complete(it, ERROR_SUCCESS);
+            break;
+        }
+    }
+    return TRUE;
+}
+
+BOOL StrictCommDriver::WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* overlapped)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    const bool waiting = std::any_of(m_requests.begin(), m_requests.end(),
+                                     [](const Request& r) { return r.kind == Kind::Wait; });
+    if (m_mask == 0 || waiting)
+        return Fail(ERROR_INVALID_PARAMETER);
+    Begin(overlapped);
+    m_requests.push_back(
+        {Kind::Wait, overlapped, GetCurrentThreadId(), events, nullptr, nullptr, 0, 0, false, {}});
+    Progress(Clock::now());
+    m_changed.notify_all();
+    if (overlapped->Internal == STATUS_PENDING)
+        return Fail(ERROR_IO_PENDING);
+    return TRUE;
+}
+
+BOOL StrictCommDriver::ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_BAD_COMMAND))
+        return FALSE;
+    *errors = m_errors;
+    m_errors = 0;
+    *status = COMSTAT{};
+    status->cbInQue = static_cast<DWORD>(m_input.size());
+    DWORD outgoing = static_cast<DWORD>(m_output.size());
+    for (const Request& r : m_requests)
+        outgoing += r.kind == Kind::Write ? r.size - r.done : 0;
+    status->cbOutQue = outgoing;
+    return TRUE;
+}
+
+BOOL StrictCommDriver::ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* read,
+                                OVERLAPPED* overlapped)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    if (m_failReads)
+        return Fail(ERROR_GEN_FAILURE);
+    Begin(overlapped);
+    const COMMTIMEOUTS& t = m_timeouts;
+    const bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+                        t.ReadTotalTimeoutConstant == 0;
+    const bool firstByte =
+        t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD;
+    const DWORD totalMs = firstByte
+                              ? t.ReadTotalTimeoutConstant
+                              : t.ReadTotalTimeoutMultiplier * size + t.ReadTotalTimeoutConstant;
+    const Clock::time_point now = Clock::now();
+    m_requests.push_back({Kind::Read, overlapped, GetCurrentThreadId(), nullptr,
+                          static_cast<std::uint8_t*>(buffer), nullptr, size, 0,
+                          atOnce || totalMs != 0, now + std::chrono::milliseconds(totalMs)});
+    Progress(now);
+    if (overlapped->Internal == STATUS_PENDING)
+        return Fail(ERROR_IO_PENDING);
+    *read = static_cast<DWORD>(overlapped->InternalHigh);
+    return TRUE;
+}
+
+BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DWORD* written,
+                                 OVERLAPPED* overlapped)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    Begin(overlapped);
+    m_requests.push_back({Kind::Write,
+                          overlapped,
+                          GetCurrentThreadId(),
+                          nullptr,
+                          nullptr,
+                          static_cast<const std::uint8_t*>(bytes),
+                          count,
+                          0,
+                          false,
+                          {}});
+    Progress(Clock::now());
+    if (overlapped->Internal == STATUS_PENDING)
+        return Fail(ERROR_IO_PENDING);
+    *written = static_cast<DWORD>(overlapped->InternalHigh);
+    return TRUE;
+}
+
+BOOL StrictCommDriver::GetOverlappedResult(HANDLE, OVERLAPPED* overlapped, DWORD* transferred,
+                                           BOOL wait)
+{
+    for (;;)
+    {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (overlapped->Internal != STATUS_PENDING)
+            {
+                *transferred = static_cast<DWORD>(overlapped->InternalHigh);
+                const DWORD error = static_cast<DWORD>(overlapped->Internal);
+                return error == ERROR_SUCCESS ? TRUE : Fail(error);
+            }
+            if (!wait)
+                return Fail(ERROR_IO_INCOMPLETE);
+        }
+        WaitForSingleObject(overlapped->hEvent, INFINITE);
+    }
+}
+
+BOOL StrictCommDriver::CancelIo(HANDLE port)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    if (!m_ignoreCancel)
+    {
+        const DWORD thread = GetCurrentThreadId();
+        Cancel([](const Request& r, const void* key)
+               { return r.thread == *static_cast<const DWORD*>(key); },
+               &thread);
+    }
+    return TRUE;
+}
+
+BOOL StrictCommDriver::CancelIoEx(HANDLE port, OVERLAPPED* overlapped)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    const bool found = std::any_of(m_requests.begin(), m_requests.end(),
+                                   [overlapped](const Request& r)
+                                   { return overlapped == nullptr || r.overlapped == overlapped; });
+    if (!found)
+        return Fail(ERROR_NOT_FOUND);
+    if (!m_ignoreCancel)
+        Cancel([](const Request& r, const void* key)
+               { return key == nullptr || r.overlapped == key; },
+               overlapped);
+    return TRUE;
+}
+
+BOOL StrictCommDriver::PurgeComm(HANDLE port, DWORD flags)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    if ((flags & PURGE_RXABORT) != 0)
+        Cancel([](const Request& r, const void*) { return r.kind == Kind::Read; }, nullptr);
+    if ((flags & PURGE_TXABORT) != 0)
+        Cancel([](const Request& r, const void*) { return r.kind == Kind::Write; }, nullptr);
+    if ((flags & PURGE_RXCLEAR) != 0)
+        m_input.clear();
+    if ((flags & PURGE_TXCLEAR) != 0)
+        m_output.clear();
+    return TRUE;
+}
+
+BOOL StrictCommDriver::FlushFileBuffers(HANDLE port)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    if (!Usable(port, ERROR_GEN_FAILURE))
+        return FALSE;
+    m_changed.wait(hold,
+                   [this]
+                   {
+                       return m_unplugged || !m_open ||
+                              (m_output.empty() &&
+                               std::none_of(m_requests.begin(), m_requests.end(),
+                                            [](const Request& r)
+                                            { return r.kind == Kind::Write; }));
+                   });
+    return m_unplugged ? Fail(ERROR_GEN_FAILURE) : TRUE;
+}
+
+BOOL StrictCommDriver::CloseHandle(HANDLE port)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_open || port != reinterpret_cast<HANDLE>(kHandleBase + m_generation))
+        return Fail(ERROR_INVALID_HANDLE);
+    m_droppedAtClose += m_output.size();
+    m_output.clear();
+    m_input.clear();
+    // A driver that ignores cancellation leaves its requests unfinished; they are forgotten here
+    // rather than completed into records their owner may have freed.
+    if (m_ignoreCancel)
+        m_requests.clear();
+    Cancel([](const Request&, const void*) { return true; }, nullptr);
+    m_open = false;
+    m_mask = 0;
+    m_history = 0;
+    m_changed.notify_all();
+    return TRUE;
+}

@@ -1,0 +1,162 @@
+// A Windows serial driver as Microsoft documents it, behind the channel's CommApi. Wine's serial
+// layer forgives what real drivers do not (it wakes event waits by polling, takes any DCB, never
+// holds a write); this model does not:
+// - SetCommMask clears the event history and completes a pending WaitCommEvent with no events;
+//   a wait completes at once only when the history holds a masked event, otherwise at the next
+//   one, never spuriously.
+// - ReadFile follows the time-outs in force: MAXDWORD/0/0 returns at once with what is queued,
+//   MAXDWORD/MAXDWORD/N on the first byte or after N ms, otherwise it fills the buffer (bounded
+//   by the total time-out, if any).
+// - SetCommState refuses XonChar == XoffChar (ERROR_INVALID_PARAMETER).
+// - A write completes once its bytes are in the output queue, which drains into the wire at the
+//   line rate; the wire can stall. CloseHandle drops what was not yet transmitted, so only
+//   FlushFileBuffers, which waits for the queue to drain, gets it all out.
+// - CancelIo cancels the calling thread's requests, CancelIoEx any; PurgeComm aborts and clears.
+// - An unplugged device fails every call (ERROR_BAD_COMMAND, or ERROR_GEN_FAILURE for I/O).
+// Overlapped requests signal their OVERLAPPED's event and answer GetOverlappedResult.
+#pragma once
+
+#include "serial/comm_api.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+class StrictCommDriver final : public serial::CommApi
+{
+public:
+    // What sits at the far end of the wire. Called without the driver's lock held.
+    class FarEnd
+    {
+    public:
+        // Bytes that crossed the wire, sent at the PC's line rate.
+        virtual void OnBytesFromPc(const Bytes& bytes, DWORD pcBaudRate) = 0;
+        // The PC has set its line (SetCommState).
+        virtual void OnLineSet(DWORD pcBaudRate) = 0;
+
+    protected:
+        ~FarEnd() = default;
+    };
+
+    explicit StrictCommDriver(FarEnd* farEnd = nullptr);
+    ~StrictCommDriver();
+    StrictCommDriver(const StrictCommDriver&) = delete;
+    StrictCommDriver& operator=(const StrictCommDriver&) = delete;
+
+    // Bytes from the far end into the input queue after `afterMs`, raising line errors (CE_*).
+    void Arrive(const Bytes& bytes, DWORD lineErrors = 0, DWORD afterMs = 0);
+    void StallWire(bool stalled);
+    // The wire stalls once this many bytes in all have crossed it.
+    void StallWireAfter(std::size_t transmitted);
+    void Unplug();
+    // A driver whose cancellations never complete (only SetCommMask ends a wait).
+    void IgnoreCancellation();
+    // Makes the next SetCommState calls fail as a driver that refuses the line would.
+    void FailSetCommState(unsigned times);
+    void SetOutputQueueBytes(std::size_t bytes);
+    // Reads fail from now on (ERROR_GEN_FAILURE), the rest of the port still answers.
+    void FailReads();
+
+    Bytes Transmitted() const;          // every byte that crossed the wire
+    std::size_t DroppedAtClose() const; // bytes a close took from the output queue
+    bool IsOpen() const;
+    // Until an event wait is pending (the reader waits with nothing queued); false after the time.
+    bool AwaitPendingWait(DWORD timeoutMs);
+    COMMTIMEOUTS Timeouts() const;
+    DCB LineSettings() const;
+
+    HANDLE OpenPort(const char* portName) override;
+    BOOL GetCommState(HANDLE port, DCB* dcb) override;
+    BOOL SetCommState(HANDLE port, DCB* dcb) override;
+    BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) override;
+    BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) override;
+    BOOL SetupComm(HANDLE port, DWORD inQueueBytes, DWORD outQueueBytes) override;
+    BOOL SetCommMask(HANDLE port, DWORD events) override;
+    BOOL WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* overlapped) override;
+    BOOL ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status) override;
+    BOOL ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* read,
+                  OVERLAPPED* overlapped) override;
+    BOOL WriteFile(HANDLE port, const void* bytes, DWORD count, DWORD* written,
+                   OVERLAPPED* overlapped) override;
+    BOOL GetOverlappedResult(HANDLE port, OVERLAPPED* overlapped, DWORD* transferred,
+                             BOOL wait) override;
+    BOOL CancelIo(HANDLE port) override;
+    BOOL CancelIoEx(HANDLE port, OVERLAPPED* overlapped) override;
+    BOOL PurgeComm(HANDLE port, DWORD flags) override;
+    BOOL FlushFileBuffers(HANDLE port) override;
+    BOOL CloseHandle(HANDLE port) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    enum class Kind
+    {
+        Wait,
+        Read,
+        Write
+    };
+    struct Request
+    {
+        Kind kind;
+        OVERLAPPED* overlapped;
+        DWORD thread;
+        DWORD* events;
+        std::uint8_t* buffer;      // a read's
+        const std::uint8_t* bytes; // a write's
+        DWORD size;
+        DWORD done;
+        bool timed;
+        Clock::time_point deadline;
+    };
+    struct Arrival
+    {
+        Clock::time_point due;
+        Bytes bytes;
+        DWORD errors;
+    };
+
+    // Checks the handle and the device; sets the last error and returns false if the call fails.
+    bool Usable(HANDLE port, DWORD unpluggedError) const;
+    BOOL Fail(DWORD error) const;
+    // Starts an overlapped request: its event reset, its record pending.
+    static void Begin(OVERLAPPED* overlapped);
+    void Complete(std::list<Request>::iterator request, DWORD error);
+    // Completes what the queues and the history now allow.
+    void Progress(Clock::time_point now);
+    void Cancel(bool (*matches)(const Request&, const void*), const void* key);
+    void Raise(DWORD events);
+    void WireLoop();
+
+    FarEnd* m_farEnd;
+    mutable std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_quit = false;
+    bool m_open = false;
+    bool m_unplugged = false;
+    bool m_stalled = false;
+    std::size_t m_stallAfter = SIZE_MAX;
+    bool m_ignoreCancel = false;
+    unsigned m_failSetCommState = 0;
+    bool m_failReads = false;
+    unsigned m_generation = 0;
+    DCB m_dcb{};
+    COMMTIMEOUTS m_timeouts{}; // all 0 until set: a read then waits for its whole size
+    DWORD m_mask = 0;
+    DWORD m_history = 0;
+    DWORD m_errors = 0;
+    std::deque<std::uint8_t> m_input;
+    std::deque<std::uint8_t> m_output;
+    std::size_t m_outputQueueBytes = 4096;
+    std::list<Request> m_requests;
+    std::list<Arrival> m_arrivals;
+    Bytes m_transmitted;
+    std::size_t m_droppedAtClose = 0;
+    double m_lineCredit = 0; // characters the line may still send in this tick
+    std::thread m_wire;
+};
