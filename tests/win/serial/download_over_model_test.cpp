@@ -70,6 +70,7 @@ public:
         result = FileCheckDone;
         return true;
     }
+    void EndProgram(int exitCode) override { ADD_FAILURE() << "program ended with " << exitCode; }
 
 private:
     HWND m_window;
