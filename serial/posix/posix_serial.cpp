@@ -129,7 +129,25 @@ CPosixSerial::CPosixSerial(const std::string& path, std::uint32_t baudRate, Chun
     }
     try
     {
-        m_reader = std::thread([this]() { ReaderLoop(); });
+        m_reader = std::thread(
+            [this]()
+            {
+                // Nothing may leave the thread: a sink that throws ends the reader as a failure.
+                try
+                {
+                    ReaderLoop();
+                }
+                catch (const std::exception&)
+                {
+                    try
+                    {
+                        m_report.ReportFailure(kReadFailedMessage, kReaderCaption);
+                    }
+                    catch (const std::exception&)
+                    {
+                    }
+                }
+            });
     }
     catch (const std::exception& error)
     {
