@@ -144,6 +144,10 @@ void CPortSession::Run()
     {
         Fail(kInternalErrorPrefix + std::string(error.what()));
     }
+    catch (...)
+    {
+        Fail(kInternalErrorPrefix + std::string("unknown exception"));
+    }
 }
 
 void CPortSession::Fail(const std::string& reason)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -294,9 +295,13 @@ void CPosixSerial::Drain()
         // Look again once what is queued could have left; a stop ends the wait.
         const int wireMs = 1 + static_cast<int>(WireMilliseconds(queued, m_baudRate));
         const int left = MillisecondsLeft(deadline);
+        if (left == 0)
+        {
+            return; // what the device did not take is dropped with the close
+        }
         pollfd stop = {m_stopRead, POLLIN, 0};
-        const int ready = left == 0 ? 1 : ::poll(&stop, 1, std::min(left, wireMs));
-        if ((ready != 0 && !(ready < 0 && errno == EINTR)) || ::ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+        const int ready = ::poll(&stop, 1, std::min(left, wireMs));
+        if (ready > 0 || (ready < 0 && errno != EINTR) || ::ioctl(m_fd, TIOCOUTQ, &queued) != 0)
         {
             return;
         }
