@@ -274,7 +274,8 @@ void CPosixSerial::Close()
 
 void CPosixSerial::Interrupt()
 {
-    // The pipe stays readable from now on: the reader and every write see it.
+    // The pipe stays readable from now on: the reader and a waiting write see it.
+    m_interrupted = true;
     const char stop = 1;
     while (m_stopWrite >= 0 && ::write(m_stopWrite, &stop, 1) < 0 && errno == EINTR)
     {
@@ -314,8 +315,19 @@ std::size_t CPosixSerial::Write(const std::uint8_t* bytes, std::size_t count)
 {
     std::size_t written = 0;
     const Clock::time_point deadline = Clock::now() + WriteBound(count, m_baudRate);
-    while (m_fd >= 0 && written < count)
+    // The write is tried first: poll() only when the driver is full keeps a frame one call.
+    while (m_fd >= 0 && written < count && !m_interrupted)
     {
+        const ssize_t done = ::write(m_fd, bytes + written, count - written);
+        if (done > 0)
+        {
+            written += static_cast<std::size_t>(done);
+            continue;
+        }
+        if (done < 0 && errno != EINTR && errno != EAGAIN)
+        {
+            break;
+        }
         pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_stopRead, POLLIN, 0}};
         const int ready = ::poll(fds, 2, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
@@ -327,16 +339,6 @@ std::size_t CPosixSerial::Write(const std::uint8_t* bytes, std::size_t count)
         {
             break;
         }
-        const ssize_t done = ::write(m_fd, bytes + written, count - written);
-        if (done < 0)
-        {
-            if (errno == EINTR || errno == EAGAIN)
-            {
-                continue;
-            }
-            break;
-        }
-        written += static_cast<std::size_t>(done);
     }
     return written;
 }

@@ -69,6 +69,7 @@ private:
     std::FILE* m_log = nullptr;              // reader writes; owner opens and closes
     int m_stopRead = -1;                     // reader and writes poll this end of the stop pipe
     int m_stopWrite = -1;                    // a byte here stops the reader and the writes
+    std::atomic<bool> m_interrupted{false};  // any thread sets it; writes fail from then on
     std::atomic<std::uint32_t> m_writeIndex; // reader writes, owner reads whole
     std::uint8_t m_rxBuffer[kRxBufferBytes] = {}; // reader writes; sink reads notified chunks
     std::thread m_reader;                         // owner
