@@ -157,6 +157,23 @@ std::string PortShortName(const std::string& port)
     return name.empty() ? std::string("port") : name;
 }
 
+namespace
+{
+// `path` with "-" and `suffix` before its extension ("run.log" -> "run-<suffix>.log"), or at its
+// end when it has none.
+std::string WithSuffix(const std::string& path, const std::string& suffix)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        dot == (slash == std::string::npos ? 0 : slash + 1))
+    {
+        return path + "-" + suffix;
+    }
+    return path.substr(0, dot) + "-" + suffix + path.substr(dot);
+}
+} // namespace
+
 std::string PortLogPath(const std::string& logPath, const std::string& port, bool severalPorts)
 {
     if (!severalPorts)
@@ -168,14 +185,12 @@ std::string PortLogPath(const std::string& logPath, const std::string& port, boo
     {
         return "tervolo-" + name + ".log";
     }
-    const std::size_t slash = logPath.find_last_of("/\\");
-    const std::size_t dot = logPath.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
-        dot == (slash == std::string::npos ? 0 : slash + 1))
-    {
-        return logPath + "-" + name;
-    }
-    return logPath.substr(0, dot) + "-" + name + logPath.substr(dot);
+    return WithSuffix(logPath, name);
+}
+
+std::string PortDebugLogPath(const std::string& portLogPath)
+{
+    return portLogPath.empty() ? std::string() : WithSuffix(portLogPath, "debug");
 }
 
 const char* ExitCodeVerdict(int code)

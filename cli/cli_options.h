@@ -37,6 +37,11 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
 // port writes "tervolo-<port>.log".
 std::string PortLogPath(const std::string& logPath, const std::string& port, bool severalPorts);
 
+// The channel's debug log (the bytes received) beside a port's log: "run-ttyUSB0.log" ->
+// "run-ttyUSB0-debug.log". Empty without a port log: the channel then keeps its own (the Win32
+// one the window's "c:\debugfile.txt", the POSIX one none).
+std::string PortDebugLogPath(const std::string& portLogPath);
+
 // A port's name for file names and tables: its last path element ("/dev/ttyUSB0" -> "ttyUSB0",
 // "\\.\COM10" -> "COM10") with anything but letters, digits, '-', '_' and '.' made '_'.
 std::string PortShortName(const std::string& port);

@@ -100,8 +100,9 @@ int main(int argc, char** argv)
     {
         const std::string& port = options.ports[slot];
         const std::string logPath = PortLogPath(options.logPath, port, severalPorts);
-        sessions.push_back(std::make_unique<CPortSession>(
-            port, slot, job, OpenSerialChannel, SilentReaderEndCheck(), console, logPath));
+        sessions.push_back(std::make_unique<CPortSession>(port, slot, job, OpenSerialChannel,
+                                                          SilentReaderEndCheck(), console, logPath,
+                                                          PortDebugLogPath(logPath)));
         if (!sessions.back()->LogOpen())
         {
             std::fprintf(stderr, "tervolo-cli: cannot create log file %s\n", logPath.c_str());
@@ -123,10 +124,19 @@ int main(int argc, char** argv)
             }
         });
     std::vector<std::thread> threads;
+    threads.reserve(sessions.size());
     for (const std::unique_ptr<CPortSession>& session : sessions)
     {
         CPortSession* const running = session.get();
-        threads.emplace_back([running]() { running->Run(); });
+        try
+        {
+            threads.emplace_back([running]() { running->Run(); });
+        }
+        catch (const std::exception& error)
+        {
+            // That port alone does not run; the others go on.
+            running->Fail(std::string("Cannot start the port's thread: ") + error.what());
+        }
     }
     for (std::thread& thread : threads)
     {

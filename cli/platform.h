@@ -9,8 +9,10 @@
 #include <memory>
 #include <string>
 
-// The platform's channel on `port` at `baudRate`, 8N1.
+// The platform's channel on `port` at `baudRate`, 8N1, writing its debug log to `debugLogPath`
+// (empty: the channel's own choice).
 std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::uint32_t baudRate,
+                                                 const std::string& debugLogPath,
                                                  serial::ChunkSink& sink,
                                                  serial::FailureReport& report);
 
@@ -19,8 +21,10 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
 // silent). Empty for the POSIX channel, whose reader always reports.
 std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck();
 
-// While it lives, Ctrl-C (and on POSIX SIGTERM) calls `onInterrupt` on a thread of its own
-// instead of ending the program. Construct it before any other thread starts.
+// While it lives, Ctrl-C (and on POSIX SIGTERM; on Windows closing the console) calls
+// `onInterrupt` on a thread of its own instead of ending the program, as DecideInterrupt says; a
+// second Ctrl-C ends the program at once. Construct it before any other thread starts, destroy it
+// once everything is written: a closing console waits for that.
 class CInterruptWatch
 {
 public:

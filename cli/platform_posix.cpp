@@ -1,10 +1,13 @@
 #include "cli/platform.h"
 
 #include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt_rules.h"
 #include "serial/posix/posix_serial.h"
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <pthread.h>
 #include <sys/ioctl.h>
 #include <thread>
@@ -16,10 +19,11 @@ constexpr std::size_t kDefaultColumns = 80;
 } // namespace
 
 std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::uint32_t baudRate,
+                                                 const std::string& debugLogPath,
                                                  serial::ChunkSink& sink,
                                                  serial::FailureReport& report)
 {
-    return std::make_unique<serial::CPosixSerial>(port, baudRate, sink, report);
+    return std::make_unique<serial::CPosixSerial>(port, baudRate, sink, report, debugLogPath);
 }
 
 std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck()
@@ -80,7 +84,12 @@ CInterruptWatch::CInterruptWatch(std::function<void()> onInterrupt) : m_state(ne
                 }
                 if (signal == SIGINT || signal == SIGTERM)
                 {
-                    state->interrupted = true;
+                    if (DecideInterrupt(InterruptSignal::Interrupt,
+                                        state->interrupted.exchange(true)) ==
+                        InterruptAction::ExitNow)
+                    {
+                        std::_Exit(kExitInterrupted);
+                    }
                     state->onInterrupt();
                 }
             }

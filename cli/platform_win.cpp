@@ -1,11 +1,16 @@
 #include "cli/platform.h"
 
 #include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt_rules.h"
 #include "serial/serial_io.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <io.h>
 #include <mutex>
 
@@ -24,24 +29,46 @@ const char kDevicePrefix[] = "\\\\.\\";
 std::mutex g_watchLock;
 std::function<void()>* g_onInterrupt = nullptr;
 std::atomic<bool> g_interrupted{false};
+// Set once the program has written everything: a closing console may go then.
+std::mutex g_endLock;
+std::condition_variable g_ended;
+bool g_programEnded = false;
 
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+    InterruptSignal signal = InterruptSignal::Interrupt;
+    if (event == CTRL_CLOSE_EVENT)
+    {
+        signal = InterruptSignal::ConsoleClosed;
+    }
+    else if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
     {
         return FALSE;
     }
-    std::lock_guard<std::mutex> hold(g_watchLock);
-    g_interrupted = true;
-    if (g_onInterrupt != nullptr)
+    const InterruptAction action = DecideInterrupt(signal, g_interrupted.exchange(true));
+    if (action == InterruptAction::ExitNow)
     {
-        (*g_onInterrupt)();
+        std::_Exit(kExitInterrupted);
+    }
+    {
+        std::lock_guard<std::mutex> hold(g_watchLock);
+        if (g_onInterrupt != nullptr)
+        {
+            (*g_onInterrupt)();
+        }
+    }
+    if (action == InterruptAction::StopPortsAndWait)
+    {
+        // Windows ends the process once this returns.
+        std::unique_lock<std::mutex> hold(g_endLock);
+        g_ended.wait_for(hold, kConsoleCloseWait, []() { return g_programEnded; });
     }
     return TRUE;
 }
 } // namespace
 
 std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::uint32_t baudRate,
+                                                 const std::string& debugLogPath,
                                                  serial::ChunkSink& sink,
                                                  serial::FailureReport& report)
 {
@@ -51,6 +78,9 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
     {
         device = kDevicePrefix + port;
     }
+    // The Win32 channel still chooses its debug log itself ("c:\debugfile.txt", else the
+    // temporary folder's), one for every port, until it takes a path of the caller's.
+    static_cast<void>(debugLogPath);
     return std::make_unique<CSerialIO>(device.c_str(), static_cast<DWORD>(baudRate), NOPARITY,
                                        kDataBits, ONESTOPBIT, sink, report);
 }
@@ -104,6 +134,13 @@ CInterruptWatch::CInterruptWatch(std::function<void()> onInterrupt) : m_state(ne
 
 CInterruptWatch::~CInterruptWatch()
 {
+    // A closing console's handler lets the process end when told: the summary must be out.
+    std::fflush(nullptr);
+    {
+        std::lock_guard<std::mutex> hold(g_endLock);
+        g_programEnded = true;
+    }
+    g_ended.notify_all();
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     std::lock_guard<std::mutex> hold(g_watchLock);
     g_onInterrupt = nullptr;

@@ -20,6 +20,9 @@ constexpr std::chrono::seconds kStationRetryDelay(1);
 // How often a reader that may end without a word is looked at.
 constexpr std::chrono::milliseconds kReaderCheckPeriod(20);
 
+const char kInternalErrorPrefix[] = "Internal error: ";
+const char kEventLostReason[] = "Internal error: out of memory, bytes from the port were lost";
+
 } // namespace
 
 void CPortSession::ChannelLink::OnChunk(std::size_t count, const std::uint8_t* chunk)
@@ -37,7 +40,23 @@ void CPortSession::ChannelLink::OnChunk(std::size_t count, const std::uint8_t* c
     m_session.Push(event);
 }
 
+void CPortSession::Push(const Event& event)
+{
+    try
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_events.push_back(event);
+    }
+    catch (const std::exception&)
+    {
+        // On the reader's thread nothing may be thrown: the port's thread ends the download.
+        m_eventLost = true;
+    }
+    m_wake.notify_all();
+}
+
 void CPortSession::ChannelLink::ReportFailure(const char* text, const char* caption)
+try
 {
     std::string line = std::string(caption) + ": " + text;
     std::replace(line.begin(), line.end(), '\n', ' ');
@@ -57,13 +76,18 @@ void CPortSession::ChannelLink::ReportFailure(const char* text, const char* capt
     m_session.m_portError = line;
     m_session.ReportError(line);
 }
+catch (const std::exception&)
+{
+    m_session.m_eventLost = true;
+    m_session.m_wake.notify_all();
+}
 
 CPortSession::CPortSession(std::string port, std::size_t slot, const DownloadJob& job,
                            ChannelOpener opener, ReaderCheck readerCheck, CConsole& console,
-                           const std::string& logPath)
+                           const std::string& logPath, std::string debugLogPath)
     : m_port(std::move(port)), m_slot(slot), m_job(job), m_opener(std::move(opener)),
       m_readerCheck(std::move(readerCheck)), m_console(console), m_logPath(logPath),
-      m_engine(*this), m_frame(kBlockFrameSize)
+      m_debugLogPath(std::move(debugLogPath)), m_engine(*this), m_frame(kBlockFrameSize)
 {
     if (!m_logPath.empty())
     {
@@ -87,22 +111,20 @@ void CPortSession::RequestStop()
         m_stopRequested = true;
     }
     m_wake.notify_all();
-}
-
-void CPortSession::Push(const Event& event)
-{
+    // A write waiting for a device that takes nothing gives up now, not at its bound.
+    std::lock_guard<std::mutex> hold(m_channelLock);
+    if (m_channel != nullptr)
     {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_events.push_back(event);
+        m_channel->Interrupt();
     }
-    m_wake.notify_all();
 }
 
 bool CPortSession::Wait(Event& event, Clock::time_point deadline)
 {
     std::unique_lock<std::mutex> hold(m_lock);
     m_wake.wait_until(hold, deadline,
-                      [this]() { return m_stopRequested.load() || !m_events.empty(); });
+                      [this]()
+                      { return m_stopRequested.load() || m_eventLost || !m_events.empty(); });
     if (m_stopRequested || m_events.empty())
     {
         return false;
@@ -113,6 +135,42 @@ bool CPortSession::Wait(Event& event, Clock::time_point deadline)
 }
 
 void CPortSession::Run()
+{
+    try
+    {
+        RunDownloads();
+    }
+    catch (const std::exception& error)
+    {
+        Fail(kInternalErrorPrefix + std::string(error.what()));
+    }
+    catch (...)
+    {
+        Fail(kInternalErrorPrefix + std::string("unknown exception"));
+    }
+}
+
+void CPortSession::Fail(const std::string& reason)
+{
+    try
+    {
+        if (m_running)
+        {
+            StopDownload();
+        }
+        DownloadResult result;
+        result.exitCode = kExitAborted;
+        result.reason = reason;
+        ReportError(reason);
+        m_results.push_back(std::move(result));
+    }
+    catch (const std::exception&)
+    {
+        // Out of memory even for the reason: the port's result stays what it was.
+    }
+}
+
+void CPortSession::RunDownloads()
 {
     if (!m_job.station)
     {
@@ -173,6 +231,7 @@ DownloadResult CPortSession::RunDownload()
     m_stopwatchRunning = false;
     m_verdict.reset();
     m_portFailed = false;
+    m_eventLost = false;
     m_interrupted = false;
     m_handsetAnswered = false;
     m_portError.clear();
@@ -215,6 +274,12 @@ DownloadResult CPortSession::RunDownload()
         if (got)
         {
             Dispatch(event);
+        }
+        if (m_eventLost && m_running)
+        {
+            m_reason = kEventLostReason;
+            ReportError(m_reason);
+            m_engine.Abort();
         }
         CheckReader();
         FireDueTimers();
@@ -387,7 +452,14 @@ void CPortSession::OpenChannel(std::uint32_t baudRate, bool freshBuffer)
         std::memset(m_mirror, 0, sizeof m_mirror);
     }
     m_link = std::make_unique<ChannelLink>(*this, m_epoch);
-    m_channel = m_opener(m_port, baudRate, *m_link, *m_link);
+    std::unique_ptr<SerialChannel> channel =
+        m_opener(m_port, baudRate, m_debugLogPath, *m_link, *m_link);
+    std::lock_guard<std::mutex> hold(m_channelLock);
+    m_channel = std::move(channel);
+    if (StopRequested())
+    {
+        m_channel->Interrupt(); // the stop request came while the channel was opening
+    }
 }
 
 void CPortSession::CheckReader()
@@ -413,10 +485,15 @@ void CPortSession::CheckReader()
 
 void CPortSession::CloseChannel()
 {
-    if (m_channel != nullptr)
+    std::unique_ptr<SerialChannel> channel;
     {
-        m_channel->Close();
-        m_channel.reset();
+        std::lock_guard<std::mutex> hold(m_channelLock);
+        channel = std::move(m_channel);
+    }
+    // Outside the lock: the close lets the line drain, and a stop request must not wait for it.
+    if (channel != nullptr)
+    {
+        channel->Close();
     }
     m_link.reset();
     // Chunks the closed channel's reader left in the queue are dropped by their epoch.

@@ -55,10 +55,11 @@ struct DownloadResult
     std::chrono::system_clock::time_point ended;
 };
 
-// Opens a channel on a port at a rate: the POSIX or the Win32 one.
+// Opens a channel on a port at a rate, with its debug log at `debugLogPath` (empty: the
+// channel's own choice): the POSIX or the Win32 one.
 using ChannelOpener = std::function<std::unique_ptr<SerialChannel>(
-    const std::string& port, std::uint32_t baudRate, serial::ChunkSink& sink,
-    serial::FailureReport& report)>;
+    const std::string& port, std::uint32_t baudRate, const std::string& debugLogPath,
+    serial::ChunkSink& sink, serial::FailureReport& report)>;
 
 // Whether a channel's reader has ended without a word (see ReaderEndedOnItsOwn).
 using ReaderCheck = std::function<bool(const SerialChannel& channel)>;
@@ -66,8 +67,11 @@ using ReaderCheck = std::function<bool(const SerialChannel& channel)>;
 class CPortSession : private EngineHost
 {
 public:
+    // logPath: the report's log (none when empty); debugLogPath: the channel's (see
+    // ChannelOpener).
     CPortSession(std::string port, std::size_t slot, const DownloadJob& job, ChannelOpener opener,
-                 ReaderCheck readerCheck, CConsole& console, const std::string& logPath);
+                 ReaderCheck readerCheck, CConsole& console, const std::string& logPath,
+                 std::string debugLogPath);
     ~CPortSession() override;
     CPortSession(const CPortSession&) = delete;
     CPortSession& operator=(const CPortSession&) = delete;
@@ -75,8 +79,11 @@ public:
     // False when the log file could not be created (the session then must not run).
     bool LogOpen() const { return m_logPath.empty() || m_log != nullptr; }
     const std::string& Port() const { return m_port; }
-    // The body of the port's thread: one download, or station mode until stopped or done.
+    // The body of the port's thread: one download, or station mode until stopped or done. Whatever
+    // is thrown ends the port's downloads with kExitAborted and the reason.
     void Run();
+    // The port's thread could not be started: the port ends so, with `reason`.
+    void Fail(const std::string& reason);
     // Any thread: stop the running download as the Stop button does, and serve no more.
     void RequestStop();
     // After Run.
@@ -142,6 +149,7 @@ private:
     void ClearStartRequest() override {}
     void StartStopDownload() override;
 
+    void RunDownloads();
     DownloadResult RunDownload();
     // RunDownload with its wall-clock times.
     DownloadResult TimedDownload();
@@ -178,6 +186,7 @@ private:
     const ReaderCheck m_readerCheck;
     CConsole& m_console;
     const std::string m_logPath;
+    const std::string m_debugLogPath;
     std::FILE* m_log = nullptr;
 
     // Shared with the readers and the stopping thread.
@@ -185,6 +194,9 @@ private:
     std::condition_variable m_wake;
     std::deque<Event> m_events; // guarded by m_lock
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_eventLost{false}; // a reader's chunk found no memory in the queue
+    // Guards m_channel's replacement (port's thread) against RequestStop's interrupt of it.
+    std::mutex m_channelLock;
 
     // The port's thread only.
     CDownloadEngine m_engine;

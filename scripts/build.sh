@@ -13,6 +13,11 @@ cmake --build "$root/build/native" --target package >/dev/null
 cmake -S "$root" -B "$root/build/native-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DTERVOLO_SANITIZE=ON >/dev/null
 cmake --build "$root/build/native-sanitize" -j "$jobs"
+# The tests where threads meet (the simulator, the console program, the POSIX serial channel)
+# once more under ThreadSanitizer.
+cmake -S "$root" -B "$root/build/native-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTERVOLO_TSAN=ON >/dev/null
+cmake --build "$root/build/native-tsan" -j "$jobs"
 for arch in x86_64 i686; do
     cmake -S "$root" -B "$root/build/win-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \

@@ -51,4 +51,7 @@ public:
     virtual std::uint32_t RxWriteIndex() const = 0;
     // Ends the reader by handshake, then closes the port. May be called more than once.
     virtual void Close() = 0;
+    // Any thread, for a stop request while the owner may be waiting in Write(): that write and
+    // every later one fail at once. A channel whose writes end by their bound alone keeps this.
+    virtual void Interrupt() {}
 };

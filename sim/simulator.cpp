@@ -127,6 +127,10 @@ bool Simulator::Plug(std::string& error)
         m_port.Close();
         return false;
     }
+    {
+        std::lock_guard<std::mutex> hold(m_slavePathLock);
+        m_slavePath = m_port.SlavePath();
+    }
     m_handset.Replug();
     m_assembler.Reset();
     m_held = HeldReply();
@@ -141,9 +145,19 @@ bool Simulator::Plug(std::string& error)
     return true;
 }
 
+std::string Simulator::SlavePath() const
+{
+    std::lock_guard<std::mutex> hold(m_slavePathLock);
+    return m_slavePath;
+}
+
 void Simulator::Unplug()
 {
     m_link.Remove();
+    {
+        std::lock_guard<std::mutex> hold(m_slavePathLock);
+        m_slavePath.clear();
+    }
     m_port.Close();
     m_assembler.Reset();
     m_held = HeldReply();

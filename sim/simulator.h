@@ -14,6 +14,7 @@
 #include <deque>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -46,7 +47,9 @@ public:
     void RequestStop();
 
     unsigned short ControlPort() const { return m_control.Port(); }
-    const std::string& SlavePath() const { return m_port.SlavePath(); }
+    // Any thread: the terminal the PC opens now (empty while unplugged). A copy, since the
+    // simulator's thread replaces it at a replug.
+    std::string SlavePath() const;
 
 private:
     // A piece of the PC's stream waiting for its line time (pacing).
@@ -163,6 +166,8 @@ private:
     UniqueFd m_wakeRead; // RequestStop writes to m_wakeWrite
     UniqueFd m_wakeWrite;
     PtyPort m_port;
+    mutable std::mutex m_slavePathLock;
+    std::string m_slavePath; // m_port's, for other threads; guarded by m_slavePathLock
     PortLink m_link;
     ControlServer m_control;
     std::ofstream m_transcriptFile;

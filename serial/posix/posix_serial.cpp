@@ -1,8 +1,10 @@
 #include "serial/posix/posix_serial.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -18,6 +20,12 @@ namespace
 const char kChannelCaption[] = "CSerialIO";
 const char kReaderCaption[] = "TracingThread";
 const char kReadFailedMessage[] = "ReadFile Error!";
+const char kLogOpenFailedMessage[] = "Error opening log file!";
+
+// 8N1: a start bit, eight data bits and a stop bit.
+constexpr std::uint64_t kWireBitsPerByte = 10;
+constexpr std::uint64_t kWriteBoundFactor = 2;
+constexpr std::chrono::milliseconds kWriteBoundMargin(1000);
 
 // A device another program is just letting go of gets about a second, as on Windows.
 constexpr int kOpenAttempts = 10;
@@ -82,7 +90,28 @@ void CloseFd(int& fd)
     fd = -1;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// The time `count` bytes take on the wire at `baudRate`, rounded up.
+std::uint64_t WireMilliseconds(std::uint64_t count, std::uint32_t baudRate)
+{
+    return baudRate == 0 ? 0 : (count * kWireBitsPerByte * 1000 + baudRate - 1) / baudRate;
+}
+
+// Milliseconds left until `deadline`, at least 1 while it is ahead, 0 once it has passed.
+int MillisecondsLeft(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(left);
+}
+
 } // namespace
+
+std::chrono::milliseconds WriteBound(std::size_t count, std::uint32_t baudRate)
+{
+    return std::chrono::milliseconds(kWriteBoundFactor * WireMilliseconds(count, baudRate)) +
+           kWriteBoundMargin;
+}
 
 bool IsSupportedBaudRate(std::uint32_t baudRate)
 {
@@ -91,15 +120,44 @@ bool IsSupportedBaudRate(std::uint32_t baudRate)
 }
 
 CPosixSerial::CPosixSerial(const std::string& path, std::uint32_t baudRate, ChunkSink& sink,
-                           FailureReport& report)
-    : m_sink(sink), m_report(report), m_writeIndex(0)
+                           FailureReport& report, const std::string& logPath)
+    : m_sink(sink), m_report(report), m_baudRate(baudRate), m_writeIndex(0)
 {
-    if (!Open(path, baudRate))
+    if (!Open(path, baudRate, logPath))
     {
         Close();
         return;
     }
-    m_reader = std::thread([this]() { ReaderLoop(); });
+    try
+    {
+        m_reader = std::thread(
+            [this]()
+            {
+                // Nothing may leave the thread: a sink that throws ends the reader as a failure.
+                try
+                {
+                    ReaderLoop();
+                }
+                catch (const std::exception&)
+                {
+                    try
+                    {
+                        m_report.ReportFailure(kReadFailedMessage, kReaderCaption);
+                    }
+                    catch (const std::exception&)
+                    {
+                    }
+                }
+            });
+    }
+    catch (const std::exception& error)
+    {
+        char text[256];
+        std::snprintf(text, sizeof text, "COM Port Error:\nCannot start the reader (%s)",
+                      error.what());
+        m_report.ReportFailure(text, kChannelCaption);
+        Close();
+    }
 }
 
 CPosixSerial::~CPosixSerial()
@@ -107,7 +165,7 @@ CPosixSerial::~CPosixSerial()
     Close();
 }
 
-bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate)
+bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate, const std::string& logPath)
 {
     char text[256];
     speed_t speed = 0;
@@ -117,6 +175,16 @@ bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate)
                       static_cast<unsigned>(baudRate));
         m_report.ReportFailure(text, kChannelCaption);
         return false;
+    }
+    // Every open starts a new log, the reopen at the rate change too.
+    if (!logPath.empty())
+    {
+        m_log = std::fopen(logPath.c_str(), "wb");
+        if (m_log == nullptr)
+        {
+            m_report.ReportFailure(kLogOpenFailedMessage, kChannelCaption);
+            return false;
+        }
     }
     int error = 0;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt)
@@ -156,11 +224,10 @@ bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate)
         m_report.ReportFailure(text, kChannelCaption);
         return false;
     }
-    // Writes block until the driver has taken the frame; reads never wait (VMIN = VTIME = 0).
-    const int flags = ::fcntl(m_fd, F_GETFL);
+    // The descriptor stays non-blocking: writes wait in poll() under their bound, reads never
+    // wait (VMIN = VTIME = 0).
     int stopPipe[2] = {-1, -1};
-    if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || !SetLine(m_fd, speed) ||
-        ::pipe(stopPipe) != 0)
+    if (!SetLine(m_fd, speed) || ::pipe2(stopPipe, O_CLOEXEC) != 0)
     {
         std::snprintf(text, sizeof text, "COM Port Error:\nCannot set up %s (%s)", path.c_str(),
                       std::strerror(errno));
@@ -169,18 +236,24 @@ bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate)
     }
     m_stopRead = stopPipe[0];
     m_stopWrite = stopPipe[1];
+    // Linux raises both when a port opens; the window's line holds them off, and so do we. A
+    // terminal without modem lines (a pty) refuses, which changes nothing.
+    const int modemLines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(m_fd, TIOCMBIC, &modemLines);
     // No flush here: the handset may already be answering the frame sent before the reopen.
     return true;
 }
 
 void CPosixSerial::Close()
 {
+    if (m_fd >= 0)
+    {
+        // The protocol change's frame must reach the handset before the line changes its rate.
+        Drain();
+    }
     if (m_reader.joinable())
     {
-        const char stop = 1;
-        while (::write(m_stopWrite, &stop, 1) < 0 && errno == EINTR)
-        {
-        }
+        Interrupt();
         m_reader.join();
     }
     if (m_fd >= 0)
@@ -192,23 +265,80 @@ void CPosixSerial::Close()
     CloseFd(m_fd);
     CloseFd(m_stopRead);
     CloseFd(m_stopWrite);
+    if (m_log != nullptr)
+    {
+        std::fclose(m_log);
+        m_log = nullptr;
+    }
+}
+
+void CPosixSerial::Interrupt()
+{
+    // The pipe stays readable from now on: the reader and a waiting write see it.
+    m_interrupted = true;
+    const char stop = 1;
+    while (m_stopWrite >= 0 && ::write(m_stopWrite, &stop, 1) < 0 && errno == EINTR)
+    {
+    }
+}
+
+void CPosixSerial::Drain()
+{
+    int queued = 0;
+    if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+    {
+        return;
+    }
+    const Clock::time_point deadline =
+        Clock::now() + WriteBound(static_cast<std::size_t>(queued), m_baudRate);
+    while (queued > 0)
+    {
+        // Look again once what is queued could have left; a stop ends the wait.
+        const int wireMs = 1 + static_cast<int>(WireMilliseconds(queued, m_baudRate));
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0)
+        {
+            return; // what the device did not take is dropped with the close
+        }
+        pollfd stop = {m_stopRead, POLLIN, 0};
+        const int ready = ::poll(&stop, 1, std::min(left, wireMs));
+        if (ready > 0 || (ready < 0 && errno != EINTR) || ::ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+        {
+            return;
+        }
+    }
+    // The driver's queue is empty; the transmitter may still hold a few characters.
+    ::tcdrain(m_fd);
 }
 
 std::size_t CPosixSerial::Write(const std::uint8_t* bytes, std::size_t count)
 {
     std::size_t written = 0;
-    while (m_fd >= 0 && written < count)
+    const Clock::time_point deadline = Clock::now() + WriteBound(count, m_baudRate);
+    // The write is tried first: poll() only when the driver is full keeps a frame one call.
+    while (m_fd >= 0 && written < count && !m_interrupted)
     {
         const ssize_t done = ::write(m_fd, bytes + written, count - written);
-        if (done < 0)
+        if (done > 0)
         {
-            if (errno == EINTR)
-            {
-                continue;
-            }
+            written += static_cast<std::size_t>(done);
+            continue;
+        }
+        if (done < 0 && errno != EINTR && errno != EAGAIN)
+        {
             break;
         }
-        written += static_cast<std::size_t>(done);
+        pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_stopRead, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, MillisecondsLeft(deadline));
+        if (ready < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        // Past the bound, stopped, or the device has gone: the caller's write-failure path.
+        if (ready <= 0 || fds[1].revents != 0 || (fds[0].revents & POLLOUT) == 0)
+        {
+            break;
+        }
     }
     return written;
 }
@@ -261,6 +391,10 @@ bool CPosixSerial::ReadOnce(short events)
     {
         // Nothing although poll() woke: only a hang-up or an error does that for good.
         return (events & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    }
+    if (m_log != nullptr)
+    {
+        std::fwrite(chunk, 1, static_cast<std::size_t>(done), m_log);
     }
     // The index moves on before the sink hears of the chunk, as on Windows.
     m_writeIndex = NextWriteIndex(index, static_cast<std::uint32_t>(done));

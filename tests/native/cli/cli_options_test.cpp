@@ -1,6 +1,7 @@
 // The command line: every bad option is refused with a reason and the bad-arguments status, and
 // files the download cannot send are refused before any port is touched.
 #include "cli/cli_options.h"
+#include "cli/interrupt_rules.h"
 #include "cli_test_support.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,21 @@ TEST(CliOptions, LogFileOfEachPort)
     EXPECT_EQ("logs/run-COM10", PortLogPath("logs/run", "\\\\.\\COM10", true));
     EXPECT_EQ("logs.d/run-COM3", PortLogPath("logs.d/run", "COM3", true));
     EXPECT_EQ("tervolo-COM3.log", PortLogPath("", "COM3", true));
+    // The debug log sits beside its port's log; without one the channel chooses.
+    EXPECT_EQ("run-ttyUSB0-debug.log", PortDebugLogPath("run-ttyUSB0.log"));
+    EXPECT_EQ("logs.d/run-COM3-debug", PortDebugLogPath("logs.d/run-COM3"));
+    EXPECT_EQ("", PortDebugLogPath(""));
+}
+
+// A second Ctrl-C ends the program at once; closing the console waits for the summary.
+TEST(CliInterrupt, SecondInterruptEndsAtOnceAndACloseAlwaysWaits)
+{
+    EXPECT_EQ(InterruptAction::StopPorts, DecideInterrupt(InterruptSignal::Interrupt, false));
+    EXPECT_EQ(InterruptAction::ExitNow, DecideInterrupt(InterruptSignal::Interrupt, true));
+    EXPECT_EQ(InterruptAction::StopPortsAndWait,
+              DecideInterrupt(InterruptSignal::ConsoleClosed, false));
+    EXPECT_EQ(InterruptAction::StopPortsAndWait,
+              DecideInterrupt(InterruptSignal::ConsoleClosed, true));
 }
 
 // Files are checked before any port is opened: the port named here does not exist.

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sstream>
+#include <sys/stat.h>
 
 namespace cli::test
 {
@@ -96,6 +97,26 @@ TEST_F(CliSeveralPorts, OneFaultyHandsetLeavesTheOthersWhole)
     {
         EXPECT_NE(std::string::npos, run.Err().find(m_scratch.Path() + "/" + row)) << row;
     }
+}
+
+TEST_F(CliSeveralPorts, EachPortHasItsDebugLogAndOneThatCannotBeCreatedFailsOnlyItsPort)
+{
+    std::vector<std::unique_ptr<Handset>> handsets = Handsets(2);
+    // A folder where tty1's debug log would go.
+    ASSERT_EQ(0, ::mkdir((m_scratch.Path() + "/run-tty1-debug.log").c_str(), 0755));
+
+    CliRun run(m_scratch.Path(), Args(handsets, {"--log", "run.log"}));
+    ASSERT_EQ(3, run.Wait()) << run.Err();
+
+    const std::vector<nlohmann::json> results = JsonLines(run.Out());
+    ASSERT_EQ(2u, results.size()) << run.Out();
+    EXPECT_EQ("passed", results[0]["verdict"]);
+    EXPECT_EQ(m_image, handsets[0]->Flash("main"));
+    EXPECT_EQ("port error", results[1]["verdict"]);
+    EXPECT_EQ("CSerialIO: Error opening log file!", results[1]["reason"]);
+    // The bytes received since the rate change: the handset's record names it.
+    const std::string debugLog = ReadText(m_scratch.Path() + "/run-tty0-debug.log");
+    EXPECT_NE(std::string::npos, debugLog.find("RT47-SIM-0001")) << debugLog.size();
 }
 
 TEST_F(CliSeveralPorts, StationFlashesHandsetAfterHandset)
