@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -70,20 +71,21 @@ TEST(JournalFile, ConcurrentAppendsFromTwoProcessesStayWhole)
     {
         CAppendFile file;
         std::string error;
-        bool ok = file.Open(path, error);
+        std::atomic<bool> ok{file.Open(path, error)};
         auto thread = [&](int offset)
         {
             for (int n = 0; n < kLines && ok; ++n)
             {
                 const std::size_t length = static_cast<std::size_t>((n * 7919 + offset) % 70000);
-                ok = file.Append(std::string(1, tag) + std::to_string(length) + " " +
-                                 std::string(length, static_cast<char>(tag + offset)) + "\n");
+                if (!file.Append(std::string(1, tag) + std::to_string(length) + " " +
+                                 std::string(length, static_cast<char>(tag + offset)) + "\n"))
+                    ok = false;
             }
         };
         std::thread first(thread, 0), second(thread, 1);
         first.join();
         second.join();
-        return ok;
+        return ok.load();
     };
     const pid_t child = fork();
     ASSERT_GE(child, 0);
