@@ -31,6 +31,11 @@ DownloadChoices CDownloaderDlg::CurrentChoices()
 
 void CDownloaderDlg::OnTimer(UINT_PTR timerId)
 {
+    if (timerId == kProgressDrawTimer)
+    {
+        DrawProgress();
+        return;
+    }
     m_session.OnTimer(static_cast<unsigned>(timerId));
     SetMsgHandled(false);
 }
