@@ -34,9 +34,11 @@ void CDownloaderDlg::OnTimer(UINT_PTR timerId)
     if (timerId == kProgressDrawTimer)
     {
         DrawProgress();
-        return;
     }
-    m_session.OnTimer(static_cast<unsigned>(timerId));
+    else
+    {
+        m_session.OnTimer(static_cast<unsigned>(timerId));
+    }
     SetMsgHandled(false);
 }
 

@@ -6,9 +6,8 @@
 # program with the growth per download from the 50th download on; the figures, with N, are
 # appended to bench/RESULTS.md. A small image (80 blocks) keeps each download short.
 #   bench/soak.sh [N] [window] [cli-wine] [cli-native]     (default 1000 downloads, all three)
-# Runs in the benchmarks' own prefix and simulator control port (bench/bench-env.sh); the native
-# simulator takes the next control port. TERVOLO_WIN_BUILD names another Windows build folder
-# (e.g. a copy of the programs to compare with).
+# Runs in the benchmarks' own prefix and simulator control port (bench/bench-env.sh).
+# TERVOLO_WIN_BUILD names another Windows build folder (e.g. a copy of the programs to compare).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/bench-env.sh"
 root=$bench_root
@@ -58,13 +57,18 @@ for program in "${programs[@]}"; do
         "$root/scripts/sim-ctl.sh" stop 1
         ;;
     cli-native)
-        control=$((TERVOLO_SIM_CONTROL + 1))
-        "$bench_sim" --link "$work/port" --control "$control" >"$work/sim.log" 2>&1 &
+        # Any free control port: nothing talks to it; the link tells that the terminal is ready.
+        "$bench_sim" --link "$work/port" --control 0 >"$work/sim.log" 2>&1 &
         native_sim=$!
         for _ in $(seq 1 100); do
-            (exec 3<>"/dev/tcp/127.0.0.1/$control") 2>/dev/null && break
+            [ -L "$work/port" ] && break
             sleep 0.1
         done
+        if [ ! -L "$work/port" ] || ! kill -0 "$native_sim" 2>/dev/null; then
+            echo "the native simulator did not come up:" >&2
+            cat "$work/sim.log" >&2
+            exit 1
+        fi
         python3 - "$count" "$root/build/native/cli/tervolo-cli" "$work" >"$work/$program.txt" <<'PY'
 import os, subprocess, sys
 count, cli, work = int(sys.argv[1]), sys.argv[2], sys.argv[3]
@@ -77,6 +81,9 @@ for line in child.stdout:
     if "Result: " not in line:
         continue
     done += 1
+    if " passed " not in line:
+        child.kill()
+        sys.exit("download %d did not pass: %s" % (done, line.strip()))
     if done > count or not (done == 1 or done % 50 == 0 or done == count):
         continue
     status = dict(l.split(":", 1) for l in open(f"/proc/{child.pid}/status") if ":" in l)
