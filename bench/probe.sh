@@ -41,6 +41,8 @@ for mode in "${modes[@]}"; do
     probe_status=0
     timeout "$limit" wine "$probe" "$mode" "${options[@]}" >"$work/probe.txt" \
         2>>"$bench_root/build/wine.log" || probe_status=$?
+    # A probe that failed leaves the peer nothing to wait for.
+    [ $probe_status -eq 0 ] || kill $peer 2>/dev/null || true
     peer_status=0
     wait $peer || peer_status=$?
     if [ $probe_status -ne 0 ] || [ $peer_status -ne 0 ]; then
