@@ -31,7 +31,14 @@ DownloadChoices CDownloaderDlg::CurrentChoices()
 
 void CDownloaderDlg::OnTimer(UINT_PTR timerId)
 {
-    m_session.OnTimer(static_cast<unsigned>(timerId));
+    if (timerId == kProgressDrawTimer)
+    {
+        DrawProgress();
+    }
+    else
+    {
+        m_session.OnTimer(static_cast<unsigned>(timerId));
+    }
     SetMsgHandled(false);
 }
 

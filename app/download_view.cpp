@@ -8,8 +8,18 @@
 #include <cstdio>
 #include <cstring>
 
+namespace
+{
+// The operator cannot follow more changes a second than this allows; drawing every block's would
+// cost more than the block itself where the controls repaint at once (as Wine's do), and would
+// hold the next block back.
+constexpr UINT kProgressDrawPeriodMs = 50;
+} // namespace
+
 void CDownloaderDlg::AddReportLine(const char* text)
 {
+    // A new step shows the transfer's last state first.
+    DrawProgress();
     m_reportList.AddString(text);
     // Selecting the newest line also scrolls it into view.
     m_reportList.SetCurSel(m_reportList.GetCount() - 1);
@@ -17,13 +27,74 @@ void CDownloaderDlg::AddReportLine(const char* text)
 
 void CDownloaderDlg::ReplaceLastReportLine(const char* text)
 {
+    // The text changes at once; only its drawing waits.
+    if (!m_reportRedrawHeld)
+    {
+        ::SendMessageA(m_reportList.GetSafeHwnd(), WM_SETREDRAW, FALSE, 0);
+        m_reportRedrawHeld = true;
+    }
     m_reportList.DeleteString(m_reportList.GetCount() - 1);
-    AddReportLine(text);
+    m_reportList.AddString(text);
+    m_reportList.SetCurSel(m_reportList.GetCount() - 1);
+    ProgressChanged();
 }
 
 void CDownloaderDlg::ClearReport()
 {
+    DrawProgress();
     m_reportList.ResetContent();
+}
+
+void CDownloaderDlg::ProgressChanged()
+{
+    if (m_progressTimerSet)
+    {
+        return;
+    }
+    const ULONGLONG since = GetTickCount64() - m_progressDrawnMs;
+    const UINT wait = since >= kProgressDrawPeriodMs
+                          ? USER_TIMER_MINIMUM
+                          : static_cast<UINT>(kProgressDrawPeriodMs - since);
+    m_progressTimerSet = SetTimer(m_hWnd, kProgressDrawTimer, wait, nullptr) != 0;
+    if (!m_progressTimerSet)
+    {
+        DrawProgress();
+    }
+}
+
+void CDownloaderDlg::DrawProgress()
+{
+    if (m_progressTimerSet)
+    {
+        KillTimer(m_hWnd, kProgressDrawTimer);
+        m_progressTimerSet = false;
+    }
+    m_progressDrawnMs = GetTickCount64();
+    for (ProgressBar bar :
+         {ProgressBar::BootCode, ProgressBar::MainCode, ProgressBar::LanguagePack})
+    {
+        ShownBar& shown = m_shownBars[static_cast<int>(bar)];
+        if (shown.pending)
+        {
+            shown.pending = false;
+            shown.filled = FilledPixels(shown.position, shown.lower, shown.upper, shown.width);
+            Bar(bar).SetPos(shown.position);
+        }
+        ShownPercent& percent = m_shownPercent[static_cast<int>(bar)];
+        if (percent.pending)
+        {
+            percent.pending = false;
+            CListBoxCtl& box = PercentBox(bar);
+            box.DeleteString(0);
+            box.AddString(percent.text.c_str());
+        }
+    }
+    if (m_reportRedrawHeld)
+    {
+        m_reportRedrawHeld = false;
+        ::SendMessageA(m_reportList.GetSafeHwnd(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(m_reportList.GetSafeHwnd(), nullptr, TRUE);
+    }
 }
 
 CProgressCtl& CDownloaderDlg::Bar(ProgressBar bar)
@@ -56,6 +127,7 @@ CListBoxCtl& CDownloaderDlg::PercentBox(ProgressBar bar)
 
 void CDownloaderDlg::SetProgressRange(ProgressBar bar, std::uint16_t lower, std::uint16_t upper)
 {
+    DrawProgress();
     CProgressCtl& control = Bar(bar);
     control.SetRange(lower, upper);
     RECT client = {};
@@ -73,30 +145,34 @@ void CDownloaderDlg::SetProgress(ProgressBar bar, int position)
     // block's handling together; a position that fills no new pixel is not worth it.
     ShownBar& shown = m_shownBars[static_cast<int>(bar)];
     const int filled = FilledPixels(position, shown.lower, shown.upper, shown.width);
-    if (filled == shown.filled)
+    if (filled == shown.filled && !shown.pending)
     {
         return;
     }
-    shown.filled = filled;
-    Bar(bar).SetPos(position);
+    shown.position = position;
+    shown.pending = filled != shown.filled;
+    if (shown.pending)
+    {
+        ProgressChanged();
+    }
 }
 
 void CDownloaderDlg::ShowPercent(ProgressBar bar, const char* text)
 {
     // The percentage changes once in many blocks; the box is rewritten only then.
-    ProgressText& shown = m_shownPercent[static_cast<int>(bar)];
-    if (std::strcmp(shown.text, text) == 0)
+    ShownPercent& shown = m_shownPercent[static_cast<int>(bar)];
+    if (std::strcmp(shown.text.c_str(), text) == 0)
     {
         return;
     }
-    std::snprintf(shown.text, sizeof shown.text, "%s", text);
-    CListBoxCtl& box = PercentBox(bar);
-    box.DeleteString(0);
-    box.AddString(text);
+    std::snprintf(shown.text.text, sizeof shown.text.text, "%s", text);
+    shown.pending = true;
+    ProgressChanged();
 }
 
 void CDownloaderDlg::ResetProgress()
 {
+    DrawProgress();
     for (ProgressBar bar :
          {ProgressBar::BootCode, ProgressBar::MainCode, ProgressBar::LanguagePack})
     {
@@ -114,6 +190,7 @@ void CDownloaderDlg::ResetProgress()
 
 void CDownloaderDlg::ShowDownloadTime(const char* text)
 {
+    DrawProgress();
     m_downloadTimeBox.DeleteString(0);
     m_downloadTimeBox.AddString(text);
 }
@@ -167,6 +244,8 @@ void CDownloaderDlg::ShowRunning(bool running)
 
 BoxAnswer CDownloaderDlg::ShowBox(const BoxRequest& box)
 {
+    // The operator reads a box against what the window shows.
+    DrawProgress();
     UINT type = MB_OK;
     if (box.buttons == BoxButtons::OkCancel)
     {

@@ -98,6 +98,12 @@ protected:
     void StopTimer(unsigned id) override;
     CProgressCtl& Bar(ProgressBar bar);
     CListBoxCtl& PercentBox(ProgressBar bar);
+    // The progress of a transfer is drawn after the block has gone out, when the window is idle
+    // (a timer's tick comes only then), and at most every kProgressDrawPeriodMs; anything else
+    // shown draws it first.
+    static constexpr UINT_PTR kProgressDrawTimer = 4; // the download's own timers are 1 to 3
+    void ProgressChanged();
+    void DrawProgress();
 
     // ---- Download files (download_files.cpp, file_selection) ---------------------------------
     // Decides whether the file at `path` is sent, converting it where it must be.
@@ -175,16 +181,27 @@ protected:
     CToolTipCtl m_toolTip;
 
     // ---- The download ------------------------------------------------------------------------
-    // What each bar and percentage box shows now, so that nothing is redrawn that did not change.
+    // What each bar and percentage box shows now and is to show next, so that nothing is redrawn
+    // that did not change.
     struct ShownBar
     {
         std::uint16_t lower = 0;
         std::uint16_t upper = 0;
-        int width = 0;   // pixels
-        int filled = -1; // pixels filled by the position drawn last; -1 for none yet
+        int width = 0;    // pixels
+        int filled = -1;  // pixels filled by the position drawn last; -1 for none yet
+        int position = 0; // the position to draw
+        bool pending = false;
+    };
+    struct ShownPercent
+    {
+        ProgressText text;    // the box's line
+        bool pending = false; // text is not in the box yet
     };
     ShownBar m_shownBars[3];
-    ProgressText m_shownPercent[3];
+    ShownPercent m_shownPercent[3];
+    bool m_reportRedrawHeld = false; // the report list's drawing waits for DrawProgress
+    bool m_progressTimerSet = false;
+    ULONGLONG m_progressDrawnMs = 0; // GetTickCount64 of the last DrawProgress
     CWin32DownloadPlatform m_platform;
     CDownloadSession m_session{*this, m_platform};
 

@@ -464,8 +464,19 @@ void CPortSession::OpenChannel(std::uint32_t baudRate, bool freshBuffer)
 
 void CPortSession::CheckReader()
 {
-    if (!m_readerCheck || !m_running || m_channel == nullptr || !m_channel->IsOpen() ||
-        !m_readerCheck(*m_channel))
+    if (!m_readerCheck || !m_running || m_channel == nullptr || !m_channel->IsOpen())
+    {
+        return;
+    }
+    // The look costs a system call (under Wine a round trip to its server): once a period, not
+    // after every chunk, where it would hold the next block back.
+    const Clock::time_point now = Clock::now();
+    if (now - m_readerChecked < kReaderCheckPeriod)
+    {
+        return;
+    }
+    m_readerChecked = now;
+    if (!m_readerCheck(*m_channel))
     {
         return;
     }

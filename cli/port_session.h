@@ -202,8 +202,9 @@ private:
     CDownloadEngine m_engine;
     std::unique_ptr<SerialChannel> m_channel;
     std::unique_ptr<ChannelLink> m_link;
-    unsigned m_epoch = 0;         // of the open channel
-    std::uint32_t m_baudRate = 0; // of the open channel
+    unsigned m_epoch = 0;              // of the open channel
+    Clock::time_point m_readerChecked; // when CheckReader last looked at the reader
+    std::uint32_t m_baudRate = 0;      // of the open channel
     // The receive buffer as the engine sees it: each chunk stored where the reader stored it,
     // on this thread, so the reader's own buffer is never read while it writes.
     std::uint8_t m_mirror[serial::kRxBufferBytes] = {};

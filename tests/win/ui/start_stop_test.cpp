@@ -243,4 +243,48 @@ TEST_F(StartStopTest, DownloadEndMessageStopsAndReports)
     EXPECT_EQ(SendMessageA(report, LB_GETCURSEL, 0, 0), 1);
     ExpectIdle();
 }
+// A transfer's progress is drawn after the block, at most every few tens of milliseconds: the
+// report's text is right at once, and the last values reach the bar and its box by themselves
+// when the window is idle, or at once when a new step's line comes.
+TEST_F(StartStopTest, TransferProgressIsDrawnLaterButNeverLost)
+{
+    HWND report = Item(IDC_REPORT_LIST);
+    HWND bar = Item(IDC_MAIN_CODE_PROGRESS);
+    HWND box = Item(IDC_MAIN_CODE_PERCENT);
+    const auto showBlocks = [&](int first, int last)
+    {
+        window.Run(
+            [&](TestDownloaderDlg& d)
+            {
+                d.SetProgressRange(ProgressBar::MainCode, 64, 1087);
+                d.AddReportLine("Sending Block 0x0040 of 0x043f");
+                for (int block = first; block <= last; ++block)
+                {
+                    char text[48];
+                    std::snprintf(text, sizeof text, "%d%%", (block - 64) * 100 / 1023);
+                    d.SetProgress(ProgressBar::MainCode, block);
+                    d.ShowPercent(ProgressBar::MainCode, text);
+                    std::snprintf(text, sizeof text, "Sending Block 0x%04x of 0x043f", block);
+                    d.ReplaceLastReportLine(text);
+                }
+                EXPECT_EQ(ListBoxLine(report, ListBoxCount(report) - 1),
+                          "Sending Block " + std::string(last == 1087 ? "0x043f" : "0x0258") +
+                              " of 0x043f");
+            });
+    };
+
+    showBlocks(64, 600); // the window then goes idle: the last values come by themselves
+    const DWORD until = GetTickCount() + kWaitLimitMs;
+    while (SendMessageA(bar, PBM_GETPOS, 0, 0) != 600 && GetTickCount() < until)
+        Sleep(10);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 600);
+    EXPECT_EQ(ListBoxLine(box, 0), "52%");
+
+    showBlocks(601, 1087);
+    window.Run([&](TestDownloaderDlg& d) { d.AddReportLine("Waiting for checksum response..."); });
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 1087);
+    EXPECT_EQ(ListBoxLine(box, 0), "100%");
+    EXPECT_EQ(ListBoxLine(report, ListBoxCount(report) - 2), "Sending Block 0x043f of 0x043f");
+    EXPECT_EQ(SendMessageA(report, LB_GETCURSEL, 0, 0), ListBoxCount(report) - 1);
+}
 } // namespace

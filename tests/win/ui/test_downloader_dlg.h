@@ -19,7 +19,12 @@ public:
     void SetHarness(DialogThread* harness) { m_harness = harness; }
 
     // Reached by the tests through Run().
+    using CDownloaderDlg::AddReportLine;
     using CDownloaderDlg::m_session;
+    using CDownloaderDlg::ReplaceLastReportLine;
+    using CDownloaderDlg::SetProgress;
+    using CDownloaderDlg::SetProgressRange;
+    using CDownloaderDlg::ShowPercent;
 
     using CDownloaderDlg::ImageAbsBrowseDirectory;
     using CDownloaderDlg::ImageRelBrowseDirectory;
