@@ -14,7 +14,6 @@
 namespace
 {
 
-constexpr std::uint32_t kSignallingBaudRate = 19200;
 // A station whose port cannot be opened tries again after this long.
 constexpr std::chrono::seconds kStationRetryDelay(1);
 // How often a reader that may end without a word is looked at.

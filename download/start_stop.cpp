@@ -13,7 +13,6 @@
 
 namespace
 {
-constexpr std::uint32_t kSignallingBaudRate = 19200;
 // A release file found a moment ago that cannot be opened ends the program.
 constexpr int kVanishedFileExitCode = 0;
 constexpr std::size_t kMessageSize = kTextBufferSize + 64;

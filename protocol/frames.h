@@ -23,6 +23,10 @@ constexpr std::uint8_t kEraseCommand[2] = {'<', 'e'};
 constexpr std::uint8_t kLegacyEraseCommand[2] = {'<', 'E'};
 constexpr std::uint8_t kOverrideCommand[2] = {'<', 'o'};
 
+// Every download opens the port at this rate: the handset signals and takes the protocol change
+// at it, whatever rate the blocks go at.
+constexpr std::uint32_t kSignallingBaudRate = 19200;
+
 // Baud rates of the baud-rate list, in list order, and the digit each puts into '<' 'p'.
 constexpr int kBaudRateCount = 4;
 std::uint32_t BaudRateAt(int baudIndex);
