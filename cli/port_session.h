@@ -177,6 +177,9 @@ private:
     void ReportError(const std::string& text);
     void UpdateStatus(bool force);
     void CommitSendingLine();
+    // The block senders' parts: the "Sending Block" line where the console shows it, the write.
+    void ShowSendingLine(std::uint32_t block);
+    void WriteBlockFrame();
     bool StopRequested() const { return m_stopRequested.load(); }
 
     const std::string m_port;

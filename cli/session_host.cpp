@@ -34,6 +34,19 @@ std::string FieldText(const char* field, std::size_t size)
     return text;
 }
 
+const char* SectionName(ProgressBar bar)
+{
+    switch (bar)
+    {
+    case ProgressBar::BootCode:
+        return "boot";
+    case ProgressBar::MainCode:
+        return "main";
+    case ProgressBar::LanguagePack:
+        break;
+    }
+    return "lp";
+}
 } // namespace
 
 bool CPortSession::SendBlock(Section section, std::uint32_t block)
@@ -41,25 +54,24 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
     std::uint8_t* const frame = m_frame.data();
     FillBlockHeader(frame, block, section);
     std::uint8_t* const data = frame + kFrameHeaderSize;
-    const std::uint32_t mainCount = m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0;
-    if (section == Section::MainCode)
+    const bool languagePack = section == Section::LanguagePack;
+    const BlockProgress progress = ProgressOfBlock(
+        section, block, languagePack ? m_job.setup.lpBlockCount : m_job.setup.mainBlockCount);
+    if (progress.inFile)
     {
-        switch (RegionOfImageBlock(block, m_job.setup.mainBlockCount))
-        {
-        case ImageRegion::Boot:
-            m_section = "boot";
-            m_percent = BootPercentText(block).c_str();
-            break;
-        case ImageRegion::Main:
-            m_section = "main";
-            m_percent = MainPercentText(block, m_job.setup.mainBlockCount).c_str();
-            break;
-        case ImageRegion::Invalid:
-            ShowMessage("Invalid Block Number!");
-            break;
-        }
-        m_sendingLine = SendingBlockText(block, m_job.setup.mainBlockCount).c_str();
-        m_blocksDone = block + 1;
+        m_section = SectionName(progress.bar);
+        m_percent = progress.percent.c_str();
+    }
+    else
+    {
+        ShowMessage("Invalid Block Number!");
+    }
+    m_sendingLine = progress.sendingLine.c_str();
+    const std::uint32_t mainCount = m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0;
+    m_blocksDone = (languagePack ? std::uint64_t{mainCount} : 0) + block + 1;
+
+    if (!languagePack)
+    {
         // Bytes past the end of the image are blank, as in the window.
         if (m_job.image != nullptr)
         {
@@ -70,30 +82,27 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
             std::fill(data, data + kBlockDataSize, kBlankByte);
         }
     }
-    else
+    else if ((m_job.lp != nullptr ? m_job.lp->ReadBlock(block, data) : 0) != kBlockDataSize)
     {
-        if (IsLanguagePackBlock(block, m_job.setup.lpBlockCount))
-        {
-            m_section = "lp";
-            m_percent = LanguagePackPercentText(block, m_job.setup.lpBlockCount).c_str();
-        }
-        else
-        {
-            ShowMessage("Invalid Block Number!");
-        }
-        m_sendingLine = SendingBlockText(block, m_job.setup.lpBlockCount).c_str();
-        m_blocksDone = std::uint64_t{mainCount} + block + 1;
-        const std::size_t read = m_job.lp != nullptr ? m_job.lp->ReadBlock(block, data) : 0;
-        if (read != kBlockDataSize)
-        {
-            WriteLine(m_sendingLine);
-            ShowMessage("Error reading LP");
-            m_reason = "Error reading LP";
-            m_engine.Abort();
-            // true: the engine must not go on to another block of the ended download.
-            return true;
-        }
+        WriteLine(m_sendingLine);
+        ShowMessage("Error reading LP");
+        m_reason = "Error reading LP";
+        m_engine.Abort();
+        // true: the engine must not go on to another block of the ended download.
+        return true;
     }
+    ShowSendingLine(block);
+    if (IsBlankBlock(data))
+    {
+        UpdateStatus(false);
+        return false;
+    }
+    WriteBlockFrame();
+    return true;
+}
+
+void CPortSession::ShowSendingLine(std::uint32_t block)
+{
     // On a terminal the line lives in the status line; it stays in the report, as in the
     // window, once the next line comes or block 0 starts a new one.
     if (m_console.Terminal())
@@ -104,32 +113,28 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
         }
         m_pendingSendingLine = m_sendingLine;
     }
-    if (!m_console.Terminal() || m_log != nullptr)
+    // Not on a terminal the rewritten line is a plain line each time.
+    if (m_log != nullptr)
     {
-        // Not on a terminal the rewritten line is a plain line each time.
-        if (m_log != nullptr)
-        {
-            std::fprintf(m_log, "%s\n", m_sendingLine.c_str());
-        }
-        if (!m_console.Terminal())
-        {
-            m_console.Line(m_slot, m_sendingLine);
-        }
+        std::fprintf(m_log, "%s\n", m_sendingLine.c_str());
     }
-    if (IsBlankBlock(data))
+    if (!m_console.Terminal())
     {
-        UpdateStatus(false);
-        return false;
+        m_console.Line(m_slot, m_sendingLine);
     }
+}
+
+void CPortSession::WriteBlockFrame()
+{
     if (m_channel == nullptr || StopRequested())
     {
-        return true; // the stop request is handled as soon as the engine returns
+        return; // the stop request is handled as soon as the engine returns
     }
     if (m_blocksSent == 0)
     {
         m_firstBlock = Clock::now();
     }
-    const std::size_t written = m_channel->Write(frame, kBlockFrameSize);
+    const std::size_t written = m_channel->Write(m_frame.data(), kBlockFrameSize);
     m_lastActivity = Clock::now();
     ++m_blocksSent;
     if (written != kBlockFrameSize)
@@ -137,7 +142,6 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
         ShowMessage("Error writing block to COM Port!");
     }
     UpdateStatus(false);
-    return true;
 }
 
 std::uint16_t CPortSession::SectionCrc(Section section)

@@ -15,22 +15,7 @@ constexpr std::size_t kFrameHeaderSize = kBlockFrameSize - kBlockDataSize;
 bool CDownloadSession::SendMainBlock(std::uint32_t block)
 {
     FillBlockHeader(m_blockFrame, block, Section::MainCode);
-
-    switch (RegionOfImageBlock(block, m_mainBlockCount))
-    {
-    case ImageRegion::Boot:
-        m_view.SetProgress(ProgressBar::BootCode, static_cast<int>(block));
-        m_view.ShowPercent(ProgressBar::BootCode, BootPercentText(block).c_str());
-        break;
-    case ImageRegion::Main:
-        m_view.SetProgress(ProgressBar::MainCode, static_cast<int>(block));
-        m_view.ShowPercent(ProgressBar::MainCode, MainPercentText(block, m_mainBlockCount).c_str());
-        break;
-    case ImageRegion::Invalid:
-        ShowMessage("Invalid Block Number!");
-        break;
-    }
-    ShowSendingBlock(block, m_mainBlockCount);
+    ShowBlockProgress(Section::MainCode, block, m_mainBlockCount);
 
     // An image byte that cannot be read counts as blank, like one past the end of the file.
     std::uint8_t* data = m_blockFrame + kFrameHeaderSize;
@@ -53,18 +38,7 @@ bool CDownloadSession::SendMainBlock(std::uint32_t block)
 bool CDownloadSession::SendLpBlock(std::uint32_t block)
 {
     FillBlockHeader(m_blockFrame, block, Section::LanguagePack);
-
-    if (IsLanguagePackBlock(block, m_lpBlockCount))
-    {
-        m_view.SetProgress(ProgressBar::LanguagePack, static_cast<int>(block));
-        m_view.ShowPercent(ProgressBar::LanguagePack,
-                           LanguagePackPercentText(block, m_lpBlockCount).c_str());
-    }
-    else
-    {
-        ShowMessage("Invalid Block Number!");
-    }
-    ShowSendingBlock(block, m_lpBlockCount);
+    ShowBlockProgress(Section::LanguagePack, block, m_lpBlockCount);
 
     std::uint8_t* data = m_blockFrame + kFrameHeaderSize;
     const std::size_t read =
@@ -84,17 +58,27 @@ bool CDownloadSession::SendLpBlock(std::uint32_t block)
     return true;
 }
 
-void CDownloadSession::ShowSendingBlock(std::uint32_t block, std::uint32_t blockCount)
+void CDownloadSession::ShowBlockProgress(Section section, std::uint32_t block,
+                                         std::uint32_t blockCount)
 {
-    // One "Sending Block" line, rewritten for every block; block 0 starts it.
-    const ProgressText text = SendingBlockText(block, blockCount);
-    if (block != 0)
+    const BlockProgress progress = ProgressOfBlock(section, block, blockCount);
+    if (progress.inFile)
     {
-        m_view.ReplaceLastReportLine(text.c_str());
+        m_view.SetProgress(progress.bar, static_cast<int>(block));
+        m_view.ShowPercent(progress.bar, progress.percent.c_str());
     }
     else
     {
-        AddReportLine(text.c_str());
+        ShowMessage("Invalid Block Number!");
+    }
+    // One "Sending Block" line, rewritten for every block; block 0 starts it.
+    if (block != 0)
+    {
+        m_view.ReplaceLastReportLine(progress.sendingLine.c_str());
+    }
+    else
+    {
+        AddReportLine(progress.sendingLine.c_str());
     }
 }
 

@@ -59,7 +59,8 @@ private:
     void ShowMessage(const char* text) override;
 
     // Block senders (block_sender.cpp).
-    void ShowSendingBlock(std::uint32_t block, std::uint32_t blockCount);
+    // The bar, its box and the "Sending Block" line of a block about to go out.
+    void ShowBlockProgress(Section section, std::uint32_t block, std::uint32_t blockCount);
     void WriteBlockFrame();
 
     // EngineHost (download_session.cpp).

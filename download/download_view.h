@@ -3,16 +3,10 @@
 // Start picture, message boxes and the window's timers.
 #pragma once
 
+#include "download/progress_text.h"
 #include "files/file_class.h"
 
 #include <cstdint>
-
-enum class ProgressBar
-{
-    LanguagePack,
-    MainCode, // the image's blocks from 64 on
-    BootCode, // the image's blocks 0 to 63
-};
 
 enum class BoxButtons
 {

@@ -37,6 +37,40 @@ bool IsLanguagePackBlock(std::uint32_t block, std::uint32_t lpBlockCount)
     return block < lpBlockCount;
 }
 
+BlockProgress ProgressOfBlock(Section section, std::uint32_t block, std::uint32_t blockCount)
+{
+    BlockProgress progress;
+    if (section == Section::LanguagePack)
+    {
+        progress.inFile = IsLanguagePackBlock(block, blockCount);
+        progress.bar = ProgressBar::LanguagePack;
+        if (progress.inFile)
+        {
+            progress.percent = LanguagePackPercentText(block, blockCount);
+        }
+    }
+    else
+    {
+        switch (RegionOfImageBlock(block, blockCount))
+        {
+        case ImageRegion::Boot:
+            progress.inFile = true;
+            progress.bar = ProgressBar::BootCode;
+            progress.percent = BootPercentText(block);
+            break;
+        case ImageRegion::Main:
+            progress.inFile = true;
+            progress.bar = ProgressBar::MainCode;
+            progress.percent = MainPercentText(block, blockCount);
+            break;
+        case ImageRegion::Invalid:
+            break;
+        }
+    }
+    progress.sendingLine = SendingBlockText(block, blockCount);
+    return progress;
+}
+
 ProgressText BootPercentText(std::uint32_t block)
 {
     ProgressText out;

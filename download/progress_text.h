@@ -3,6 +3,8 @@
 // its own, so a block costs no allocation.
 #pragma once
 
+#include "protocol/frames.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +17,13 @@ struct ProgressText
     static constexpr std::size_t kSize = 48;
     char text[kSize] = {};
     const char* c_str() const { return text; }
+};
+
+enum class ProgressBar
+{
+    LanguagePack,
+    MainCode, // the image's blocks from 64 on
+    BootCode, // the image's blocks 0 to 63
 };
 
 enum class ImageRegion
@@ -42,6 +51,21 @@ ProgressText LanguagePackPercentText(std::uint32_t block, std::uint32_t lpBlockC
 
 // "Sending Block 0x%04x of 0x%04x" with the block and the section's last block number.
 ProgressText SendingBlockText(std::uint32_t block, std::uint32_t blockCount);
+
+// What a block shows as its frame goes out, whichever front end shows it: the bar it moves to
+// the block's number with its box's text, and the "Sending Block" line. A number outside its
+// file moves no bar ("Invalid Block Number!").
+struct BlockProgress
+{
+    bool inFile = false;
+    ProgressBar bar = ProgressBar::MainCode;
+    ProgressText percent;
+    ProgressText sendingLine;
+};
+
+// `blockCount` is the section's file's: the image's for the main code (boot region included),
+// the language pack's for it.
+BlockProgress ProgressOfBlock(Section section, std::uint32_t block, std::uint32_t blockCount);
 
 // Download time: "%02dm%02ds" of the whole seconds (minutes above 99 take more digits).
 ProgressText ElapsedTimeText(double seconds);

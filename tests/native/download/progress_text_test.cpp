@@ -88,6 +88,30 @@ TEST(SendingBlockTest, ShowsTheBlockAndTheLastBlockNumberInHex)
     EXPECT_EQ(Text(SendingBlockText(0x12345, 0x20000)), "Sending Block 0x12345 of 0x1ffff");
 }
 
+// Both front ends render this: the bar follows the block's region, a number outside its file
+// moves none, and the line always names the section's last block.
+TEST(BlockProgressTest, BarAndTextsFollowTheSectionAndRegion)
+{
+    const BlockProgress boot = ProgressOfBlock(Section::MainCode, 63, 129);
+    EXPECT_TRUE(boot.inFile);
+    EXPECT_EQ(boot.bar, ProgressBar::BootCode);
+    EXPECT_STREQ(boot.percent.c_str(), "100%");
+    EXPECT_STREQ(boot.sendingLine.c_str(), "Sending Block 0x003f of 0x0080");
+
+    const BlockProgress main = ProgressOfBlock(Section::MainCode, 64, 129);
+    EXPECT_EQ(main.bar, ProgressBar::MainCode);
+    EXPECT_STREQ(main.percent.c_str(), "  0%");
+
+    const BlockProgress pack = ProgressOfBlock(Section::LanguagePack, 3, 4);
+    EXPECT_EQ(pack.bar, ProgressBar::LanguagePack);
+    EXPECT_STREQ(pack.percent.c_str(), "100%");
+
+    EXPECT_FALSE(ProgressOfBlock(Section::MainCode, 129, 129).inFile);
+    const BlockProgress outside = ProgressOfBlock(Section::LanguagePack, 4, 4);
+    EXPECT_FALSE(outside.inFile);
+    EXPECT_STREQ(outside.sendingLine.c_str(), "Sending Block 0x0004 of 0x0003");
+}
+
 TEST(ElapsedTimeTest, SplitsWholeSecondsIntoMinutesAndSeconds)
 {
     EXPECT_EQ(Text(ElapsedTimeText(0.0)), "00m00s");
