@@ -59,6 +59,63 @@ bool PrepareJob(const CliOptions& options, DownloadJob& job)
     return true;
 }
 
+// Runs every port's downloads on a thread of its own until all have ended; a thread that cannot
+// start fails its port alone.
+void RunPorts(const std::vector<std::unique_ptr<CPortSession>>& sessions)
+{
+    // Before any thread starts, so that none of them takes the interrupt itself.
+    CInterruptWatch interrupt(
+        [&sessions]()
+        {
+            for (const std::unique_ptr<CPortSession>& session : sessions)
+            {
+                session->RequestStop();
+            }
+        });
+    std::vector<std::thread> threads;
+    threads.reserve(sessions.size());
+    for (const std::unique_ptr<CPortSession>& session : sessions)
+    {
+        CPortSession* const running = session.get();
+        try
+        {
+            threads.emplace_back([running]() { running->Run(); });
+        }
+        catch (const std::exception& error)
+        {
+            running->Fail(std::string("Cannot start the port's thread: ") + error.what());
+        }
+    }
+    for (std::thread& thread : threads)
+    {
+        thread.join();
+    }
+}
+
+// The summary table and the JSON lines of every port; returns the program's exit code.
+int ReportResults(const std::vector<std::unique_ptr<CPortSession>>& sessions,
+                  const CliOptions& options, CConsole& console, bool severalPorts)
+{
+    std::vector<PortReport> reports;
+    for (const std::unique_ptr<CPortSession>& session : sessions)
+    {
+        reports.push_back(PortReport{session->Port(), session->Results()});
+    }
+    if (severalPorts || options.station)
+    {
+        console.Text("\n" + SummaryTable(reports, options.station));
+    }
+    if (options.json)
+    {
+        for (const PortReport& report : reports)
+        {
+            std::printf("%s\n", PortJson(report, options).c_str());
+        }
+        std::fflush(stdout);
+    }
+    return OverallExitCode(reports);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -114,51 +171,6 @@ int main(int argc, char** argv)
         }
     }
 
-    // Before any thread starts, so that none of them takes the interrupt itself.
-    CInterruptWatch interrupt(
-        [&sessions]()
-        {
-            for (const std::unique_ptr<CPortSession>& session : sessions)
-            {
-                session->RequestStop();
-            }
-        });
-    std::vector<std::thread> threads;
-    threads.reserve(sessions.size());
-    for (const std::unique_ptr<CPortSession>& session : sessions)
-    {
-        CPortSession* const running = session.get();
-        try
-        {
-            threads.emplace_back([running]() { running->Run(); });
-        }
-        catch (const std::exception& error)
-        {
-            // That port alone does not run; the others go on.
-            running->Fail(std::string("Cannot start the port's thread: ") + error.what());
-        }
-    }
-    for (std::thread& thread : threads)
-    {
-        thread.join();
-    }
-
-    std::vector<PortReport> reports;
-    for (const std::unique_ptr<CPortSession>& session : sessions)
-    {
-        reports.push_back(PortReport{session->Port(), session->Results()});
-    }
-    if (severalPorts || options.station)
-    {
-        console.Text("\n" + SummaryTable(reports, options.station));
-    }
-    if (options.json)
-    {
-        for (const PortReport& report : reports)
-        {
-            std::printf("%s\n", PortJson(report, options).c_str());
-        }
-        std::fflush(stdout);
-    }
-    return OverallExitCode(reports);
+    RunPorts(sessions);
+    return ReportResults(sessions, options, console, severalPorts);
 }

@@ -95,6 +95,102 @@ void ConversionFailed(const ConversionSetup& setup, ConversionView& view, const 
     view.ClearStartRequest();
     AppMessageBox(setup.owner, message);
 }
+
+// The names the conversion works with; a name the interpreter would act on is refused before
+// anything is asked or run.
+bool PlanNames(const std::string& source, const ConversionSetup& setup, ConversionView& view,
+               SourceNames& names)
+{
+    const std::string tempDir = setup.tempDir;
+    switch (PlanSourceNames(source, ShortPathOf(source.c_str()), tempDir, names))
+    {
+    case ConversionNameFault::None:
+        return true;
+    case ConversionNameFault::TempFolder:
+        ConversionFailed(setup, view, (kTempFolderMessage + tempDir + kTempFolderAdvice).c_str());
+        return false;
+    case ConversionNameFault::FileName:
+        ConversionFailed(setup, view, (kFileNameMessage + source + kFileNameAdvice).c_str());
+        return false;
+    }
+    return false;
+}
+
+// Asks where the release file goes; false when the operator cancels.
+bool AskReleaseFile(const SourceNames& names, char* releaseFolder, const ConversionSetup& setup,
+                    ConversionView& view, std::string& releaseFile, std::string& chosenFolder)
+{
+    // Only where the dialog opens; a remembered folder that has gone leaves it in its own.
+    SetCurrentDirectoryA(releaseFolder);
+
+    CFileDialog dialog(false, kReleaseFileFilter, setup.owner);
+    dialog.m_ofn.lpstrDefExt = kReleaseDefaultExtension;
+    if (releaseFolder[0] != '\0')
+    {
+        dialog.m_ofn.lpstrInitialDir = releaseFolder; // newer systems ignore the current folder
+    }
+    dialog.SetPathName((names.longBase + kReleaseFileExtension).c_str());
+    if (!dialog.DoModal())
+    {
+        view.ClearStartRequest();
+        return false;
+    }
+    const std::string chosen = dialog.GetPathName();
+    chosenFolder = FolderOf(chosen);
+    releaseFile = chosenFolder + ChosenBaseName(chosen) + kReleaseFileExtension;
+    return true;
+}
+
+bool CopyIntoTempFolder(const std::string& source, const std::string& tempSource,
+                        const ConversionSetup& setup, ConversionView& view)
+{
+    // An earlier copy left behind (read-only, as the copy of a read-only source is) must not be
+    // converted in this source's stead.
+    DeleteAnyFile(tempSource);
+    if (!CopyFileA(source.c_str(), tempSource.c_str(), FALSE))
+    {
+        ConversionFailed(setup, view, (kNotCopiedMessage + tempSource + kNothingConverted).c_str());
+        return false;
+    }
+    return true;
+}
+
+// Runs the batch file in the program folder; true when it left the temporary release file.
+bool RunBatchFile(const std::string& line, const std::string& tempRelease,
+                  const std::string& noProgramDir, const ConversionSetup& setup,
+                  ConversionView& view)
+{
+    // The Save As dialog may have moved the current directory.
+    if (!SetCurrentDirectoryA(setup.programDir))
+    {
+        ConversionFailed(setup, view, noProgramDir.c_str());
+        return false;
+    }
+    if (!CommandLineFits(line))
+    {
+        AppMessageBox(setup.owner, kTooLongMessage);
+        view.EndProgram(kTooLongExitCode);
+        return false;
+    }
+    if (!FileExists(kConversionBatchFile))
+    {
+        ConversionFailed(setup, view, kBatchMissingMessage);
+        return false;
+    }
+    // A release file left from an earlier run must not pass for this conversion's output.
+    DeleteAnyFile(tempRelease);
+    if (std::system(line.c_str()) == kInterpreterNotStarted)
+    {
+        ConversionFailed(setup, view, kAbnormalEndMessage);
+        return false;
+    }
+    if (!FileExists(tempRelease))
+    {
+        ConversionFailed(setup, view, kNotCreatedMessage);
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 bool CheckDownloadFile(FileCheckResult& result, char* path, std::size_t pathSize, bool isImage,
@@ -141,59 +237,31 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
         return false;
     }
     const std::string source = path;
-    const std::string tempDir = setup.tempDir;
     SourceNames names;
-    switch (PlanSourceNames(source, ShortPathOf(path), tempDir, names))
+    if (!PlanNames(source, setup, view, names))
     {
-    case ConversionNameFault::None:
-        break;
-    case ConversionNameFault::TempFolder:
-        // Refused before anything is asked or run: the interpreter would act on such a name.
-        ConversionFailed(setup, view, (kTempFolderMessage + tempDir + kTempFolderAdvice).c_str());
-        return false;
-    case ConversionNameFault::FileName:
-        ConversionFailed(setup, view, (kFileNameMessage + source + kFileNameAdvice).c_str());
         return false;
     }
 
     view.TakeFileBoxTexts();
     char* releaseFolder = isImage ? setup.folders.imageRel : setup.folders.lpRel;
-    // Only where the dialog opens; a remembered folder that has gone leaves it in its own.
-    SetCurrentDirectoryA(releaseFolder);
-
-    CFileDialog dialog(false, kReleaseFileFilter, setup.owner);
-    dialog.m_ofn.lpstrDefExt = kReleaseDefaultExtension;
-    if (releaseFolder[0] != '\0')
+    std::string releaseFile;
+    std::string chosenFolder;
+    if (!AskReleaseFile(names, releaseFolder, setup, view, releaseFile, chosenFolder))
     {
-        dialog.m_ofn.lpstrInitialDir = releaseFolder; // newer systems ignore the current folder
-    }
-    dialog.SetPathName((names.longBase + kReleaseFileExtension).c_str());
-    if (!dialog.DoModal())
-    {
-        view.ClearStartRequest();
         return false;
     }
-    const std::string chosen = dialog.GetPathName();
-    const std::string chosenFolder = FolderOf(chosen);
-    const std::string releaseFile = chosenFolder + ChosenBaseName(chosen) + kReleaseFileExtension;
     view.ShowFileBoxTexts();
 
+    const std::string tempDir = setup.tempDir;
     const std::string tempSource = tempDir + names.shortBase + names.extension;
     const std::string tempRelease = tempDir + names.shortBase + kReleaseFileExtension;
     // A source lying in the temporary folder under the copy's name is the copy: it is neither
     // copied onto itself nor deleted afterwards.
     const bool sourceIsCopy = IsSameFile(source, tempSource);
-    if (!sourceIsCopy)
+    if (!sourceIsCopy && !CopyIntoTempFolder(source, tempSource, setup, view))
     {
-        // An earlier copy left behind (read-only, as the copy of a read-only source is) must
-        // not be converted in this source's stead.
-        DeleteAnyFile(tempSource);
-        if (!CopyFileA(source.c_str(), tempSource.c_str(), FALSE))
-        {
-            ConversionFailed(setup, view,
-                             (kNotCopiedMessage + tempSource + kNothingConverted).c_str());
-            return false;
-        }
+        return false;
     }
     const auto removeTemporaries = [&]
     {
@@ -205,34 +273,8 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
     };
 
     const std::string line = ConversionCommandLine(tempDir, names, isImage, lpType);
-    // The Save As dialog may have moved the current directory.
-    if (!SetCurrentDirectoryA(setup.programDir))
+    if (!RunBatchFile(line, tempRelease, noProgramDir, setup, view))
     {
-        ConversionFailed(setup, view, noProgramDir.c_str());
-        return false;
-    }
-    if (!CommandLineFits(line))
-    {
-        AppMessageBox(setup.owner, kTooLongMessage);
-        view.EndProgram(kTooLongExitCode);
-        return false;
-    }
-    if (!FileExists(kConversionBatchFile))
-    {
-        ConversionFailed(setup, view, kBatchMissingMessage);
-        return false;
-    }
-
-    // A release file left from an earlier run must not pass for this conversion's output.
-    DeleteAnyFile(tempRelease);
-    if (std::system(line.c_str()) == kInterpreterNotStarted)
-    {
-        ConversionFailed(setup, view, kAbnormalEndMessage);
-        return false;
-    }
-    if (!FileExists(tempRelease))
-    {
-        ConversionFailed(setup, view, kNotCreatedMessage);
         return false;
     }
 
