@@ -1,5 +1,5 @@
 // tervolo-sim: a handset for TervoloPLUS on a pseudo-terminal.
-#include "sim/cli_options.h"
+#include "sim/sim_options.h"
 #include "sim/simulator.h"
 #include "sim/wine_ports.h"
 

@@ -1,4 +1,4 @@
-#include "sim/cli_options.h"
+#include "sim/sim_options.h"
 
 #include "sim/hex_text.h"
 

@@ -1,4 +1,4 @@
-#include "sim/cli_options.h"
+#include "sim/sim_options.h"
 #include "sim/wine_ports.h"
 
 #include <gtest/gtest.h>
