@@ -79,8 +79,10 @@ private:
     void Pause(unsigned milliseconds) override;
     void ClearStartRequest() override;
 
-    // serial::FailureReport: the channel's own boxes, owner-less with its caption.
+    // serial::FailureReport: the channel's own boxes, owner-less with its caption; the window
+    // ends the program where the channel cannot go on.
     void ReportFailure(const char* text, const char* caption) override;
+    void EndProgram(int exitCode) override { m_view.EndProgram(exitCode); }
 
     DownloadView& m_view;
     DownloadPlatform& m_platform;

@@ -28,6 +28,9 @@ class FailureReport
 {
 public:
     virtual void ReportFailure(const char* text, const char* caption) = 0;
+    // After a reported failure the program cannot go on from: only the owner may end the
+    // program. An owner that goes on finds the channel not open.
+    virtual void EndProgram(int exitCode) { static_cast<void>(exitCode); }
 
 protected:
     ~FailureReport() = default;

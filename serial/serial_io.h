@@ -55,13 +55,16 @@ public:
     // Opens the debug log, the port (a bounded number of tries), configures the line and starts the
     // reader, which posts WM_SERIAL_DATA to notifyWnd. Failures go to `report` with the caption
     // "CSerialIO"; an unopenable port leaves an object that is not IsOpen(), on which Close(),
-    // Write() and Purge() are harmless.
+    // Write() and Purge() are harmless. A debug log that cannot be created is reported, then
+    // `report` is asked to end the program; the object is not IsOpen().
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
               HWND notifyWnd, serial::FailureReport& report,
               serial::CommApi& api = serial::Win32CommApi());
-    // The same, handing each read to `sink` on the reader's thread instead of posting it.
+    // The same, handing each read to `sink` on the reader's thread instead of posting it. The
+    // debug log is `logPath` when it is not empty, else placed as above; a log that cannot be
+    // created is reported and fails the open (not IsOpen()), and the program goes on.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              serial::ChunkSink& sink, serial::FailureReport& report,
+              serial::ChunkSink& sink, serial::FailureReport& report, const char* logPath,
               serial::CommApi& api = serial::Win32CommApi());
     ~CSerialIO() override;
     CSerialIO(const CSerialIO&) = delete;
@@ -71,6 +74,8 @@ public:
     bool IsOpen() const override;
     std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
     void Purge() override;
+    // The write in progress gives up now, and every later one fails at once.
+    void Interrupt() override;
     const std::uint8_t* RxBufferStart() const override { return m_pRxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
     // Ends the reader by handshake and waits for it; does nothing once it has ended. A reader that
@@ -82,8 +87,8 @@ public:
     void Close() override;
     static void* operator new(std::size_t size);
     static void operator delete(void* memory);
-    // The file the log went to: "c:\debugfile.txt" or, when that cannot be created, debugfile.txt
-    // in the temporary folder.
+    // The file the log went to: the caller's path, or "c:\debugfile.txt" or, when that cannot be
+    // created, debugfile.txt in the temporary folder.
     const char* LogPath() const { return m_logPath; }
 
     HANDLE m_hPort;       // owner: Write() and Purge()
@@ -98,7 +103,8 @@ public:
     HANDLE m_hThread;                        // owner: the reader thread, null when none runs
 
 private:
-    void Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
+    void Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
+              const char* logPath);
     // Waits for an overlapped operation of the reader, or for the stop; false on the stop.
     bool ReaderWait(OVERLAPPED& overlapped);
 
@@ -111,23 +117,27 @@ private:
     void LogText(const char* text);
     unsigned EndReaderOnLostPort();
 
-    void OpenLog();
+    bool OpenLog(const char* logPath);
     bool OpenPort(const char* portName);
     void Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
     void StartReader();
     void DrainOutput();
+    void CloseEvents();
 
-    CPostToWindow m_windowSink;        // set once at open
-    serial::ChunkSink& m_sink;         // reader: where every read goes
-    serial::FailureReport& m_report;   // owner at open; reader for its own failures
-    serial::CommApi& m_api;            // set once at open: the port's calls
-    HANDLE m_hStopEvent;               // owner sets it to end the reader's waits
-    HANDLE m_hReaderEvent;             // reader: completion of its waits and reads
-    HANDLE m_hWriteEvent;              // owner: completion of its writes
-    std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
-    unsigned m_failedWaits = 0;        // reader: failed waits in a row
-    bool m_readerAbandoned = false;    // owner: the reader would not end; nothing is freed
-    bool m_outputQueued = false;       // owner: the last write succeeded, nothing purged since
-    DWORD m_baudRate = 0;              // owner, set at open: bounds the writes
-    char m_logPath[MAX_PATH];          // owner, set at open
+    CPostToWindow m_windowSink;             // set once at open
+    serial::ChunkSink& m_sink;              // reader: where every read goes
+    serial::FailureReport& m_report;        // owner at open; reader for its own failures
+    serial::CommApi& m_api;                 // set once at open: the port's calls
+    HANDLE m_hStopEvent;                    // owner sets it to end the reader's waits
+    HANDLE m_hReaderEvent;                  // reader: completion of its waits and reads
+    HANDLE m_hWriteEvent;                   // owner: completion of its writes
+    HANDLE m_hInterruptEvent;               // any thread sets it to end the owner's write
+    std::atomic<bool> m_stopRequested;      // owner sets, reader polls after every wake-up
+    std::atomic<bool> m_interrupted{false}; // any thread sets: writes fail from now on
+    unsigned m_failedWaits = 0;             // reader: failed waits in a row
+    bool m_readerAbandoned = false;         // owner: the reader would not end; nothing is freed
+    bool m_outputQueued = false;            // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;                   // owner, set at open: bounds the writes
+    bool m_logFailureEndsProgram;           // set once: the window's channel, whose log is required
+    char m_logPath[MAX_PATH];               // owner, set at open
 };

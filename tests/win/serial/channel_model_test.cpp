@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -53,15 +54,40 @@ public:
         std::lock_guard<std::mutex> hold(m_lock);
         m_failures.push_back({text, caption, GetCurrentThreadId()});
     }
+    void EndProgram(int exitCode) override { programEnds.push_back(exitCode); }
     std::vector<Failure> Failures()
     {
         std::lock_guard<std::mutex> hold(m_lock);
         return m_failures;
     }
+    std::vector<int> programEnds; // asked for on the opening thread only
 
 private:
     std::mutex m_lock;
     std::vector<Failure> m_failures;
+};
+
+// The console program's side of a channel: counts what the reader hands on.
+class CountingSink : public serial::ChunkSink
+{
+public:
+    void OnChunk(std::size_t count, const std::uint8_t*) override
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_bytes += count;
+        m_arrived.notify_all();
+    }
+    bool WaitForBytes(std::size_t total)
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        return m_arrived.wait_for(hold, std::chrono::milliseconds(kArrivalTimeoutMs),
+                                  [&] { return m_bytes >= total; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_arrived;
+    std::size_t m_bytes = 0;
 };
 
 class ChannelOverDriverModelTest : public ::testing::Test
@@ -224,6 +250,82 @@ TEST_F(ChannelOverDriverModelTest, WhatWasWrittenReachesTheLineBeforeTheClose)
     sent.insert(sent.end(), frame.begin(), frame.end());
     EXPECT_EQ(sent, m_driver.Transmitted());
     EXPECT_EQ(0u, m_driver.DroppedAtClose());
+}
+
+// Ctrl-C in the console program: a write to a device that takes nothing ends now, not at its
+// bound (over a minute for a block at 300 baud), and no later write waits.
+TEST_F(ChannelOverDriverModelTest, InterruptEndsAStalledWriteAndLaterWritesFailAtOnce)
+{
+    Open(300);
+    m_driver.SetOutputQueueBytes(16);
+    m_driver.StallWire(true);
+    const std::vector<std::uint8_t> block(1028, 0x5A);
+    std::size_t written = block.size();
+    std::future<void> write = std::async(
+        std::launch::async, [&] { written = m_channel->Write(block.data(), block.size()); });
+    ASSERT_TRUE(m_driver.AwaitPendingWrite(kArrivalTimeoutMs));
+    m_channel->Interrupt();
+    const bool ended = write.wait_for(kHangLimit) == std::future_status::ready;
+    m_driver.StallWire(false);
+    write.wait();
+    EXPECT_TRUE(ended) << "the interrupted write waited for its bound";
+    EXPECT_LT(written, block.size());
+    EXPECT_EQ(0u, m_channel->Write(block.data(), 4));
+}
+
+// Each port of the console program has its own log, exactly where it is told; one that cannot be
+// created fails that port's open and leaves the program running.
+TEST_F(ChannelOverDriverModelTest, TheConsoleProgramsLogIsItsPathOrTheOpenFails)
+{
+    char folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
+    const std::string path = std::string(folder) + "tervolo-port-debug.log";
+    CountingSink sink;
+    const std::string bytes = Pattern(20, 4);
+    {
+        CSerialIO channel("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT, sink, m_report, path.c_str(),
+                          m_driver);
+        ASSERT_TRUE(channel.IsOpen());
+        EXPECT_EQ(path, channel.LogPath());
+        m_driver.Arrive(AsBytes(bytes));
+        ASSERT_TRUE(sink.WaitForBytes(bytes.size()));
+    }
+    EXPECT_TRUE(SameBytes(bytes, ReadWholeFile(path)));
+    DeleteFileA(path.c_str());
+
+    CSerialIO unlogged("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT, sink, m_report,
+                       "c:\\no such folder\\port-debug.log", m_driver);
+    EXPECT_FALSE(unlogged.IsOpen());
+    EXPECT_EQ(nullptr, unlogged.m_hThread);
+    EXPECT_FALSE(m_driver.IsOpen());
+    EXPECT_EQ(
+        (std::vector<Failure>{{"Error opening log file!", "CSerialIO", GetCurrentThreadId()}}),
+        m_report.Failures());
+    EXPECT_EQ(std::vector<int>{}, m_report.programEnds);
+}
+
+// The window's log has no path of its own: when neither drive C nor the temporary folder takes
+// it, the window is asked to end the program (exit code 0) and the channel stays closed.
+TEST_F(ChannelOverDriverModelTest, TheWindowsLogThatCannotBeCreatedAsksTheWindowToEndTheProgram)
+{
+    char savedTmp[MAX_PATH] = {};
+    char savedTemp[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+    GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+    DeleteFileA(kLogPath);
+    ASSERT_TRUE(CreateDirectoryA(kLogPath, nullptr)) << "a folder in the log's place";
+    SetEnvironmentVariableA("TMP", "c:\\no such folder\\");
+    SetEnvironmentVariableA("TEMP", "c:\\no such folder\\");
+    Open();
+    SetEnvironmentVariableA("TMP", savedTmp[0] != '\0' ? savedTmp : nullptr);
+    SetEnvironmentVariableA("TEMP", savedTemp[0] != '\0' ? savedTemp : nullptr);
+    RemoveDirectoryA(kLogPath);
+    EXPECT_FALSE(m_channel->IsOpen());
+    EXPECT_FALSE(m_driver.IsOpen());
+    EXPECT_EQ(
+        (std::vector<Failure>{{"Error opening log file!", "CSerialIO", GetCurrentThreadId()}}),
+        m_report.Failures());
+    EXPECT_EQ(std::vector<int>{0}, m_report.programEnds);
 }
 
 } // namespace

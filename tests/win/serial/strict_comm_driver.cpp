@@ -104,13 +104,23 @@ bool StrictCommDriver::IsOpen() const
 
 bool StrictCommDriver::AwaitPendingWait(DWORD timeoutMs)
 {
+    return AwaitRequest(Kind::Wait, timeoutMs);
+}
+
+bool StrictCommDriver::AwaitPendingWrite(DWORD timeoutMs)
+{
+    return AwaitRequest(Kind::Write, timeoutMs);
+}
+
+bool StrictCommDriver::AwaitRequest(Kind kind, DWORD timeoutMs)
+{
     std::unique_lock<std::mutex> hold(m_lock);
     return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                              [this]
+                              [this, kind]
                               {
                                   return std::any_of(m_requests.begin(), m_requests.end(),
-                                                     [](const Request& r)
-                                                     { return r.kind == Kind::Wait; });
+                                                     [kind](const Request& r)
+                                                     { return r.kind == kind; });
                               });
 }
 
@@ -447,6 +457,7 @@ BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DW
                           false,
                           {}});
     Progress(Clock::now());
+    m_changed.notify_all();
     if (overlapped->Internal == STATUS_PENDING)
         return Fail(ERROR_IO_PENDING);
     *written = static_cast<DWORD>(overlapped->InternalHigh);

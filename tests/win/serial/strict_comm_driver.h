@@ -69,6 +69,8 @@ public:
     bool IsOpen() const;
     // Until an event wait is pending (the reader waits with nothing queued); false after the time.
     bool AwaitPendingWait(DWORD timeoutMs);
+    // Until a write waits for room in the output queue; false after the time.
+    bool AwaitPendingWrite(DWORD timeoutMs);
     COMMTIMEOUTS Timeouts() const;
     DCB LineSettings() const;
 
@@ -124,6 +126,7 @@ private:
     // Checks the handle and the device; sets the last error and returns false if the call fails.
     bool Usable(HANDLE port, DWORD unpluggedError) const;
     BOOL Fail(DWORD error) const;
+    bool AwaitRequest(Kind kind, DWORD timeoutMs);
     // Starts an overlapped request: its event reset, its record pending.
     static void Begin(OVERLAPPED* overlapped);
     void Complete(std::list<Request>::iterator request, DWORD error);
