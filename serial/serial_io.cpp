@@ -46,6 +46,8 @@ constexpr DWORD kReaderEvents = EV_RXCHAR | EV_ERR;
 constexpr DWORD kStopWaitMs = 1000;
 constexpr DWORD kEndWaitMs = 2000;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR; // 15
+// How soon a notification the window's queue refused is posted again.
+constexpr DWORD kPostRetryMs = 10;
 // How often a close looks whether the driver has sent what it holds.
 constexpr DWORD kDrainPollMs = 5;
 
@@ -172,20 +174,14 @@ std::array<bool, kLineSetupSteps> SetUpLine(serial::CommApi& api, HANDLE port, D
 
 } // namespace
 
-void CPostToWindow::OnChunk(std::size_t count, const std::uint8_t* chunk)
-{
-    PostMessageA(m_window, WM_SERIAL_DATA, static_cast<WPARAM>(count),
-                 reinterpret_cast<LPARAM>(chunk));
-}
-
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
                      BYTE stopBits, HWND notifyWnd, serial::FailureReport& report,
                      serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(notifyWnd), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_windowSink(notifyWnd), m_sink(m_windowSink), m_report(report),
-      m_api(api), m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
-      m_hInterruptEvent(nullptr), m_stopRequested(false), m_logFailureEndsProgram(true), m_logPath()
+      m_hThread(nullptr), m_sink(nullptr), m_report(report), m_api(api), m_hStopEvent(nullptr),
+      m_hReaderEvent(nullptr), m_hWriteEvent(nullptr), m_hInterruptEvent(nullptr),
+      m_hHandledEvent(nullptr), m_stopRequested(false), m_logFailureEndsProgram(true), m_logPath()
 {
     Open(portName, baudRate, parity, byteSize, stopBits, nullptr);
 }
@@ -195,10 +191,9 @@ CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byt
                      const char* logPath, serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(nullptr), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report), m_api(api),
-      m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
-      m_hInterruptEvent(nullptr), m_stopRequested(false), m_logFailureEndsProgram(false),
-      m_logPath()
+      m_hThread(nullptr), m_sink(&sink), m_report(report), m_api(api), m_hStopEvent(nullptr),
+      m_hReaderEvent(nullptr), m_hWriteEvent(nullptr), m_hInterruptEvent(nullptr),
+      m_hHandledEvent(nullptr), m_stopRequested(false), m_logFailureEndsProgram(false), m_logPath()
 {
     Open(portName, baudRate, parity, byteSize, stopBits, logPath);
 }
@@ -263,8 +258,9 @@ bool CSerialIO::OpenPort(const char* portName)
     m_hReaderEvent = NewEvent(true);
     m_hWriteEvent = NewEvent(true);
     m_hInterruptEvent = NewEvent(true);
+    m_hHandledEvent = NewEvent(false);
     if (m_hStopEvent == nullptr || m_hReaderEvent == nullptr || m_hWriteEvent == nullptr ||
-        m_hInterruptEvent == nullptr)
+        m_hInterruptEvent == nullptr || m_hHandledEvent == nullptr)
     {
         CloseEvents();
     }
@@ -388,6 +384,18 @@ void CSerialIO::CloseEvents()
     CloseIfOpen(m_hReaderEvent);
     CloseIfOpen(m_hWriteEvent);
     CloseIfOpen(m_hInterruptEvent);
+    CloseIfOpen(m_hHandledEvent);
+}
+
+void CSerialIO::ChunksHandled(std::size_t count)
+{
+    std::uint32_t unhandled = m_unhandledBytes.load();
+    std::uint32_t left = 0;
+    do
+        left = count < unhandled ? unhandled - static_cast<std::uint32_t>(count) : 0;
+    while (!m_unhandledBytes.compare_exchange_weak(unhandled, left));
+    if (m_hHandledEvent != nullptr)
+        SetEvent(m_hHandledEvent);
 }
 
 // Called from any thread while the owner may wait in Write(); the owner cancels its own write
@@ -560,6 +568,8 @@ bool CSerialIO::ReadChunk()
 {
     const std::uint32_t index = m_writeIndex;
     BYTE* const chunk = m_pRxBuffer + index;
+    if (!WaitForRoom(serial::ReadSizeAt(index)))
+        return true;
     DWORD bytesRead = 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
@@ -594,8 +604,35 @@ bool CSerialIO::ReadChunk()
     // The index moves on before the post, so the window, which takes the end of received data
     // from it, always finds the chunk it is told about before that end.
     m_writeIndex = serial::NextWriteIndex(index, bytesRead);
-    m_sink.OnChunk(bytesRead, chunk);
+    if (m_sink == nullptr)
+        PostChunk(bytesRead, chunk);
+    else
+        m_sink->OnChunk(bytesRead, chunk);
     return true;
+}
+
+// Only the window reads chunks in place after they were handed on; a sink has taken its copy.
+// False on the stop.
+bool CSerialIO::WaitForRoom(std::uint32_t readSize)
+{
+    const HANDLE events[] = {m_hHandledEvent, m_hStopEvent};
+    while (m_sink == nullptr && !m_stopRequested &&
+           !serial::ReadLeavesUnhandledIntact(m_unhandledBytes, readSize))
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    return !m_stopRequested;
+}
+
+// A full message queue refuses the post: it is tried again until the window takes it, since the
+// window finds each chunk where the one before it ended.
+void CSerialIO::PostChunk(std::uint32_t count, const BYTE* chunk)
+{
+    m_unhandledBytes += count;
+    while (!PostMessageA(m_hNotifyWnd, WM_SERIAL_DATA, static_cast<WPARAM>(count),
+                         reinterpret_cast<LPARAM>(chunk)))
+    {
+        if (WaitForSingleObject(m_hStopEvent, kPostRetryMs) == WAIT_OBJECT_0)
+            return;
+    }
 }
 
 // The window's boxes belong to the window's thread: a window is sent the failure, and only a

@@ -28,23 +28,15 @@ constexpr DWORD kReaderEndedExitCode = 1;
 constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
-// Posts each read to a window as WM_SERIAL_DATA (wParam = count, lParam = address).
-class CPostToWindow : public serial::ChunkSink
-{
-public:
-    explicit CPostToWindow(HWND window) : m_window(window) {}
-    void OnChunk(std::size_t count, const std::uint8_t* chunk) override;
-    HWND Window() const { return m_window; }
-
-private:
-    HWND m_window;
-};
-
 // One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
 // The port is opened for overlapped I/O: Windows serializes synchronous I/O on one handle, so a
 // write would otherwise wait behind the reader's pending event wait until the handset sends
 // something, and the handset sends nothing until it gets that write. Write() is the one way to
 // the port and returns when the write is done. A new baud rate means Close() and a new object.
+//
+// The window reads each notified chunk in place, so the reader holds back a read that would land
+// on bytes the window has not done with (ChunksHandled); the driver's queue keeps what arrives
+// meanwhile. A notification the window's full queue refuses is posted again, not lost.
 //
 // Threads: "owner" is the thread that constructs, writes, purges and closes (the user-interface
 // thread); "reader" is TracingThread. The owner sets the reader's fields before the reader starts
@@ -76,6 +68,8 @@ public:
     void Purge() override;
     // The write in progress gives up now, and every later one fails at once.
     void Interrupt() override;
+    // The window has done with notified bytes: a reader held back for them may read again.
+    void ChunksHandled(std::size_t count) override;
     const std::uint8_t* RxBufferStart() const override { return m_pRxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
     // Ends the reader by handshake and waits for it; does nothing once it has ended. A reader that
@@ -112,6 +106,8 @@ private:
     bool ReadPort();
     bool WaitForEvents(DWORD& events);
     bool ReadChunk();
+    bool WaitForRoom(std::uint32_t readSize);
+    void PostChunk(std::uint32_t count, const BYTE* chunk);
     void ReportReaderFailure(const char* text);
     bool LogErrorRound();
     void LogText(const char* text);
@@ -124,14 +120,16 @@ private:
     void DrainOutput();
     void CloseEvents();
 
-    CPostToWindow m_windowSink;             // set once at open
-    serial::ChunkSink& m_sink;              // reader: where every read goes
-    serial::FailureReport& m_report;        // owner at open; reader for its own failures
-    serial::CommApi& m_api;                 // set once at open: the port's calls
-    HANDLE m_hStopEvent;                    // owner sets it to end the reader's waits
-    HANDLE m_hReaderEvent;                  // reader: completion of its waits and reads
-    HANDLE m_hWriteEvent;                   // owner: completion of its writes
-    HANDLE m_hInterruptEvent;               // any thread sets it to end the owner's write
+    serial::ChunkSink* m_sink;       // reader: where every read goes, unless posted
+    serial::FailureReport& m_report; // owner at open; reader for its own failures
+    serial::CommApi& m_api;          // set once at open: the port's calls
+    HANDLE m_hStopEvent;             // owner sets it to end the reader's waits
+    HANDLE m_hReaderEvent;           // reader: completion of its waits and reads
+    HANDLE m_hWriteEvent;            // owner: completion of its writes
+    HANDLE m_hInterruptEvent;        // any thread sets it to end the owner's write
+    HANDLE m_hHandledEvent;          // owner sets it when the window has done with bytes
+    // Bytes posted to the window that it has not done with: the reader adds, the owner takes.
+    std::atomic<std::uint32_t> m_unhandledBytes{0};
     std::atomic<bool> m_stopRequested;      // owner sets, reader polls after every wake-up
     std::atomic<bool> m_interrupted{false}; // any thread sets: writes fail from now on
     unsigned m_failedWaits = 0;             // reader: failed waits in a row

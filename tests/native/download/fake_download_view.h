@@ -97,6 +97,7 @@ struct ChannelRecord
     std::size_t writeLimit = ~std::size_t{0}; // a port that takes fewer bytes than asked
     GuardedRxBuffer buffer{GuardedRxBuffer::Guard::AfterEnd};
     std::uint32_t writeIndex = 0;
+    std::size_t handledBytes = 0; // what the session said it has done with
 };
 
 class FakeDownloadPlatform : public DownloadPlatform

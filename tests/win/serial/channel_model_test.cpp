@@ -29,6 +29,8 @@ constexpr DWORD kLineRate = 115200;
 // Generous: the waits end as soon as the event is seen.
 constexpr DWORD kArrivalTimeoutMs = 10000;
 constexpr auto kHangLimit = std::chrono::seconds(30);
+// Ample for a reader that does not wait for the window to read everything that arrived.
+constexpr DWORD kRunAheadMs = 3000;
 
 struct Failure
 {
@@ -326,6 +328,36 @@ TEST_F(ChannelOverDriverModelTest, TheWindowsLogThatCannotBeCreatedAsksTheWindow
         (std::vector<Failure>{{"Error opening log file!", "CSerialIO", GetCurrentThreadId()}}),
         m_report.Failures());
     EXPECT_EQ(std::vector<int>{0}, m_report.programEnds);
+}
+
+// A window busy elsewhere (a box, the engine's pause) while 5000 bytes arrive: the reader waits
+// for it instead of storing over bytes it has not read, and the driver keeps the rest meanwhile.
+// Every chunk still names one stretch by the wrap rule and holds what came on the wire.
+TEST_F(ChannelOverDriverModelTest, AWindowThatFallsBehindReadsEveryByteIntact)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    const std::string bytes = Pattern(5000, 5);
+    m_driver.Arrive(AsBytes(bytes));
+    // Time for a reader that does not wait for the window to read all of it and come round.
+    EXPECT_FALSE(m_driver.AwaitInputTaken(kRunAheadMs)) << "the reader did not wait for the window";
+    ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
+        << m_window.BytesNotified() << " bytes notified";
+    EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), m_channel->m_rxBuffer, nullptr));
+    EXPECT_TRUE(SameBytes(bytes, AsString(m_window.BytesReceived())));
+}
+
+// A window that takes no more notifications (here: gone) must not keep the reader from its stop.
+TEST_F(ChannelOverDriverModelTest, APostTheWindowRefusesDoesNotHoldTheClose)
+{
+    {
+        NotificationWindow gone;
+        m_channel = std::make_unique<CSerialIO>("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT,
+                                                gone.Handle(), m_report, m_driver);
+    }
+    m_driver.Arrive(AsBytes(Pattern(10, 6)));
+    ASSERT_TRUE(m_driver.AwaitInputTaken(kArrivalTimeoutMs));
+    EXPECT_TRUE(ReturnsInTime([this] { m_channel->Close(); }, [] {}));
 }
 
 } // namespace

@@ -112,6 +112,13 @@ bool StrictCommDriver::AwaitPendingWrite(DWORD timeoutMs)
     return AwaitRequest(Kind::Write, timeoutMs);
 }
 
+bool StrictCommDriver::AwaitInputTaken(DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                              [this] { return m_arrivals.empty() && m_input.empty(); });
+}
+
 bool StrictCommDriver::AwaitRequest(Kind kind, DWORD timeoutMs)
 {
     std::unique_lock<std::mutex> hold(m_lock);

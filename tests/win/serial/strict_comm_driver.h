@@ -71,6 +71,8 @@ public:
     bool AwaitPendingWait(DWORD timeoutMs);
     // Until a write waits for room in the output queue; false after the time.
     bool AwaitPendingWrite(DWORD timeoutMs);
+    // Until every byte that arrived has been read; false after the time.
+    bool AwaitInputTaken(DWORD timeoutMs);
     COMMTIMEOUTS Timeouts() const;
     DCB LineSettings() const;
 
