@@ -315,13 +315,13 @@ TEST_F(ChannelOverDriverModelTest, TheWindowsLogThatCannotBeCreatedAsksTheWindow
     GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
     GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
     DeleteFileA(kLogPath);
-    ASSERT_TRUE(CreateDirectoryA(kLogPath, nullptr)) << "a folder in the log's place";
+    const ScopedDirectory blocker(kLogPath);
+    ASSERT_TRUE(blocker.Created()) << "a folder in the log's place";
     SetEnvironmentVariableA("TMP", "c:\\no such folder\\");
     SetEnvironmentVariableA("TEMP", "c:\\no such folder\\");
     Open();
     SetEnvironmentVariableA("TMP", savedTmp[0] != '\0' ? savedTmp : nullptr);
     SetEnvironmentVariableA("TEMP", savedTemp[0] != '\0' ? savedTemp : nullptr);
-    RemoveDirectoryA(kLogPath);
     EXPECT_FALSE(m_channel->IsOpen());
     EXPECT_FALSE(m_driver.IsOpen());
     EXPECT_EQ(
