@@ -83,6 +83,12 @@ BoxAnswer FakeDownloadView::ShowBox(const BoxRequest& box)
     NotCounted scope;
     boxes.push_back(
         ShownBox{box.text, box.caption != nullptr ? box.caption : "", box.buttons, box.owner});
+    if (whileNextBoxOpen)
+    {
+        const std::function<void()> run = std::move(whileNextBoxOpen);
+        whileNextBoxOpen = nullptr;
+        run();
+    }
     if (!answers.empty())
     {
         const BoxAnswer answer = answers.front();

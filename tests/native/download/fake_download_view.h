@@ -9,6 +9,7 @@
 #include "guarded_rx_buffer.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -41,6 +42,8 @@ public:
     bool runningPicture = false;
     std::vector<ShownBox> boxes;
     std::deque<BoxAnswer> answers; // popped per box; Ok (or Yes) when empty
+    // Run once while the next box is open, as the window's message loop runs under a box.
+    std::function<void()> whileNextBoxOpen;
     std::set<unsigned> timers;
 
     std::vector<std::string> BoxTexts() const;

@@ -252,4 +252,26 @@ TEST_F(StartStopTest, HandledChunksAreToldToTheChannelAndALostOneEndsTheDownload
     EXPECT_TRUE(platform.Channel().closed);
 }
 
+// A box of the engine runs the window's message loop while its chunk is still being read: what
+// is handled under the box is told to the channel only once that chunk is done with too.
+TEST_F(StartStopTest, BytesHandledUnderABoxAreToldOnceTheBoxsOwnChunkIsDone)
+{
+    StartImage(Rt47Image(66));
+    platform.Arrive(Text(">i"));
+    Pump();
+    const Bytes answer = ParameterAnswer("RT47X", "RT57-0001");
+    std::size_t toldUnderTheBox = ~std::size_t{0};
+    view.whileNextBoxOpen = [&]
+    {
+        platform.Arrive(Text("xy"));
+        Pump();
+        toldUnderTheBox = platform.Channel().handledBytes;
+    };
+    platform.Arrive(answer);
+    Pump();
+    ASSERT_EQ(view.BoxTexts(), Strings{"Model number mismatch - Continue?"});
+    EXPECT_EQ(toldUnderTheBox, 0u);
+    EXPECT_EQ(platform.Channel().handledBytes, answer.size() + 2);
+}
+
 } // namespace
