@@ -78,11 +78,9 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
     {
         device = kDevicePrefix + port;
     }
-    // The Win32 channel still chooses its debug log itself ("c:\debugfile.txt", else the
-    // temporary folder's), one for every port, until it takes a path of the caller's.
-    static_cast<void>(debugLogPath);
     return std::make_unique<CSerialIO>(device.c_str(), static_cast<DWORD>(baudRate), NOPARITY,
-                                       kDataBits, ONESTOPBIT, sink, report);
+                                       kDataBits, ONESTOPBIT, sink, report,
+                                       debugLogPath.empty() ? nullptr : debugLogPath.c_str());
 }
 
 std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck()

@@ -5,6 +5,12 @@
 #include "base/app_title.h"
 #include "download/progress_text.h"
 #include "protocol/crc_x25.h"
+#include "serial/receive_buffer.h"
+
+namespace
+{
+const char kLostDataLine[] = "Data received from MS was lost!";
+} // namespace
 
 CDownloadSession::CDownloadSession(DownloadView& view, DownloadPlatform& platform)
     : m_view(view), m_platform(platform)
@@ -23,18 +29,45 @@ void CDownloadSession::Shutdown()
     CloseChannel();
 }
 
+// The reader stores each chunk right after the one before it and holds back while the window
+// has not done with them; a chunk anywhere else means a notification was lost, and the bytes
+// the engine would read may have been overwritten.
 void CDownloadSession::OnSerialData(std::size_t count, const std::uint8_t* chunk)
 {
     if (m_channel == nullptr)
     {
         return; // posted by a channel that has been closed since
     }
+    const std::uint8_t* const start = m_channel->RxBufferStart();
+    if (chunk < start || static_cast<std::size_t>(chunk - start) != m_nextChunkOffset)
+    {
+        AddReportLine(kLostDataLine);
+        m_engine.Abort();
+        return;
+    }
+    m_nextChunkOffset =
+        serial::NextWriteIndex(m_nextChunkOffset, static_cast<std::uint32_t>(count));
     ReceivedBytes received;
-    received.bufferStart = m_channel->RxBufferStart();
+    received.bufferStart = start;
     received.chunk = chunk;
     received.count = count;
     received.endIndex = m_channel->RxWriteIndex();
+    // A box the engine shows runs the window's message loop, which hands on later chunks while
+    // this one is still being read: the reader hears of them all once the outermost returns.
+    const unsigned channelNumber = m_channelNumber;
+    ++m_serialDataDepth;
     m_engine.OnSerialData(received);
+    --m_serialDataDepth;
+    if (m_channel == nullptr || channelNumber != m_channelNumber)
+    {
+        return; // closed or opened again meanwhile: the new channel owes this chunk nothing
+    }
+    m_handledBytes += count;
+    if (m_serialDataDepth == 0)
+    {
+        m_channel->ChunksHandled(m_handledBytes);
+        m_handledBytes = 0;
+    }
 }
 
 void CDownloadSession::OnTimer(unsigned timerId)

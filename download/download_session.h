@@ -80,8 +80,10 @@ private:
     void Pause(unsigned milliseconds) override;
     void ClearStartRequest() override;
 
-    // serial::FailureReport: the channel's own boxes, owner-less with its caption.
+    // serial::FailureReport: the channel's own boxes, owner-less with its caption; the window
+    // ends the program where the channel cannot go on.
     void ReportFailure(const char* text, const char* caption) override;
+    void EndProgram(int exitCode) override { m_view.EndProgram(exitCode); }
 
     DownloadView& m_view;
     DownloadPlatform& m_platform;
@@ -89,6 +91,10 @@ private:
     bool m_startRequested = false; // flipped by the Start button; true while a download runs
     bool m_running = false;        // a download is in progress
     std::unique_ptr<SerialChannel> m_channel;
+    unsigned m_channelNumber = 0;        // counts the channels opened
+    std::uint32_t m_nextChunkOffset = 0; // where the channel's next chunk must start
+    unsigned m_serialDataDepth = 0;      // notifications being handled, nested by boxes
+    std::size_t m_handledBytes = 0;      // done with, not yet told to the channel
     UniqueFile m_imageFile;
     UniqueFile m_lpFile;
     std::uint32_t m_mainBlockCount = 0;

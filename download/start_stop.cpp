@@ -259,6 +259,9 @@ bool CDownloadSession::OpenReleaseFile(bool isImage)
 
 bool CDownloadSession::OpenChannel(std::uint32_t baudRate)
 {
+    ++m_channelNumber;
+    m_nextChunkOffset = 0;
+    m_handledBytes = 0;
     m_channel = m_platform.OpenChannel(kPortNames[m_choices.portIndex], baudRate, *this);
     return m_channel != nullptr && m_channel->IsOpen();
 }

@@ -28,6 +28,15 @@ constexpr std::uint32_t NextWriteIndex(std::uint32_t writeIndex, std::uint32_t b
     return next >= kWrapIndexBytes ? 0 : next;
 }
 
+// Whether a read of readSize bytes leaves intact the bytes handed to a consumer that reads them
+// in place and has not done with them yet (unhandledBytes, the newest ones). They and the read
+// fit in one round of the buffer with a read's length to spare, since the consumer also looks
+// back that far from its chunk (the parameter record that ends in it).
+constexpr bool ReadLeavesUnhandledIntact(std::uint32_t unhandledBytes, std::uint32_t readSize)
+{
+    return unhandledBytes + readSize + kMaxReadBytes <= kWrapIndexBytes;
+}
+
 static_assert(kWrapIndexBytes < kRxBufferBytes, "a read must find room below the wrap index");
 static_assert(ReadSizeAt(kWrapIndexBytes - 1) == kRxBufferBytes - kWrapIndexBytes + 1,
               "the last read before the wrap is cut to the room left");

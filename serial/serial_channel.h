@@ -28,6 +28,9 @@ class FailureReport
 {
 public:
     virtual void ReportFailure(const char* text, const char* caption) = 0;
+    // After a reported failure the program cannot go on from: only the owner may end the
+    // program. An owner that goes on finds the channel not open.
+    virtual void EndProgram(int exitCode) { static_cast<void>(exitCode); }
 
 protected:
     ~FailureReport() = default;
@@ -54,4 +57,9 @@ public:
     // Any thread, for a stop request while the owner may be waiting in Write(): that write and
     // every later one fail at once. A channel whose writes end by their bound alone keeps this.
     virtual void Interrupt() {}
+    // The consumer has done with `count` notified bytes, which it read in place after the reader
+    // handed them on. A channel whose consumer does that holds its reader back, so that no read
+    // lands on bytes not yet done with; a consumer that copies each chunk as it is handed on
+    // (the console program's) leaves this alone.
+    virtual void ChunksHandled(std::size_t count) { static_cast<void>(count); }
 };

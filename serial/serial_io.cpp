@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -32,8 +31,8 @@ const char kReadFailedMessage[] = "ReadFile Error!";
 constexpr int kOpenAttempts = 10;
 constexpr DWORD kOpenRetryDelayMs = 100;
 
-// The exit code of a program that ends on a failure of the channel.
-constexpr UINT kFatalExitCode = 0;
+// The exit code the window's program ends with when its debug log cannot be created.
+constexpr int kLogFailedExitCode = 0;
 // Consecutive failed waits after which the port counts as gone.
 constexpr unsigned kFailedWaitsOfALostPort = 100;
 
@@ -47,6 +46,8 @@ constexpr DWORD kReaderEvents = EV_RXCHAR | EV_ERR;
 constexpr DWORD kStopWaitMs = 1000;
 constexpr DWORD kEndWaitMs = 2000;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR; // 15
+// How soon a notification the window's queue refused is posted again.
+constexpr DWORD kPostRetryMs = 10;
 // How often a close looks whether the driver has sent what it holds.
 constexpr DWORD kDrainPollMs = 5;
 
@@ -173,40 +174,40 @@ std::array<bool, kLineSetupSteps> SetUpLine(serial::CommApi& api, HANDLE port, D
 
 } // namespace
 
-void CPostToWindow::OnChunk(std::size_t count, const std::uint8_t* chunk)
-{
-    PostMessageA(m_window, WM_SERIAL_DATA, static_cast<WPARAM>(count),
-                 reinterpret_cast<LPARAM>(chunk));
-}
-
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
                      BYTE stopBits, HWND notifyWnd, serial::FailureReport& report,
                      serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(notifyWnd), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_windowSink(notifyWnd), m_sink(m_windowSink), m_report(report),
-      m_api(api), m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
-      m_stopRequested(false), m_logPath()
+      m_hThread(nullptr), m_sink(nullptr), m_report(report), m_api(api), m_hStopEvent(nullptr),
+      m_hReaderEvent(nullptr), m_hWriteEvent(nullptr), m_hInterruptEvent(nullptr),
+      m_hHandledEvent(nullptr), m_stopRequested(false), m_logFailureEndsProgram(true), m_logPath()
 {
-    Open(portName, baudRate, parity, byteSize, stopBits);
+    Open(portName, baudRate, parity, byteSize, stopBits, nullptr);
 }
 
 CSerialIO::CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
                      BYTE stopBits, serial::ChunkSink& sink, serial::FailureReport& report,
-                     serial::CommApi& api)
+                     const char* logPath, serial::CommApi& api)
     : m_hPort(INVALID_HANDLE_VALUE), m_hNotifyWnd(nullptr), m_hReaderPort(INVALID_HANDLE_VALUE),
       m_logFile(nullptr), m_pRxBuffer(m_rxBuffer), m_writeIndex(0), m_rxBuffer(),
-      m_hThread(nullptr), m_windowSink(nullptr), m_sink(sink), m_report(report), m_api(api),
-      m_hStopEvent(nullptr), m_hReaderEvent(nullptr), m_hWriteEvent(nullptr),
-      m_stopRequested(false), m_logPath()
+      m_hThread(nullptr), m_sink(&sink), m_report(report), m_api(api), m_hStopEvent(nullptr),
+      m_hReaderEvent(nullptr), m_hWriteEvent(nullptr), m_hInterruptEvent(nullptr),
+      m_hHandledEvent(nullptr), m_stopRequested(false), m_logFailureEndsProgram(false), m_logPath()
 {
-    Open(portName, baudRate, parity, byteSize, stopBits);
+    Open(portName, baudRate, parity, byteSize, stopBits, logPath);
 }
 
 void CSerialIO::Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize,
-                     BYTE stopBits)
+                     BYTE stopBits, const char* logPath)
 {
-    OpenLog();
+    if (!OpenLog(logPath))
+    {
+        m_report.ReportFailure(kLogOpenFailedMessage, kChannelCaption);
+        if (m_logFailureEndsProgram)
+            m_report.EndProgram(kLogFailedExitCode);
+        return;
+    }
     if (!OpenPort(portName))
         return;
     Configure(baudRate, parity, byteSize, stopBits);
@@ -223,13 +224,22 @@ bool CSerialIO::IsOpen() const
     return m_hPort != INVALID_HANDLE_VALUE;
 }
 
-// Every open starts a new log ("wb" empties an earlier one).
-void CSerialIO::OpenLog()
+// Every open starts a new log ("wb" empties an earlier one). A path of the caller's is the log
+// or nothing: each port of the console program has its own, and two ports must not share one.
+bool CSerialIO::OpenLog(const char* logPath)
 {
+    if (logPath != nullptr && logPath[0] != '\0')
+    {
+        if (std::strlen(logPath) >= sizeof(m_logPath))
+            return false;
+        std::strcpy(m_logPath, logPath);
+        m_logFile = std::fopen(m_logPath, "wb");
+        return m_logFile != nullptr;
+    }
     std::strcpy(m_logPath, kLogPath);
     m_logFile = std::fopen(m_logPath, "wb");
     if (m_logFile != nullptr)
-        return;
+        return true;
 
     char folder[MAX_PATH] = {};
     const DWORD length = GetTempPathA(MAX_PATH, folder);
@@ -239,11 +249,7 @@ void CSerialIO::OpenLog()
         std::strcat(m_logPath, kLogFileName);
         m_logFile = std::fopen(m_logPath, "wb");
     }
-    if (m_logFile == nullptr)
-    {
-        m_report.ReportFailure(kLogOpenFailedMessage, kChannelCaption);
-        std::exit(kFatalExitCode);
-    }
+    return m_logFile != nullptr;
 }
 
 bool CSerialIO::OpenPort(const char* portName)
@@ -251,11 +257,12 @@ bool CSerialIO::OpenPort(const char* portName)
     m_hStopEvent = NewEvent(true);
     m_hReaderEvent = NewEvent(true);
     m_hWriteEvent = NewEvent(true);
-    if (m_hStopEvent == nullptr || m_hReaderEvent == nullptr || m_hWriteEvent == nullptr)
+    m_hInterruptEvent = NewEvent(true);
+    m_hHandledEvent = NewEvent(false);
+    if (m_hStopEvent == nullptr || m_hReaderEvent == nullptr || m_hWriteEvent == nullptr ||
+        m_hInterruptEvent == nullptr || m_hHandledEvent == nullptr)
     {
-        CloseIfOpen(m_hStopEvent);
-        CloseIfOpen(m_hReaderEvent);
-        CloseIfOpen(m_hWriteEvent);
+        CloseEvents();
     }
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt)
     {
@@ -368,9 +375,36 @@ void CSerialIO::Close()
     }
     m_hPort = INVALID_HANDLE_VALUE;
     m_hReaderPort = INVALID_HANDLE_VALUE;
+    CloseEvents();
+}
+
+void CSerialIO::CloseEvents()
+{
     CloseIfOpen(m_hStopEvent);
     CloseIfOpen(m_hReaderEvent);
     CloseIfOpen(m_hWriteEvent);
+    CloseIfOpen(m_hInterruptEvent);
+    CloseIfOpen(m_hHandledEvent);
+}
+
+void CSerialIO::ChunksHandled(std::size_t count)
+{
+    std::uint32_t unhandled = m_unhandledBytes.load();
+    std::uint32_t left = 0;
+    do
+        left = count < unhandled ? unhandled - static_cast<std::uint32_t>(count) : 0;
+    while (!m_unhandledBytes.compare_exchange_weak(unhandled, left));
+    if (m_hHandledEvent != nullptr)
+        SetEvent(m_hHandledEvent);
+}
+
+// Called from any thread while the owner may wait in Write(); the owner cancels its own write
+// when it wakes, so no request of the reader's is touched.
+void CSerialIO::Interrupt()
+{
+    m_interrupted = true;
+    if (m_hInterruptEvent != nullptr)
+        SetEvent(m_hInterruptEvent);
 }
 
 // The write ends when the driver has taken every byte, or fails once it has taken longer than
@@ -378,7 +412,7 @@ void CSerialIO::Close()
 // window. What a cancelled write did send stays sent; the caller sees fewer bytes written.
 std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
 {
-    if (m_hPort == INVALID_HANDLE_VALUE || m_readerAbandoned)
+    if (m_hPort == INVALID_HANDLE_VALUE || m_readerAbandoned || m_interrupted)
         return 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hWriteEvent;
@@ -387,7 +421,8 @@ std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
     if (!done && GetLastError() == ERROR_IO_PENDING)
     {
         const DWORD boundMs = serial::WriteBoundMs(count, m_baudRate);
-        if (WaitForSingleObject(m_hWriteEvent, boundMs) != WAIT_OBJECT_0)
+        const HANDLE ends[] = {m_hWriteEvent, m_hInterruptEvent};
+        if (WaitForMultipleObjects(2, ends, FALSE, boundMs) != WAIT_OBJECT_0)
             m_api.CancelIoEx(m_hPort, &overlapped);
         // Waits also for a cancelled write, which the driver may still hold for a moment.
         done = m_api.GetOverlappedResult(m_hPort, &overlapped, &written, TRUE);
@@ -533,6 +568,8 @@ bool CSerialIO::ReadChunk()
 {
     const std::uint32_t index = m_writeIndex;
     BYTE* const chunk = m_pRxBuffer + index;
+    if (!WaitForRoom(serial::ReadSizeAt(index)))
+        return true;
     DWORD bytesRead = 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
@@ -567,8 +604,35 @@ bool CSerialIO::ReadChunk()
     // The index moves on before the post, so the window, which takes the end of received data
     // from it, always finds the chunk it is told about before that end.
     m_writeIndex = serial::NextWriteIndex(index, bytesRead);
-    m_sink.OnChunk(bytesRead, chunk);
+    if (m_sink == nullptr)
+        PostChunk(bytesRead, chunk);
+    else
+        m_sink->OnChunk(bytesRead, chunk);
     return true;
+}
+
+// Only the window reads chunks in place after they were handed on; a sink has taken its copy.
+// False on the stop.
+bool CSerialIO::WaitForRoom(std::uint32_t readSize)
+{
+    const HANDLE events[] = {m_hHandledEvent, m_hStopEvent};
+    while (m_sink == nullptr && !m_stopRequested &&
+           !serial::ReadLeavesUnhandledIntact(m_unhandledBytes, readSize))
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    return !m_stopRequested;
+}
+
+// A full message queue refuses the post: it is tried again until the window takes it, since the
+// window finds each chunk where the one before it ended.
+void CSerialIO::PostChunk(std::uint32_t count, const BYTE* chunk)
+{
+    m_unhandledBytes += count;
+    while (!PostMessageA(m_hNotifyWnd, WM_SERIAL_DATA, static_cast<WPARAM>(count),
+                         reinterpret_cast<LPARAM>(chunk)))
+    {
+        if (WaitForSingleObject(m_hStopEvent, kPostRetryMs) == WAIT_OBJECT_0)
+            return;
+    }
 }
 
 // The window's boxes belong to the window's thread: a window is sent the failure, and only a

@@ -28,23 +28,15 @@ constexpr DWORD kReaderEndedExitCode = 1;
 constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
-// Posts each read to a window as WM_SERIAL_DATA (wParam = count, lParam = address).
-class CPostToWindow : public serial::ChunkSink
-{
-public:
-    explicit CPostToWindow(HWND window) : m_window(window) {}
-    void OnChunk(std::size_t count, const std::uint8_t* chunk) override;
-    HWND Window() const { return m_window; }
-
-private:
-    HWND m_window;
-};
-
 // One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
 // The port is opened for overlapped I/O: Windows serializes synchronous I/O on one handle, so a
 // write would otherwise wait behind the reader's pending event wait until the handset sends
 // something, and the handset sends nothing until it gets that write. Write() is the one way to
 // the port and returns when the write is done. A new baud rate means Close() and a new object.
+//
+// The window reads each notified chunk in place, so the reader holds back a read that would land
+// on bytes the window has not done with (ChunksHandled); the driver's queue keeps what arrives
+// meanwhile. A notification the window's full queue refuses is posted again, not lost.
 //
 // Threads: "owner" is the thread that constructs, writes, purges and closes (the user-interface
 // thread); "reader" is TracingThread. The owner sets the reader's fields before the reader starts
@@ -55,13 +47,16 @@ public:
     // Opens the debug log, the port (a bounded number of tries), configures the line and starts the
     // reader, which posts WM_SERIAL_DATA to notifyWnd. Failures go to `report` with the caption
     // "CSerialIO"; an unopenable port leaves an object that is not IsOpen(), on which Close(),
-    // Write() and Purge() are harmless.
+    // Write() and Purge() are harmless. A debug log that cannot be created is reported, then
+    // `report` is asked to end the program; the object is not IsOpen().
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
               HWND notifyWnd, serial::FailureReport& report,
               serial::CommApi& api = serial::Win32CommApi());
-    // The same, handing each read to `sink` on the reader's thread instead of posting it.
+    // The same, handing each read to `sink` on the reader's thread instead of posting it. The
+    // debug log is `logPath` when it is not empty, else placed as above; a log that cannot be
+    // created is reported and fails the open (not IsOpen()), and the program goes on.
     CSerialIO(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
-              serial::ChunkSink& sink, serial::FailureReport& report,
+              serial::ChunkSink& sink, serial::FailureReport& report, const char* logPath,
               serial::CommApi& api = serial::Win32CommApi());
     ~CSerialIO() override;
     CSerialIO(const CSerialIO&) = delete;
@@ -71,6 +66,10 @@ public:
     bool IsOpen() const override;
     std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
     void Purge() override;
+    // The write in progress gives up now, and every later one fails at once.
+    void Interrupt() override;
+    // The window has done with notified bytes: a reader held back for them may read again.
+    void ChunksHandled(std::size_t count) override;
     const std::uint8_t* RxBufferStart() const override { return m_pRxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
     // Ends the reader by handshake and waits for it; does nothing once it has ended. A reader that
@@ -82,8 +81,8 @@ public:
     void Close() override;
     static void* operator new(std::size_t size);
     static void operator delete(void* memory);
-    // The file the log went to: "c:\debugfile.txt" or, when that cannot be created, debugfile.txt
-    // in the temporary folder.
+    // The file the log went to: the caller's path, or "c:\debugfile.txt" or, when that cannot be
+    // created, debugfile.txt in the temporary folder.
     const char* LogPath() const { return m_logPath; }
 
     HANDLE m_hPort;       // owner: Write() and Purge()
@@ -98,7 +97,8 @@ public:
     HANDLE m_hThread;                        // owner: the reader thread, null when none runs
 
 private:
-    void Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
+    void Open(const char* portName, DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits,
+              const char* logPath);
     // Waits for an overlapped operation of the reader, or for the stop; false on the stop.
     bool ReaderWait(OVERLAPPED& overlapped);
 
@@ -106,28 +106,36 @@ private:
     bool ReadPort();
     bool WaitForEvents(DWORD& events);
     bool ReadChunk();
+    bool WaitForRoom(std::uint32_t readSize);
+    void PostChunk(std::uint32_t count, const BYTE* chunk);
     void ReportReaderFailure(const char* text);
     bool LogErrorRound();
     void LogText(const char* text);
     unsigned EndReaderOnLostPort();
 
-    void OpenLog();
+    bool OpenLog(const char* logPath);
     bool OpenPort(const char* portName);
     void Configure(DWORD baudRate, BYTE parity, BYTE byteSize, BYTE stopBits);
     void StartReader();
     void DrainOutput();
+    void CloseEvents();
 
-    CPostToWindow m_windowSink;        // set once at open
-    serial::ChunkSink& m_sink;         // reader: where every read goes
-    serial::FailureReport& m_report;   // owner at open; reader for its own failures
-    serial::CommApi& m_api;            // set once at open: the port's calls
-    HANDLE m_hStopEvent;               // owner sets it to end the reader's waits
-    HANDLE m_hReaderEvent;             // reader: completion of its waits and reads
-    HANDLE m_hWriteEvent;              // owner: completion of its writes
-    std::atomic<bool> m_stopRequested; // owner sets, reader polls after every wake-up
-    unsigned m_failedWaits = 0;        // reader: failed waits in a row
-    bool m_readerAbandoned = false;    // owner: the reader would not end; nothing is freed
-    bool m_outputQueued = false;       // owner: the last write succeeded, nothing purged since
-    DWORD m_baudRate = 0;              // owner, set at open: bounds the writes
-    char m_logPath[MAX_PATH];          // owner, set at open
+    serial::ChunkSink* m_sink;       // reader: where every read goes, unless posted
+    serial::FailureReport& m_report; // owner at open; reader for its own failures
+    serial::CommApi& m_api;          // set once at open: the port's calls
+    HANDLE m_hStopEvent;             // owner sets it to end the reader's waits
+    HANDLE m_hReaderEvent;           // reader: completion of its waits and reads
+    HANDLE m_hWriteEvent;            // owner: completion of its writes
+    HANDLE m_hInterruptEvent;        // any thread sets it to end the owner's write
+    HANDLE m_hHandledEvent;          // owner sets it when the window has done with bytes
+    // Bytes posted to the window that it has not done with: the reader adds, the owner takes.
+    std::atomic<std::uint32_t> m_unhandledBytes{0};
+    std::atomic<bool> m_stopRequested;      // owner sets, reader polls after every wake-up
+    std::atomic<bool> m_interrupted{false}; // any thread sets: writes fail from now on
+    unsigned m_failedWaits = 0;             // reader: failed waits in a row
+    bool m_readerAbandoned = false;         // owner: the reader would not end; nothing is freed
+    bool m_outputQueued = false;            // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;                   // owner, set at open: bounds the writes
+    bool m_logFailureEndsProgram;           // set once: the window's channel, whose log is required
+    char m_logPath[MAX_PATH];               // owner, set at open
 };

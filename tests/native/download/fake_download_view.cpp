@@ -26,6 +26,7 @@ public:
     void Purge() override { ++m_record.purges; }
     const std::uint8_t* RxBufferStart() const override { return m_record.buffer.Data(); }
     std::uint32_t RxWriteIndex() const override { return m_record.writeIndex; }
+    void ChunksHandled(std::size_t count) override { m_record.handledBytes += count; }
     void Close() override
     {
         if (!m_record.closed)
@@ -82,6 +83,12 @@ BoxAnswer FakeDownloadView::ShowBox(const BoxRequest& box)
     NotCounted scope;
     boxes.push_back(
         ShownBox{box.text, box.caption != nullptr ? box.caption : "", box.buttons, box.owner});
+    if (whileNextBoxOpen)
+    {
+        const std::function<void()> run = std::move(whileNextBoxOpen);
+        whileNextBoxOpen = nullptr;
+        run();
+    }
     if (!answers.empty())
     {
         const BoxAnswer answer = answers.front();

@@ -9,6 +9,7 @@
 #include "guarded_rx_buffer.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -41,6 +42,8 @@ public:
     bool runningPicture = false;
     std::vector<ShownBox> boxes;
     std::deque<BoxAnswer> answers; // popped per box; Ok (or Yes) when empty
+    // Run once while the next box is open, as the window's message loop runs under a box.
+    std::function<void()> whileNextBoxOpen;
     std::set<unsigned> timers;
 
     std::vector<std::string> BoxTexts() const;
@@ -97,6 +100,7 @@ struct ChannelRecord
     std::size_t writeLimit = ~std::size_t{0}; // a port that takes fewer bytes than asked
     GuardedRxBuffer buffer{GuardedRxBuffer::Guard::AfterEnd};
     std::uint32_t writeIndex = 0;
+    std::size_t handledBytes = 0; // what the session said it has done with
 };
 
 class FakeDownloadPlatform : public DownloadPlatform

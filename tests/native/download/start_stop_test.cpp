@@ -232,4 +232,46 @@ TEST_F(StartStopTest, PortThatDoesNotOpenEndsTheStart)
     EXPECT_TRUE(platform.Channel().closed);
 }
 
+// The window tells the channel of each chunk it has done with, so the reader may use its room
+// again; a chunk that does not start where the last one ended means one was lost, and the bytes
+// to read may be overwritten: the download ends with the reason.
+TEST_F(StartStopTest, HandledChunksAreToldToTheChannelAndALostOneEndsTheDownload)
+{
+    StartImage(Rt47Image(66));
+    platform.Arrive(Text("xyz"));
+    Pump();
+    EXPECT_EQ(platform.Channel().handledBytes, 3u);
+    platform.Arrive(Text("ab"));
+    platform.Arrive(Text("cd"));
+    platform.queued.erase(platform.queued.begin());
+    Pump();
+    ASSERT_GE(view.report.size(), 2u);
+    EXPECT_EQ(view.report[view.report.size() - 2], "Data received from MS was lost!");
+    EXPECT_EQ(view.report.back(), "Download Aborted!");
+    EXPECT_FALSE(session.Running());
+    EXPECT_TRUE(platform.Channel().closed);
+}
+
+// A box of the engine runs the window's message loop while its chunk is still being read: what
+// is handled under the box is told to the channel only once that chunk is done with too.
+TEST_F(StartStopTest, BytesHandledUnderABoxAreToldOnceTheBoxsOwnChunkIsDone)
+{
+    StartImage(Rt47Image(66));
+    platform.Arrive(Text(">i"));
+    Pump();
+    const Bytes answer = ParameterAnswer("RT47X", "RT57-0001");
+    std::size_t toldUnderTheBox = ~std::size_t{0};
+    view.whileNextBoxOpen = [&]
+    {
+        platform.Arrive(Text("xy"));
+        Pump();
+        toldUnderTheBox = platform.Channel().handledBytes;
+    };
+    platform.Arrive(answer);
+    Pump();
+    ASSERT_EQ(view.BoxTexts(), Strings{"Model number mismatch - Continue?"});
+    EXPECT_EQ(toldUnderTheBox, 0u);
+    EXPECT_EQ(platform.Channel().handledBytes, answer.size() + 2);
+}
+
 } // namespace

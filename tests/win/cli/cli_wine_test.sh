@@ -40,6 +40,9 @@ fi
 grep -q '"verdict":"passed"' out.json || { echo "no passed verdict: $(cat out.json)" >&2; exit 1; }
 grep -q '"product_id":"RT47-SIM-0001"' out.json || { echo "no handset id: $(cat out.json)" >&2; exit 1; }
 grep -q '^Download completed successfully\.\.\.' run.log || { echo "log lacks the verdict" >&2; exit 1; }
+# The port's own debug log beside the report's: what the handset sent since the rate change,
+# its checksum verdict last.
+grep -q '>c' run-debug.log || { echo "no debug log of the port at run-debug.log" >&2; exit 1; }
 
 # Two more programs at once, eight ports each that cannot be opened: each ends its downloads
 # as port errors, every one a journal line appended beside the others.

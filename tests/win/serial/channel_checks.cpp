@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 namespace
 {
@@ -96,4 +97,15 @@ DWORD ThreadWatch::ExitCode() const
     DWORD code = STILL_ACTIVE;
     GetExitCodeThread(m_handle, &code);
     return code;
+}
+
+ScopedDirectory::ScopedDirectory(std::string path) : m_path(std::move(path))
+{
+    m_created = CreateDirectoryA(m_path.c_str(), nullptr) != FALSE;
+}
+
+ScopedDirectory::~ScopedDirectory()
+{
+    if (m_created)
+        RemoveDirectoryA(m_path.c_str());
 }

@@ -1,5 +1,6 @@
 // What the channel's tests check over the simulator's pty and over the driver model alike: test
-// bytes, byte-string comparison, the notifications against the buffer rules, the reader thread.
+// bytes, byte-string comparison, the notifications against the buffer rules, the reader thread,
+// a folder that stands in the log's way.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -44,4 +45,20 @@ public:
 
 private:
     HANDLE m_handle;
+};
+
+// Removes a directory made for one test.
+class ScopedDirectory
+{
+public:
+    explicit ScopedDirectory(std::string path);
+    ~ScopedDirectory();
+    ScopedDirectory(const ScopedDirectory&) = delete;
+    ScopedDirectory& operator=(const ScopedDirectory&) = delete;
+
+    bool Created() const { return m_created; }
+
+private:
+    std::string m_path;
+    bool m_created;
 };

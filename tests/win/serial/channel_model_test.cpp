@@ -28,6 +28,8 @@ constexpr DWORD kLineRate = 115200;
 // Generous: the waits end as soon as the event is seen.
 constexpr DWORD kArrivalTimeoutMs = 10000;
 constexpr auto kHangLimit = std::chrono::seconds(30);
+// Ample for a reader that does not wait for the window to read everything that arrived.
+constexpr DWORD kRunAheadMs = 3000;
 
 struct Failure
 {
@@ -53,15 +55,24 @@ public:
         std::lock_guard<std::mutex> hold(m_lock);
         m_failures.push_back({text, caption, GetCurrentThreadId()});
     }
+    void EndProgram(int exitCode) override { programEnds.push_back(exitCode); }
     std::vector<Failure> Failures()
     {
         std::lock_guard<std::mutex> hold(m_lock);
         return m_failures;
     }
+    std::vector<int> programEnds; // asked for on the opening thread only
 
 private:
     std::mutex m_lock;
     std::vector<Failure> m_failures;
+};
+
+// The console program's side of a channel; what it is handed is not looked at here.
+class IgnoringSink : public serial::ChunkSink
+{
+public:
+    void OnChunk(std::size_t, const std::uint8_t*) override {}
 };
 
 class ChannelOverDriverModelTest : public ::testing::Test
@@ -224,6 +235,108 @@ TEST_F(ChannelOverDriverModelTest, WhatWasWrittenReachesTheLineBeforeTheClose)
     sent.insert(sent.end(), frame.begin(), frame.end());
     EXPECT_EQ(sent, m_driver.Transmitted());
     EXPECT_EQ(0u, m_driver.DroppedAtClose());
+}
+
+// Ctrl-C in the console program: a write to a device that takes nothing ends now, not at its
+// bound (over a minute for a block at 300 baud), and no later write waits.
+TEST_F(ChannelOverDriverModelTest, InterruptEndsAStalledWriteAndLaterWritesFailAtOnce)
+{
+    Open(300);
+    m_driver.SetOutputQueueBytes(16);
+    m_driver.StallWire(true);
+    const std::vector<std::uint8_t> block(1028, 0x5A);
+    std::size_t written = block.size();
+    std::future<void> write = std::async(
+        std::launch::async, [&] { written = m_channel->Write(block.data(), block.size()); });
+    ASSERT_TRUE(m_driver.AwaitPendingWrite(kArrivalTimeoutMs));
+    m_channel->Interrupt();
+    const bool ended = write.wait_for(kHangLimit) == std::future_status::ready;
+    m_driver.StallWire(false);
+    write.wait();
+    EXPECT_TRUE(ended) << "the interrupted write waited for its bound";
+    EXPECT_LT(written, block.size());
+    EXPECT_EQ(0u, m_channel->Write(block.data(), 4));
+}
+
+// Each port of the console program has its own log, exactly where it is told; one that cannot be
+// created fails that port's open and leaves the program running.
+TEST_F(ChannelOverDriverModelTest, TheConsoleProgramsLogIsItsPathOrTheOpenFails)
+{
+    char folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
+    const std::string path = std::string(folder) + "tervolo-port-debug.log";
+    IgnoringSink sink;
+    {
+        CSerialIO channel("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT, sink, m_report, path.c_str(),
+                          m_driver);
+        EXPECT_TRUE(channel.IsOpen());
+        EXPECT_EQ(path, channel.LogPath());
+    }
+    DeleteFileA(path.c_str());
+
+    CSerialIO unlogged("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT, sink, m_report,
+                       "c:\\no such folder\\port-debug.log", m_driver);
+    EXPECT_FALSE(unlogged.IsOpen());
+    EXPECT_EQ(nullptr, unlogged.m_hThread);
+    EXPECT_FALSE(m_driver.IsOpen());
+    EXPECT_EQ(
+        (std::vector<Failure>{{"Error opening log file!", "CSerialIO", GetCurrentThreadId()}}),
+        m_report.Failures());
+    EXPECT_EQ(std::vector<int>{}, m_report.programEnds);
+}
+
+// The window's log has no path of its own: when neither drive C nor the temporary folder takes
+// it, the window is asked to end the program (exit code 0) and the channel stays closed.
+TEST_F(ChannelOverDriverModelTest, TheWindowsLogThatCannotBeCreatedAsksTheWindowToEndTheProgram)
+{
+    char savedTmp[MAX_PATH] = {};
+    char savedTemp[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+    GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+    DeleteFileA(kLogPath);
+    const ScopedDirectory blocker(kLogPath);
+    ASSERT_TRUE(blocker.Created()) << "a folder in the log's place";
+    SetEnvironmentVariableA("TMP", "c:\\no such folder\\");
+    SetEnvironmentVariableA("TEMP", "c:\\no such folder\\");
+    Open();
+    SetEnvironmentVariableA("TMP", savedTmp[0] != '\0' ? savedTmp : nullptr);
+    SetEnvironmentVariableA("TEMP", savedTemp[0] != '\0' ? savedTemp : nullptr);
+    EXPECT_FALSE(m_channel->IsOpen());
+    EXPECT_FALSE(m_driver.IsOpen());
+    EXPECT_EQ(
+        (std::vector<Failure>{{"Error opening log file!", "CSerialIO", GetCurrentThreadId()}}),
+        m_report.Failures());
+    EXPECT_EQ(std::vector<int>{0}, m_report.programEnds);
+}
+
+// A window busy elsewhere (a box, the engine's pause) while 5000 bytes arrive: the reader waits
+// for it instead of storing over bytes it has not read, and the driver keeps the rest meanwhile.
+// Every chunk still names one stretch by the wrap rule and holds what came on the wire.
+TEST_F(ChannelOverDriverModelTest, AWindowThatFallsBehindReadsEveryByteIntact)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    const std::string bytes = Pattern(5000, 5);
+    m_driver.Arrive(AsBytes(bytes));
+    // Time for a reader that does not wait for the window to read all of it and come round.
+    EXPECT_FALSE(m_driver.AwaitInputTaken(kRunAheadMs)) << "the reader did not wait for the window";
+    ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
+        << m_window.BytesNotified() << " bytes notified";
+    EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), m_channel->m_rxBuffer, nullptr));
+    EXPECT_TRUE(SameBytes(bytes, AsString(m_window.BytesReceived())));
+}
+
+// A window that takes no more notifications (here: gone) must not keep the reader from its stop.
+TEST_F(ChannelOverDriverModelTest, APostTheWindowRefusesDoesNotHoldTheClose)
+{
+    {
+        NotificationWindow gone;
+        m_channel = std::make_unique<CSerialIO>("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT,
+                                                gone.Handle(), m_report, m_driver);
+    }
+    m_driver.Arrive(AsBytes(Pattern(10, 6)));
+    ASSERT_TRUE(m_driver.AwaitInputTaken(kArrivalTimeoutMs));
+    EXPECT_TRUE(ReturnsInTime([this] { m_channel->Close(); }, [] {}));
 }
 
 } // namespace

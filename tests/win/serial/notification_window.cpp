@@ -24,7 +24,7 @@ NotificationWindow::~NotificationWindow()
         DestroyWindow(m_window);
 }
 
-void NotificationWindow::Watch(const CSerialIO* channel)
+void NotificationWindow::Watch(CSerialIO* channel)
 {
     m_channel = channel;
     m_notifications.clear();
@@ -113,6 +113,7 @@ void NotificationWindow::OnSerialData(WPARAM count, LPARAM address)
         // Bytes outside the buffer are not touched: they may belong to nothing.
         if (notification.insideBuffer)
             notification.bytes.assign(notification.address, notification.address + count);
+        m_channel->ChunksHandled(count);
     }
     m_bytesNotified += notification.count;
     m_notifications.push_back(std::move(notification));

@@ -34,8 +34,9 @@ public:
 
     HWND Handle() const { return m_window; }
 
-    // Notifications handled from now on are checked against this channel's buffer.
-    void Watch(const CSerialIO* channel);
+    // Notifications handled from now on are checked against this channel's buffer, and the
+    // channel is told of each once its bytes are copied, as the window's session does.
+    void Watch(CSerialIO* channel);
     // The reader's failures posted to the window go to this report, as the main window's do.
     void ReportTo(serial::FailureReport* report) { m_report = report; }
     // Drops queued and collected notifications (after a channel has been closed).
@@ -55,7 +56,7 @@ private:
     void OnSerialData(WPARAM count, LPARAM address);
 
     HWND m_window;
-    const CSerialIO* m_channel;
+    CSerialIO* m_channel;
     serial::FailureReport* m_report = nullptr;
     std::vector<Notification> m_notifications;
     std::size_t m_bytesNotified;

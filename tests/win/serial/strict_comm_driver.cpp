@@ -104,14 +104,29 @@ bool StrictCommDriver::IsOpen() const
 
 bool StrictCommDriver::AwaitPendingWait(DWORD timeoutMs)
 {
+    return Await([this] { return HasRequest(Kind::Wait); }, timeoutMs);
+}
+
+bool StrictCommDriver::AwaitPendingWrite(DWORD timeoutMs)
+{
+    return Await([this] { return HasRequest(Kind::Write); }, timeoutMs);
+}
+
+bool StrictCommDriver::AwaitInputTaken(DWORD timeoutMs)
+{
+    return Await([this] { return m_arrivals.empty() && m_input.empty(); }, timeoutMs);
+}
+
+bool StrictCommDriver::Await(const std::function<bool()>& holds, DWORD timeoutMs)
+{
     std::unique_lock<std::mutex> hold(m_lock);
-    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                              [this]
-                              {
-                                  return std::any_of(m_requests.begin(), m_requests.end(),
-                                                     [](const Request& r)
-                                                     { return r.kind == Kind::Wait; });
-                              });
+    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), holds);
+}
+
+bool StrictCommDriver::HasRequest(Kind kind) const
+{
+    return std::any_of(m_requests.begin(), m_requests.end(),
+                       [kind](const Request& r) { return r.kind == kind; });
 }
 
 COMMTIMEOUTS StrictCommDriver::Timeouts() const
@@ -371,18 +386,11 @@ BOOL StrictCommDriver::WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* ove
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_GEN_FAILURE))
         return FALSE;
-    const bool waiting = std::any_of(m_requests.begin(), m_requests.end(),
-                                     [](const Request& r) { return r.kind == Kind::Wait; });
-    if (m_mask == 0 || waiting)
+    if (m_mask == 0 || HasRequest(Kind::Wait))
         return Fail(ERROR_INVALID_PARAMETER);
-    Begin(overlapped);
-    m_requests.push_back(
-        {Kind::Wait, overlapped, GetCurrentThreadId(), events, nullptr, nullptr, 0, 0, false, {}});
-    Progress(Clock::now());
-    m_changed.notify_all();
-    if (overlapped->Internal == STATUS_PENDING)
-        return Fail(ERROR_IO_PENDING);
-    return TRUE;
+    return Submit(
+        {Kind::Wait, overlapped, GetCurrentThreadId(), events, nullptr, nullptr, 0, 0, false, {}},
+        nullptr);
 }
 
 BOOL StrictCommDriver::ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status)
@@ -409,7 +417,6 @@ BOOL StrictCommDriver::ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* re
         return FALSE;
     if (m_failReads)
         return Fail(ERROR_GEN_FAILURE);
-    Begin(overlapped);
     const COMMTIMEOUTS& t = m_timeouts;
     const bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
                         t.ReadTotalTimeoutConstant == 0;
@@ -418,15 +425,10 @@ BOOL StrictCommDriver::ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* re
     const DWORD totalMs = firstByte
                               ? t.ReadTotalTimeoutConstant
                               : t.ReadTotalTimeoutMultiplier * size + t.ReadTotalTimeoutConstant;
-    const Clock::time_point now = Clock::now();
-    m_requests.push_back({Kind::Read, overlapped, GetCurrentThreadId(), nullptr,
-                          static_cast<std::uint8_t*>(buffer), nullptr, size, 0,
-                          atOnce || totalMs != 0, now + std::chrono::milliseconds(totalMs)});
-    Progress(now);
-    if (overlapped->Internal == STATUS_PENDING)
-        return Fail(ERROR_IO_PENDING);
-    *read = static_cast<DWORD>(overlapped->InternalHigh);
-    return TRUE;
+    return Submit({Kind::Read, overlapped, GetCurrentThreadId(), nullptr,
+                   static_cast<std::uint8_t*>(buffer), nullptr, size, 0, atOnce || totalMs != 0,
+                   Clock::now() + std::chrono::milliseconds(totalMs)},
+                  read);
 }
 
 BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DWORD* written,
@@ -435,21 +437,29 @@ BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DW
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_GEN_FAILURE))
         return FALSE;
-    Begin(overlapped);
-    m_requests.push_back({Kind::Write,
-                          overlapped,
-                          GetCurrentThreadId(),
-                          nullptr,
-                          nullptr,
-                          static_cast<const std::uint8_t*>(bytes),
-                          count,
-                          0,
-                          false,
-                          {}});
+    return Submit({Kind::Write,
+                   overlapped,
+                   GetCurrentThreadId(),
+                   nullptr,
+                   nullptr,
+                   static_cast<const std::uint8_t*>(bytes),
+                   count,
+                   0,
+                   false,
+                   {}},
+                  written);
+}
+
+BOOL StrictCommDriver::Submit(const Request& request, DWORD* transferred)
+{
+    Begin(request.overlapped);
+    m_requests.push_back(request);
     Progress(Clock::now());
-    if (overlapped->Internal == STATUS_PENDING)
+    m_changed.notify_all();
+    if (request.overlapped->Internal == STATUS_PENDING)
         return Fail(ERROR_IO_PENDING);
-    *written = static_cast<DWORD>(overlapped->InternalHigh);
+    if (transferred != nullptr)
+        *transferred = static_cast<DWORD>(request.overlapped->InternalHigh);
     return TRUE;
 }
 

@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -69,6 +70,10 @@ public:
     bool IsOpen() const;
     // Until an event wait is pending (the reader waits with nothing queued); false after the time.
     bool AwaitPendingWait(DWORD timeoutMs);
+    // Until a write waits for room in the output queue; false after the time.
+    bool AwaitPendingWrite(DWORD timeoutMs);
+    // Until every byte that arrived has been read; false after the time.
+    bool AwaitInputTaken(DWORD timeoutMs);
     COMMTIMEOUTS Timeouts() const;
     DCB LineSettings() const;
 
@@ -124,6 +129,11 @@ private:
     // Checks the handle and the device; sets the last error and returns false if the call fails.
     bool Usable(HANDLE port, DWORD unpluggedError) const;
     BOOL Fail(DWORD error) const;
+    // Until `holds` (called with the lock held) holds; false after the time.
+    bool Await(const std::function<bool()>& holds, DWORD timeoutMs);
+    bool HasRequest(Kind kind) const;
+    // Queues an overlapped request and completes what it can at once.
+    BOOL Submit(const Request& request, DWORD* transferred);
     // Starts an overlapped request: its event reset, its record pending.
     static void Begin(OVERLAPPED* overlapped);
     void Complete(std::list<Request>::iterator request, DWORD error);
