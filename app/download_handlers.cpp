@@ -2,7 +2,7 @@
 // channel's notifications to the session, which does the rest.
 #include "app/downloader_dlg.h"
 
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 
 #include "framework/data_exchange.h"
 #include "res/resource.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 
 #include <cstdlib>
 #include <iterator>

@@ -3,7 +3,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt_rules.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "download/download_platform_win.h"
 
 #include "framework/scoped_handle.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 
 namespace
 {

@@ -17,7 +17,7 @@
 
 #include "channel_checks.h"
 #include "notification_window.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 #include "strict_comm_driver.h"
 
 namespace

@@ -19,7 +19,7 @@
 #include "download/download_platform_win.h"
 #include "download/download_session.h"
 #include "release_content.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 #include "wire_handset.h"
 
 namespace

@@ -1,6 +1,6 @@
 #include "notification_window.h"
 
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 
 namespace
 {

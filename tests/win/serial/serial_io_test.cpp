@@ -21,7 +21,7 @@
 #include "channel_checks.h"
 #include "notification_window.h"
 #include "framework/message_box.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 #include "sim_client.h"
 #include "strict_comm_driver.h"
 

@@ -5,7 +5,7 @@
 #include "app/settings_controls.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 #include "test_downloader_dlg.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "serial/serial_io.h"
+#include "serial/serial_io_win.h"
 
 #include "serial/write_bound.h"
 
