@@ -490,10 +490,6 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     }
     if (errors != 0)
         self.LogText(kCommErrorText);
-    // Armed once: arming again clears the driver's event history, and characters that came
-    // meanwhile would then wait for an event that does not come.
-    if (!self.m_api.SetCommMask(self.m_hReaderPort, kReaderEvents))
-        self.LogText(kSetCommMaskErrorText);
     while (!self.m_stopRequested)
     {
         if (!self.ReadPort())
@@ -520,7 +516,7 @@ bool CSerialIO::ReadPort()
         LogText(kCommErrorText);
     if (status.cbInQue > kInQueueWarningBytes)
         LogText(kInQueueReadPortText);
-    if (status.cbInQue == 0)
+    if (status.cbInQue == 0 && !RearmFindsBytes())
     {
         DWORD events = 0;
         // A wait that fails at once, round after round, would spin and fill the log.
@@ -534,6 +530,23 @@ bool CSerialIO::ReadPort()
             return true;
     }
     return ReadChunk();
+}
+
+// Arms the event mask again before a wait and looks at the queue once more. Arming clears the
+// event history, so a byte that came since the queue was last looked at would strand; it is
+// found here instead. Under Wine a wait that follows the arming at once is woken far sooner
+// than one on a mask armed long ago.
+bool CSerialIO::RearmFindsBytes()
+{
+    if (!m_api.SetCommMask(m_hReaderPort, kReaderEvents))
+        LogText(kSetCommMaskErrorText);
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
+        return false;
+    if (errors != 0)
+        LogText(kCommErrorText);
+    return status.cbInQue > 0;
 }
 
 // Waits for the next masked event. False when the wait failed, or ended by the stop.

@@ -104,6 +104,7 @@ private:
 
     static unsigned __stdcall TracingThread(void* channel);
     bool ReadPort();
+    bool RearmFindsBytes();
     bool WaitForEvents(DWORD& events);
     bool ReadChunk();
     bool WaitForRoom(std::uint32_t readSize);
