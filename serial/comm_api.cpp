@@ -27,11 +27,6 @@ public:
     {
         return ::SetupComm(port, inQueueBytes, outQueueBytes);
     }
-    BOOL SetCommMask(HANDLE port, DWORD events) override { return ::SetCommMask(port, events); }
-    BOOL WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* overlapped) override
-    {
-        return ::WaitCommEvent(port, events, overlapped);
-    }
     BOOL ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status) override
     {
         return ::ClearCommError(port, errors, status);

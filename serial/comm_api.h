@@ -18,8 +18,6 @@ public:
     virtual BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) = 0;
     virtual BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) = 0;
     virtual BOOL SetupComm(HANDLE port, DWORD inQueueBytes, DWORD outQueueBytes) = 0;
-    virtual BOOL SetCommMask(HANDLE port, DWORD events) = 0;
-    virtual BOOL WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* overlapped) = 0;
     virtual BOOL ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status) = 0;
     virtual BOOL ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* read,
                           OVERLAPPED* overlapped) = 0;

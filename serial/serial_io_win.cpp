@@ -33,13 +33,12 @@ constexpr DWORD kOpenRetryDelayMs = 100;
 
 // The exit code the window's program ends with when its debug log cannot be created.
 constexpr int kLogFailedExitCode = 0;
-// Consecutive failed waits after which the port counts as gone.
-constexpr unsigned kFailedWaitsOfALostPort = 100;
+// Consecutive rounds whose read time-outs the driver refused, after which the port counts as gone.
+constexpr unsigned kRefusedRoundsOfALostPort = 100;
 
 constexpr DWORD kDriverQueueBytes = 50000;
 constexpr DWORD kInQueueWarningBytes = 3000;
 constexpr unsigned kReaderStackBytes = 1000;
-constexpr DWORD kReaderEvents = EV_RXCHAR | EV_ERR;
 
 // The stop event ends the reader's waits at once. A driver that does not complete the reader's
 // own cancellation gets this long before the owner ends the wait itself, and as long again after.
@@ -59,9 +58,7 @@ constexpr char kXoffChar = 0x13;
 const char kClearCommErrorText[] = "\r\nClearCommError Error!\r\n";
 const char kCommErrorText[] = "\r\nComm Error1!\r\n";
 const char kInQueueReadPortText[] = "\r\nToo many bytes in In Queue - ReadPort\r\n";
-const char kSetCommMaskErrorText[] = "\r\nSetCommMask Error!\r\n";
-const char kWaitCommEventErrorText[] = "\r\nWaitCommEvent Error!\r\n";
-const char kInQueueErrorRoundText[] = "\r\nToo many bytes in In Queue!\r\n";
+const char kSetCommTimeoutsErrorText[] = "\r\nSetCommTimeouts Error!\r\n";
 const char kEndOfFileText[] = "\r\nEnd Of File Received!\r\n";
 const char kReaderLeftText[] = "\r\nTracingThread did not end: port left open\r\n";
 
@@ -96,6 +93,11 @@ const char* const kLineSetupFailedMessages[] = {
 };
 constexpr std::size_t kLineSetupSteps =
     sizeof(kLineSetupFailedMessages) / sizeof(kLineSetupFailedMessages[0]);
+
+// The reader's two kinds of read: one that returns at once with what the driver holds, and one
+// that waits, without a time-out, for the byte it asks for. Writes have no time-out in either.
+const COMMTIMEOUTS kAtOnce = {MAXDWORD, 0, 0, 0, 0};
+const COMMTIMEOUTS kWaitForAByte = {0, 0, 0, 0, 0};
 
 static_assert(sizeof(DCB) == 28, "the line settings record has its Win32 size");
 
@@ -309,6 +311,7 @@ void CSerialIO::StartReader()
 {
     m_hReaderPort = m_hPort;
     m_pRxBuffer = m_rxBuffer;
+    m_readTimeouts = nullptr;
     m_stopRequested = false;
     ResetEvent(m_hStopEvent);
     // The runtime's thread start, so the reader may use the runtime's streams.
@@ -325,9 +328,9 @@ void CSerialIO::StopReader()
     bool ended = WaitForSingleObject(m_hThread, kStopWaitMs) == WAIT_OBJECT_0;
     if (!ended)
     {
-        // The driver has not completed the reader's own cancellation. Clearing the event mask
-        // completes a pending event wait; CancelIoEx takes back any other request of the reader.
-        m_api.SetCommMask(m_hPort, 0);
+        // The driver has not completed the reader's own cancellation. A purge's read abort ends
+        // a pending read by another way; CancelIoEx takes back any other request of the reader.
+        m_api.PurgeComm(m_hPort, PURGE_RXABORT);
         m_api.CancelIoEx(m_hPort, nullptr);
         ended = WaitForSingleObject(m_hThread, kEndWaitMs) == WAIT_OBJECT_0;
     }
@@ -498,122 +501,126 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     return serial::kReaderEndedExitCode;
 }
 
-// One read of what the driver holds, or, when it holds nothing, one wait and what it brought.
-// The driver's queue is asked first, so a backlog beyond one read and characters that came
-// during the last round are read at once rather than left for an event. A wake-up with nothing
-// to read costs one round and a notification of 0 bytes, nothing more. Returns false when the
-// port has gone (the handset was unplugged): the round cannot even ask for its state.
+// One round: what the driver holds is read at once; when it holds nothing, a read of one byte
+// waits for the next character and what came with it joins it in the same chunk. Waiting by a
+// read rather than by an event wait keeps every byte in the driver's queue until it is read (no
+// event history to clear or miss) and, under Wine, costs no memory per wait and wakes at once.
+// Returns false when the port has gone (the handset was unplugged).
 bool CSerialIO::ReadPort()
 {
-    DWORD errors = 0;
     COMSTAT status{};
+    if (!LookAtQueue(status))
+        return false;
+    if (status.cbInQue > kInQueueWarningBytes)
+        LogText(kInQueueReadPortText);
+    const std::uint32_t index = m_writeIndex;
+    BYTE* const chunk = m_pRxBuffer + index;
+    const DWORD room = serial::ReadSizeAt(index);
+    if (!WaitForRoom(room))
+        return true;
+    DWORD bytesRead = 0;
+    if (status.cbInQue == 0)
+    {
+        const ReadResult first = Read(kWaitForAByte, chunk, 1, bytesRead);
+        if (first != ReadResult::Done)
+            return first == ReadResult::Stopped || ReadFailed(first);
+        // A line error that came with the character is logged before the character.
+        if (bytesRead == 1 && !LookAtQueue(status))
+            return false;
+    }
+    if (bytesRead < room)
+    {
+        DWORD more = 0;
+        const ReadResult rest = Read(kAtOnce, chunk + bytesRead, room - bytesRead, more);
+        if (rest != ReadResult::Done)
+            return rest == ReadResult::Stopped || ReadFailed(rest);
+        bytesRead += more;
+    }
+    m_refusedRounds = 0;
+    Deliver(index, chunk, bytesRead);
+    return true;
+}
+
+// Asks the driver for its queue and logs the line errors it reports. False when the port has
+// gone.
+bool CSerialIO::LookAtQueue(COMSTAT& status)
+{
+    DWORD errors = 0;
     if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
     {
         LogText(kClearCommErrorText);
         return false;
     }
-    if (errors != 0)
-        LogText(kCommErrorText);
-    if (status.cbInQue > kInQueueWarningBytes)
-        LogText(kInQueueReadPortText);
-    if (status.cbInQue == 0 && !RearmFindsBytes())
+    for (const LineErrorText& lineError : kLineErrorTexts)
     {
-        DWORD events = 0;
-        // A wait that fails at once, round after round, would spin and fill the log.
-        if (!WaitForEvents(events))
-            return m_stopRequested || ++m_failedWaits < kFailedWaitsOfALostPort;
-        m_failedWaits = 0;
-        // A line error is logged; characters that came with it are read in this round.
-        if ((events & EV_ERR) != 0 && !LogErrorRound())
-            return false;
-        if ((events & EV_RXCHAR) == 0 || m_stopRequested)
-            return true;
+        if ((errors & lineError.bit) != 0)
+            LogText(lineError.text);
     }
-    return ReadChunk();
+    if (status.fEof)
+        LogText(kEndOfFileText);
+    return true;
 }
 
-// Arms the event mask again before a wait and looks at the queue once more. Arming clears the
-// event history, so a byte that came since the queue was last looked at would strand; it is
-// found here instead. Under Wine a wait that follows the arming at once is woken far sooner
-// than one on a mask armed long ago.
-bool CSerialIO::RearmFindsBytes()
+// One overlapped read under the given time-outs, which are written only when they change. A purge
+// by the owner aborts a read in flight: what it would have brought is gone, which is what the
+// purge is for, so it counts as a read of nothing.
+CSerialIO::ReadResult CSerialIO::Read(const COMMTIMEOUTS& timeouts, BYTE* into, DWORD size,
+                                      DWORD& bytesRead)
 {
-    if (!m_api.SetCommMask(m_hReaderPort, kReaderEvents))
-        LogText(kSetCommMaskErrorText);
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
-        return false;
-    if (errors != 0)
-        LogText(kCommErrorText);
-    return status.cbInQue > 0;
-}
-
-// Waits for the next masked event. False when the wait failed, or ended by the stop.
-bool CSerialIO::WaitForEvents(DWORD& events)
-{
-    if (m_stopRequested)
-        return false;
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = m_hReaderEvent;
-    BOOL waited = m_api.WaitCommEvent(m_hReaderPort, &events, &overlapped);
-    if (!waited && GetLastError() == ERROR_IO_PENDING)
+    bytesRead = 0;
+    if (m_readTimeouts != &timeouts)
     {
-        if (!ReaderWait(overlapped))
-            return false;
-        DWORD ignored = 0;
-        waited = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &ignored, FALSE);
-        // A driver may end a pending wait early without a line fault (Wine does so now and
-        // then): bytes may have come meanwhile, so the round reads as after a character event.
-        if (!waited && GetLastError() == ERROR_OPERATION_ABORTED)
+        COMMTIMEOUTS asked = timeouts;
+        if (!m_api.SetCommTimeouts(m_hReaderPort, &asked))
         {
-            waited = TRUE;
-            events = EV_RXCHAR;
+            LogText(kSetCommTimeoutsErrorText);
+            return ReadResult::Refused;
         }
+        m_readTimeouts = &timeouts;
     }
-    if (!waited && !m_stopRequested)
-        LogText(kWaitCommEventErrorText);
-    return waited && !m_stopRequested;
-}
-
-// One read of at most 300 bytes at the write index, logged and handed on.
-bool CSerialIO::ReadChunk()
-{
-    const std::uint32_t index = m_writeIndex;
-    BYTE* const chunk = m_pRxBuffer + index;
-    if (!WaitForRoom(serial::ReadSizeAt(index)))
-        return true;
-    DWORD bytesRead = 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
-    // The read time-outs make it return at once with what is waiting; pending is rare.
-    BOOL read =
-        m_api.ReadFile(m_hReaderPort, chunk, serial::ReadSizeAt(index), &bytesRead, &overlapped);
+    BOOL read = m_api.ReadFile(m_hReaderPort, into, size, &bytesRead, &overlapped);
     if (!read && GetLastError() == ERROR_IO_PENDING)
     {
         if (!ReaderWait(overlapped))
-            return true;
+            return ReadResult::Stopped;
         read = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
     }
-    // A purge by the owner aborts a read in flight: what it would have brought is gone, which is
-    // what the purge is for, not a fault of the port.
     if (!read && GetLastError() == ERROR_OPERATION_ABORTED)
     {
-        read = TRUE;
         bytesRead = 0;
+        return m_stopRequested ? ReadResult::Stopped : ReadResult::Done;
     }
-    if (!read)
-    {
+    if (m_stopRequested)
+        return ReadResult::Stopped;
+    return read ? ReadResult::Done : ReadResult::Failed;
+}
+
+// A read that fails on a port that is still there is reported and ends the reader; on a port
+// that has gone it ends the reader quietly, as a lost port. Time-outs the driver refuses round
+// after round end it too, rather than let it spin.
+bool CSerialIO::ReadFailed(ReadResult result)
+{
+    if (result == ReadResult::Refused)
+        return ++m_refusedRounds < kRefusedRoundsOfALostPort;
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (m_api.ClearCommError(m_hReaderPort, &errors, &status))
         ReportReaderFailure(kReadFailedMessage);
-        return false;
-    }
+    return false;
+}
+
+// Logs the chunk and hands it on.
+void CSerialIO::Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead)
+{
     if (m_logFile != nullptr)
     {
         for (DWORD i = 0; i < bytesRead; ++i)
             std::fputc(chunk[i], m_logFile);
     }
     if (m_stopRequested)
-        return true;
+        return;
     // The index moves on before the post, so the window, which takes the end of received data
     // from it, always finds the chunk it is told about before that end.
     m_writeIndex = serial::NextWriteIndex(index, bytesRead);
@@ -621,7 +628,6 @@ bool CSerialIO::ReadChunk()
         PostChunk(bytesRead, chunk);
     else
         m_sink->OnChunk(bytesRead, chunk);
-    return true;
 }
 
 // Only the window reads chunks in place after they were handed on; a sink has taken its copy.
@@ -657,27 +663,6 @@ void CSerialIO::ReportReaderFailure(const char* text)
                      reinterpret_cast<LPARAM>(text));
     else
         m_report.ReportFailure(text, kReaderCaption);
-}
-
-bool CSerialIO::LogErrorRound()
-{
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!m_api.ClearCommError(m_hReaderPort, &errors, &status))
-    {
-        LogText(kClearCommErrorText);
-        return false;
-    }
-    for (const LineErrorText& lineError : kLineErrorTexts)
-    {
-        if ((errors & lineError.bit) != 0)
-            LogText(lineError.text);
-    }
-    if (status.cbInQue > kInQueueWarningBytes)
-        LogText(kInQueueErrorRoundText);
-    if (status.fEof)
-        LogText(kEndOfFileText);
-    return true;
 }
 
 // A lost port (an unplugged handset or adapter) ends the reader, not the program: the operator

@@ -23,14 +23,14 @@ namespace serial
 {
 // Exit code of the reader thread that ended after a stop request.
 constexpr DWORD kReaderEndedExitCode = 1;
-// The reader ended by itself because the port went away (ClearCommError, ReadFile or every wait
-// failing).
+// The reader ended by itself because the port went away (ClearCommError or ReadFile failing, or
+// the driver refusing the read time-outs round after round).
 constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
 // One open COM port at one baud rate, its reader thread (TracingThread) and its receive buffer.
 // The port is opened for overlapped I/O: Windows serializes synchronous I/O on one handle, so a
-// write would otherwise wait behind the reader's pending event wait until the handset sends
+// write would otherwise wait behind the reader's pending read until the handset sends
 // something, and the handset sends nothing until it gets that write. Write() is the one way to
 // the port and returns when the write is done. A new baud rate means Close() and a new object.
 //
@@ -103,14 +103,21 @@ private:
     bool ReaderWait(OVERLAPPED& overlapped);
 
     static unsigned __stdcall TracingThread(void* channel);
+    enum class ReadResult
+    {
+        Done,    // what the read brought is in bytesRead, maybe nothing after a purge
+        Stopped, // the owner stops the reader
+        Refused, // the driver refused the time-outs
+        Failed,  // the read failed
+    };
     bool ReadPort();
-    bool RearmFindsBytes();
-    bool WaitForEvents(DWORD& events);
-    bool ReadChunk();
+    bool LookAtQueue(COMSTAT& status);
+    ReadResult Read(const COMMTIMEOUTS& timeouts, BYTE* into, DWORD size, DWORD& bytesRead);
+    bool ReadFailed(ReadResult result);
+    void Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead);
     bool WaitForRoom(std::uint32_t readSize);
     void PostChunk(std::uint32_t count, const BYTE* chunk);
     void ReportReaderFailure(const char* text);
-    bool LogErrorRound();
     void LogText(const char* text);
     unsigned EndReaderOnLostPort();
 
@@ -133,10 +140,11 @@ private:
     std::atomic<std::uint32_t> m_unhandledBytes{0};
     std::atomic<bool> m_stopRequested;      // owner sets, reader polls after every wake-up
     std::atomic<bool> m_interrupted{false}; // any thread sets: writes fail from now on
-    unsigned m_failedWaits = 0;             // reader: failed waits in a row
-    bool m_readerAbandoned = false;         // owner: the reader would not end; nothing is freed
-    bool m_outputQueued = false;            // owner: the last write succeeded, nothing purged since
-    DWORD m_baudRate = 0;                   // owner, set at open: bounds the writes
-    bool m_logFailureEndsProgram;           // set once: the window's channel, whose log is required
-    char m_logPath[MAX_PATH];               // owner, set at open
+    unsigned m_refusedRounds = 0;           // reader: rounds in a row whose time-outs were refused
+    const COMMTIMEOUTS* m_readTimeouts = nullptr; // reader: the time-outs last written, if known
+    bool m_readerAbandoned = false; // owner: the reader would not end; nothing is freed
+    bool m_outputQueued = false;    // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;           // owner, set at open: bounds the writes
+    bool m_logFailureEndsProgram;   // set once: the window's channel, whose log is required
+    char m_logPath[MAX_PATH];       // owner, set at open
 };

@@ -97,7 +97,7 @@ protected:
     }
 
     // Until the reader waits for the next event with nothing queued.
-    bool ReaderWaits() { return m_driver.AwaitPendingWait(kArrivalTimeoutMs); }
+    bool ReaderWaits() { return m_driver.AwaitPendingRead(kArrivalTimeoutMs); }
 
     // Runs `call` on a thread of its own; false when it has not returned within the limit, and
     // then `release` is run to let it return.
@@ -118,8 +118,8 @@ protected:
     std::unique_ptr<CSerialIO> m_channel;
 };
 
-// Characters that come with a line error raise EV_ERR and EV_RXCHAR together: the error is
-// logged, and the characters are read rather than left for an event that may never come.
+// Characters that come with a line error: the error is logged before them, and they are read in
+// the same round.
 TEST_F(ChannelOverDriverModelTest, CharactersThatCameWithALineErrorAreLoggedThenDelivered)
 {
     Open();
@@ -145,7 +145,8 @@ TEST_F(ChannelOverDriverModelTest, TheLineIsSetWithXonAndXoffApartAndNoFlowContr
     EXPECT_EQ(0u, dcb.fOutX | dcb.fInX | dcb.fOutxCtsFlow | dcb.fOutxDsrFlow);
     EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_DISABLE), dcb.fDtrControl);
     EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl);
-    const COMMTIMEOUTS timeouts = m_driver.Timeouts();
+    ASSERT_FALSE(m_driver.TimeoutsSet().empty());
+    const COMMTIMEOUTS timeouts = m_driver.TimeoutsSet().front();
     EXPECT_EQ(MAXDWORD, timeouts.ReadIntervalTimeout);
     EXPECT_EQ(0u, timeouts.ReadTotalTimeoutMultiplier | timeouts.ReadTotalTimeoutConstant);
 }
@@ -159,7 +160,8 @@ TEST_F(ChannelOverDriverModelTest, ARefusedLineIsReportedAndTheTimeoutsAreStillS
     EXPECT_EQ((std::vector<Failure>{{"COM Port Error:\nError Calling SetCommState XXXX",
                                      "CSerialIO", GetCurrentThreadId()}}),
               m_report.Failures());
-    EXPECT_EQ(MAXDWORD, m_driver.Timeouts().ReadIntervalTimeout);
+    ASSERT_FALSE(m_driver.TimeoutsSet().empty());
+    EXPECT_EQ(MAXDWORD, m_driver.TimeoutsSet().front().ReadIntervalTimeout);
     m_driver.Arrive(AsBytes(Pattern(5, 2)));
     EXPECT_TRUE(m_window.WaitForBytes(5, kArrivalTimeoutMs));
 }
@@ -323,6 +325,20 @@ TEST_F(ChannelOverDriverModelTest, AWindowThatFallsBehindReadsEveryByteIntact)
     ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
         << m_window.BytesNotified() << " bytes notified";
     EXPECT_TRUE(FollowsWriteIndex(m_window.Notifications(), m_channel->m_rxBuffer, nullptr));
+    EXPECT_TRUE(SameBytes(bytes, AsString(m_window.BytesReceived())));
+}
+
+// A purge aborts the read the reader waits with; it waits again, and what comes afterwards is
+// read, while what the purge cleared is not.
+TEST_F(ChannelOverDriverModelTest, APurgeWhileTheReaderWaitsKeepsWhatComesAfter)
+{
+    Open();
+    ASSERT_TRUE(ReaderWaits());
+    m_channel->Purge();
+    const std::string bytes = Pattern(20, 7);
+    m_driver.Arrive(AsBytes(bytes));
+    ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
+        << m_window.BytesNotified() << " bytes notified";
     EXPECT_TRUE(SameBytes(bytes, AsString(m_window.BytesReceived())));
 }
 

@@ -329,7 +329,7 @@ TEST_F(SerialChannelTest, BytesAfterASilenceOfSecondsArrive)
 }
 
 // Windows serializes synchronous I/O on one handle: a write from the owner would wait behind the
-// reader's pending event wait until the handset sent something, and the handset waits for that
+// reader's pending read until the handset sent something, and the handset waits for that
 // write. The port is overlapped, so the write goes out while the reader waits on a silent line.
 TEST_F(SerialChannelTest, WriteCompletesWhileTheReaderWaitsOnASilentLine)
 {

@@ -102,9 +102,9 @@ bool StrictCommDriver::IsOpen() const
     return m_open;
 }
 
-bool StrictCommDriver::AwaitPendingWait(DWORD timeoutMs)
+bool StrictCommDriver::AwaitPendingRead(DWORD timeoutMs)
 {
-    return Await([this] { return HasRequest(Kind::Wait); }, timeoutMs);
+    return Await([this] { return HasRequest(Kind::Read); }, timeoutMs);
 }
 
 bool StrictCommDriver::AwaitPendingWrite(DWORD timeoutMs)
@@ -129,10 +129,10 @@ bool StrictCommDriver::HasRequest(Kind kind) const
                        [kind](const Request& r) { return r.kind == kind; });
 }
 
-COMMTIMEOUTS StrictCommDriver::Timeouts() const
+std::vector<COMMTIMEOUTS> StrictCommDriver::TimeoutsSet() const
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    return m_timeouts;
+    return m_timeoutsSet;
 }
 
 DCB StrictCommDriver::LineSettings() const
@@ -175,11 +175,6 @@ void StrictCommDriver::Complete(std::list<Request>::iterator request, DWORD erro
     m_changed.notify_all();
 }
 
-void StrictCommDriver::Raise(DWORD events)
-{
-    m_history |= events & m_mask;
-}
-
 void StrictCommDriver::Progress(Clock::time_point now)
 {
     bool writeWaiting = false; // writes keep their order
@@ -187,21 +182,14 @@ void StrictCommDriver::Progress(Clock::time_point now)
     {
         const auto next = std::next(it);
         Request& r = *it;
-        if (r.kind == Kind::Wait && (m_history & m_mask) != 0)
+        if (r.kind == Kind::Read)
         {
-            *r.events = m_history & m_mask;
-            m_history = 0;
-            Complete(it, ERROR_SUCCESS);
-        }
-        else if (r.kind == Kind::Read)
-        {
-            const bool firstByte = m_timeouts.ReadTotalTimeoutMultiplier == MAXDWORD;
             while (r.done < r.size && !m_input.empty())
             {
                 r.buffer[r.done++] = m_input.front();
                 m_input.pop_front();
             }
-            if (r.done == r.size || (firstByte && r.done > 0) || (r.timed && now >= r.deadline))
+            if (r.done == r.size || (r.firstByte && r.done > 0) || (r.timed && now >= r.deadline))
                 Complete(it, ERROR_SUCCESS);
         }
         else if (r.kind == Kind::Write && !writeWaiting)
@@ -248,7 +236,6 @@ void StrictCommDriver::WireLoop()
             {
                 m_input.insert(m_input.end(), it->bytes.begin(), it->bytes.end());
                 m_errors |= it->errors;
-                Raise((it->bytes.empty() ? 0 : EV_RXCHAR) | (it->errors != 0 ? EV_ERR : 0));
             }
             it = m_arrivals.erase(it);
         }
@@ -353,6 +340,7 @@ BOOL StrictCommDriver::SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts)
         timeouts->ReadTotalTimeoutConstant == MAXDWORD)
         return Fail(ERROR_INVALID_PARAMETER);
     m_timeouts = *timeouts;
+    m_timeoutsSet.push_back(*timeouts);
     return TRUE;
 }
 
@@ -360,37 +348,6 @@ BOOL StrictCommDriver::SetupComm(HANDLE port, DWORD, DWORD)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     return Usable(port, ERROR_BAD_COMMAND) ? TRUE : FALSE;
-}
-
-BOOL StrictCommDriver::SetCommMask(HANDLE port, DWORD events)
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (!Usable(port, ERROR_BAD_COMMAND))
-        return FALSE;
-    m_mask = events;
-    m_history = 0;
-    for (auto it = m_requests.begin(); it != m_requests.end(); ++it)
-    {
-        if (it->kind == Kind::Wait)
-        {
-            *it->events = 0;
-            Complete(it, ERROR_SUCCESS);
-            break;
-        }
-    }
-    return TRUE;
-}
-
-BOOL StrictCommDriver::WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* overlapped)
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (!Usable(port, ERROR_GEN_FAILURE))
-        return FALSE;
-    if (m_mask == 0 || HasRequest(Kind::Wait))
-        return Fail(ERROR_INVALID_PARAMETER);
-    return Submit(
-        {Kind::Wait, overlapped, GetCurrentThreadId(), events, nullptr, nullptr, 0, 0, false, {}},
-        nullptr);
 }
 
 BOOL StrictCommDriver::ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status)
@@ -425,9 +382,9 @@ BOOL StrictCommDriver::ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* re
     const DWORD totalMs = firstByte
                               ? t.ReadTotalTimeoutConstant
                               : t.ReadTotalTimeoutMultiplier * size + t.ReadTotalTimeoutConstant;
-    return Submit({Kind::Read, overlapped, GetCurrentThreadId(), nullptr,
-                   static_cast<std::uint8_t*>(buffer), nullptr, size, 0, atOnce || totalMs != 0,
-                   Clock::now() + std::chrono::milliseconds(totalMs)},
+    return Submit({Kind::Read, overlapped, GetCurrentThreadId(), static_cast<std::uint8_t*>(buffer),
+                   nullptr, size, 0, atOnce || totalMs != 0,
+                   Clock::now() + std::chrono::milliseconds(totalMs), firstByte},
                   read);
 }
 
@@ -440,7 +397,6 @@ BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DW
     return Submit({Kind::Write,
                    overlapped,
                    GetCurrentThreadId(),
-                   nullptr,
                    nullptr,
                    static_cast<const std::uint8_t*>(bytes),
                    count,
@@ -562,8 +518,6 @@ BOOL StrictCommDriver::CloseHandle(HANDLE port)
         m_requests.clear();
     Cancel([](const Request&, const void*) { return true; }, nullptr);
     m_open = false;
-    m_mask = 0;
-    m_history = 0;
     m_changed.notify_all();
     return TRUE;
 }

@@ -1,12 +1,9 @@
 // A Windows serial driver as Microsoft documents it, behind the channel's CommApi. Wine's serial
 // layer forgives what real drivers do not (it wakes event waits by polling, takes any DCB, never
 // holds a write); this model does not:
-// - SetCommMask clears the event history and completes a pending WaitCommEvent with no events;
-//   a wait completes at once only when the history holds a masked event, otherwise at the next
-//   one, never spuriously.
-// - ReadFile follows the time-outs in force: MAXDWORD/0/0 returns at once with what is queued,
-//   MAXDWORD/MAXDWORD/N on the first byte or after N ms, otherwise it fills the buffer (bounded
-//   by the total time-out, if any).
+// - ReadFile follows the time-outs in force when it is issued: MAXDWORD/0/0 returns at once with
+//   what is queued, MAXDWORD/MAXDWORD/N on the first byte or after N ms, otherwise it fills the
+//   buffer (bounded by the total time-out, if any); a purge's read abort ends it.
 // - SetCommState refuses XonChar == XoffChar (ERROR_INVALID_PARAMETER).
 // - A write completes once its bytes are in the output queue, which drains into the wire at the
 //   line rate; the wire can stall. CloseHandle drops what was not yet transmitted, so only
@@ -57,7 +54,7 @@ public:
     // The wire stalls once this many bytes in all have crossed it.
     void StallWireAfter(std::size_t transmitted);
     void Unplug();
-    // A driver whose cancellations never complete (only SetCommMask ends a wait).
+    // A driver whose cancellations never complete (only a purge ends a read).
     void IgnoreCancellation();
     // Makes the next SetCommState calls fail as a driver that refuses the line would.
     void FailSetCommState(unsigned times);
@@ -68,13 +65,14 @@ public:
     Bytes Transmitted() const;          // every byte that crossed the wire
     std::size_t DroppedAtClose() const; // bytes a close took from the output queue
     bool IsOpen() const;
-    // Until an event wait is pending (the reader waits with nothing queued); false after the time.
-    bool AwaitPendingWait(DWORD timeoutMs);
+    // Until a read is pending (the reader waits with nothing queued); false after the time.
+    bool AwaitPendingRead(DWORD timeoutMs);
     // Until a write waits for room in the output queue; false after the time.
     bool AwaitPendingWrite(DWORD timeoutMs);
     // Until every byte that arrived has been read; false after the time.
     bool AwaitInputTaken(DWORD timeoutMs);
-    COMMTIMEOUTS Timeouts() const;
+    // The time-outs of every SetCommTimeouts call so far, in order.
+    std::vector<COMMTIMEOUTS> TimeoutsSet() const;
     DCB LineSettings() const;
 
     HANDLE OpenPort(const char* portName) override;
@@ -83,8 +81,6 @@ public:
     BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) override;
     BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) override;
     BOOL SetupComm(HANDLE port, DWORD inQueueBytes, DWORD outQueueBytes) override;
-    BOOL SetCommMask(HANDLE port, DWORD events) override;
-    BOOL WaitCommEvent(HANDLE port, DWORD* events, OVERLAPPED* overlapped) override;
     BOOL ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status) override;
     BOOL ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* read,
                   OVERLAPPED* overlapped) override;
@@ -102,7 +98,6 @@ private:
     using Clock = std::chrono::steady_clock;
     enum class Kind
     {
-        Wait,
         Read,
         Write
     };
@@ -111,13 +106,13 @@ private:
         Kind kind;
         OVERLAPPED* overlapped;
         DWORD thread;
-        DWORD* events;
         std::uint8_t* buffer;      // a read's
         const std::uint8_t* bytes; // a write's
         DWORD size;
         DWORD done;
         bool timed;
         Clock::time_point deadline;
+        bool firstByte = false; // a read that returns on its first byte
     };
     struct Arrival
     {
@@ -140,7 +135,6 @@ private:
     // Completes what the queues and the history now allow.
     void Progress(Clock::time_point now);
     void Cancel(bool (*matches)(const Request&, const void*), const void* key);
-    void Raise(DWORD events);
     void WireLoop();
 
     FarEnd* m_farEnd;
@@ -157,8 +151,7 @@ private:
     unsigned m_generation = 0;
     DCB m_dcb{};
     COMMTIMEOUTS m_timeouts{}; // all 0 until set: a read then waits for its whole size
-    DWORD m_mask = 0;
-    DWORD m_history = 0;
+    std::vector<COMMTIMEOUTS> m_timeoutsSet;
     DWORD m_errors = 0;
     std::deque<std::uint8_t> m_input;
     std::deque<std::uint8_t> m_output;
