@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The download benchmark under Wine, appended to bench/RESULTS.md: the serial floor as the
-# program's reader sees it (bench/probe.sh, mode "wait"), then a 1 MiB download through the
+# program's reader sees it (bench/probe.sh, mode "read"), then a 1 MiB download through the
 # window (download_bench.exe) and through tervolo-cli.exe, unpaced, and the window paced at
 # 115200 baud; each program's turnaround over the floor. The machine may be shared: the unpaced
 # runs and the probe are repeated (--repeat N, default 3) and the medians reported.
@@ -39,7 +39,7 @@ median() {
 
 probes=()
 for ((i = 0; i < repeat; i++)); do
-    probes+=("$("$root/bench/probe.sh" wait)")
+    probes+=("$("$root/bench/probe.sh" read)")
     echo "${probes[-1]}"
 done
 floor=$(printf '%s\n' "${probes[@]}" | sed -n 's/.*median \([0-9]*\) us.*/\1/p' | sort -n |

@@ -2,9 +2,9 @@
 // (bench/serial_latency_peer.py) writes, with nothing of the program in between. Every completed
 // wait, whether the driver ended it with events or aborted it, is followed by a read, as in the
 // program's reader. The modes are the ways a reader can wait:
-//   wait       SetCommMask before every overlapped WaitCommEvent (the reader today)
+//   wait       SetCommMask before every overlapped WaitCommEvent (the reader before 2026-12-07)
 //   wait-once  the mask armed once; the queue drained (ClearCommError) before each wait
-//   read       no event wait: an overlapped ReadFile of one byte with no read time-outs, which
+//   read       (the reader today) an overlapped ReadFile of one byte with no read time-outs, which
 //              completes on the first byte, then a read of exactly what ClearCommError says is
 //              queued (complete at once on every driver)
 //   read-any   an overlapped ReadFile of up to 300 bytes under the time-outs MAXDWORD/MAXDWORD/N,
