@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <future>
@@ -52,94 +53,75 @@ TEST(PortSession, ThrownFailuresEndThePortWithTheirReason)
 
 // A handset behind fake channels: it sees every write on the port's thread and answers through
 // the channel's sink at once, or ends the channel's reader.
-class FakeHandset
+struct FakeHandset
 {
-public:
-    std::function<Bytes(const Bytes& written)> answer; // empty: it says nothing
-    bool readerEnds = false;
-
-    ChannelOpener Opener();
-    // Waits until a write of `count` bytes has come; it, or nothing.
-    Bytes WaitForWrite(std::size_t count);
-    std::uint32_t LastRate()
+    struct Channel : SerialChannel
     {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return m_rates.empty() ? 0 : m_rates.back();
-    }
-
-private:
-    class Channel : public SerialChannel
-    {
-    public:
         Channel(FakeHandset& handset, serial::ChunkSink& sink, serial::FailureReport& report)
-            : m_handset(handset), m_sink(sink), m_report(report)
+            : handset(handset), sink(sink), report(report)
         {
         }
         bool IsOpen() const override { return true; }
-        std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
+        std::size_t Write(const std::uint8_t* bytes, std::size_t count) override
+        {
+            const Bytes written(bytes, bytes + count);
+            handset.Note([&]() { handset.writes.push_back(written); });
+            if (handset.readerEnds)
+            {
+                report.ReportFailure("the port has gone", "TracingThread");
+            }
+            const Bytes reply = handset.answer ? handset.answer(written) : Bytes();
+            if (!reply.empty())
+            {
+                sink.OnChunk(reply.size(), reply.data());
+            }
+            return count;
+        }
         void Purge() override {}
         const std::uint8_t* RxBufferStart() const override { return nullptr; }
         std::uint32_t RxWriteIndex() const override { return 0; }
         void Close() override {}
 
-    private:
-        FakeHandset& m_handset;
-        serial::ChunkSink& m_sink;
-        serial::FailureReport& m_report;
+        FakeHandset& handset;
+        serial::ChunkSink& sink;
+        serial::FailureReport& report;
     };
 
-    std::mutex m_lock;
-    std::condition_variable m_written;
-    std::vector<Bytes> m_writes;
-    std::vector<std::uint32_t> m_rates;
+    ChannelOpener Opener()
+    {
+        return [this](const std::string&, std::uint32_t baudRate, const std::string&,
+                      serial::ChunkSink& sink, serial::FailureReport& report)
+        {
+            Note([&]() { rates.push_back(baudRate); });
+            return std::make_unique<Channel>(*this, sink, report);
+        };
+    }
+    template <typename Change> void Note(Change change)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        change();
+        noted.notify_all();
+    }
+    // The first write of `count` bytes, once it has come; empty when none came in time.
+    Bytes WaitForWrite(std::size_t count)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        const auto found = [&]()
+        {
+            return std::find_if(writes.begin(), writes.end(),
+                                [&](const Bytes& write) { return write.size() == count; });
+        };
+        noted.wait_for(hold, kPatience, [&]() { return found() != writes.end(); });
+        return found() != writes.end() ? *found() : Bytes();
+    }
+
+    std::function<Bytes(const Bytes& written)> answer; // empty: it says nothing
+    bool readerEnds = false;
+    std::mutex lock;
+    std::condition_variable noted;
+    std::vector<Bytes> writes;        // guarded by lock
+    std::vector<std::uint32_t> rates; // of the channels opened, guarded by lock
 };
-
-ChannelOpener FakeHandset::Opener()
-{
-    return [this](const std::string&, std::uint32_t baudRate, const std::string&,
-                  serial::ChunkSink& sink, serial::FailureReport& report)
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_rates.push_back(baudRate);
-        return std::make_unique<Channel>(*this, sink, report);
-    };
-}
-
-std::size_t FakeHandset::Channel::Write(const std::uint8_t* bytes, std::size_t count)
-{
-    const Bytes written(bytes, bytes + count);
-    {
-        std::lock_guard<std::mutex> hold(m_handset.m_lock);
-        m_handset.m_writes.push_back(written);
-    }
-    m_handset.m_written.notify_all();
-    if (m_handset.readerEnds)
-    {
-        m_report.ReportFailure("the port has gone", "TracingThread");
-    }
-    const Bytes reply = m_handset.answer ? m_handset.answer(written) : Bytes();
-    if (!reply.empty())
-    {
-        m_sink.OnChunk(reply.size(), reply.data());
-    }
-    return count;
-}
-
-Bytes FakeHandset::WaitForWrite(std::size_t count)
-{
-    std::unique_lock<std::mutex> hold(m_lock);
-    Bytes found;
-    m_written.wait_for(hold, kPatience,
-                       [&]()
-                       {
-                           for (const Bytes& write : m_writes)
-                           {
-                               found = write.size() == count ? write : found;
-                           }
-                           return !found.empty();
-                       });
-    return found;
-}
 
 DownloadJob MainCodeJob(double timeoutSeconds)
 {
@@ -154,7 +136,15 @@ DownloadJob MainCodeJob(double timeoutSeconds)
 struct LoopRun
 {
     explicit LoopRun(double timeoutSeconds) : job(MainCodeJob(timeoutSeconds)) {}
-    ~LoopRun() { std::fclose(output); }
+    ~LoopRun()
+    {
+        if (done.valid())
+        {
+            session.RequestStop(); // a case that failed half-way must not hang here
+            done.wait();
+        }
+        std::fclose(output);
+    }
 
     void Start()
     {
@@ -195,7 +185,7 @@ TEST(PortLoop, HandsetAnswerDrivesTheEngineToItsNextFrameAndAStopEndsTheLoop)
     run.session.RequestStop();
 
     const DownloadResult result = run.Result();
-    EXPECT_EQ(BaudRateAt(0), run.handset.LastRate());
+    EXPECT_EQ(BaudRateAt(0), run.handset.rates.back());
     EXPECT_EQ(kExitInterrupted, result.exitCode);
     EXPECT_EQ(kTerminatedByUserText, result.reason);
 }
@@ -206,7 +196,7 @@ TEST(PortLoop, SilentHandsetOrLostReaderEndsTheDownloadWithItsReason)
 {
     LoopRun silent(0.3);
     silent.Start();
-    silent.handset.WaitForWrite(kCommandSize);
+    EXPECT_EQ((Bytes{'<', 'i'}), silent.handset.WaitForWrite(kCommandSize));
     const DownloadResult unanswered = silent.Result();
     EXPECT_EQ(kExitAborted, unanswered.exitCode);
     EXPECT_EQ("No answer from the handset for 0.3 s.", unanswered.reason);
