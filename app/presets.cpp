@@ -39,6 +39,14 @@ constexpr char kPresetNotFoundText[] = "Preset not found. Check the registry !!!
 constexpr char kReadFailedText[] =
     "Failed to read the Registry Settings. Close and Restart TervoloPLUS.";
 constexpr int kPresetNotFoundExitCode = 1;
+// The store could not list the presets: the program ends quietly, as it always has there.
+constexpr int kPresetListFailureExitCode = 0;
+
+[[noreturn]] void EndOnPresetListFailure(const PresetListFailure& failure)
+{
+    AppMessageBox(nullptr, failure.what());
+    std::exit(kPresetListFailureExitCode);
+}
 
 // Reads a value of which only the first character counts (a flag, an index): one longer than
 // its room, such as the index "-1", counts by the first character that was kept.
@@ -87,6 +95,7 @@ void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, cons
 } // namespace
 
 void CDownloaderDlg::LoadPreset(bool keepSections)
+try
 {
     const CPresetRegistry registry(m_presetName);
 
@@ -163,6 +172,10 @@ void CDownloaderDlg::LoadPreset(bool keepSections)
 
     UpdateData(false);
 }
+catch (const PresetListFailure& failure)
+{
+    EndOnPresetListFailure(failure);
+}
 
 void CDownloaderDlg::LoadDefaultSettings()
 {
@@ -180,6 +193,7 @@ void CDownloaderDlg::LoadDefaultSettings()
 }
 
 void CDownloaderDlg::SavePreset()
+try
 {
     UpdateData(true);
     if (m_startMode == StartModePreset)
@@ -229,6 +243,10 @@ void CDownloaderDlg::SavePreset()
     registry.WriteTextWithLength(kLpAbsFolderValue, LPAbsBrowseDirectory);
     registry.WriteTextWithLength(kLpRelFolderValue, LPRelBrowseDirectory);
 }
+catch (const PresetListFailure& failure)
+{
+    EndOnPresetListFailure(failure);
+}
 
 void CDownloaderDlg::OnPresets()
 {
@@ -236,6 +254,10 @@ void CDownloaderDlg::OnPresets()
     browser.m_pPresetName = m_presetName;
     if (browser.DoModal() != IDOK)
     {
+        if (browser.m_listFailed)
+        {
+            EndOnPresetListFailure(PresetListFailure());
+        }
         return;
     }
     if (browser.m_selectionMade)

@@ -72,22 +72,7 @@ void CDownloadSession::OnSerialData(std::size_t count, const std::uint8_t* chunk
 
 void CDownloadSession::OnTimer(unsigned timerId)
 {
-    switch (timerId)
-    {
-    case kSignalTimer:
-        // Not checked: the next tick writes it again.
-        WritePort(kSignalCommand, kCommandSize);
-        break;
-    case kElapsedTimer:
-        ShowElapsedTime();
-        break;
-    case kGangTimer:
-        m_engine.OnGangTick();
-        ShowElapsedTime();
-        break;
-    default:
-        break;
-    }
+    m_engine.OnTimerTick(timerId);
 }
 
 void CDownloadSession::WritePort(const std::uint8_t* bytes, std::size_t count)

@@ -126,6 +126,26 @@ void CDownloadEngine::OnSerialData(const ReceivedBytes& received)
     ReplayDeferred();
 }
 
+void CDownloadEngine::OnTimerTick(unsigned timerId)
+{
+    switch (timerId)
+    {
+    case kSignalTimer:
+        // Not checked: the next tick writes it again.
+        m_host.WriteSignal(kSignalCommand, kCommandSize);
+        break;
+    case kElapsedTimer:
+        m_host.ShowElapsedTime();
+        break;
+    case kGangTimer:
+        OnGangTick();
+        m_host.ShowElapsedTime();
+        break;
+    default:
+        break;
+    }
+}
+
 void CDownloadEngine::OnGangTick()
 {
     // A tick inside a handling is dropped: the timer fires again. A tick after the first block

@@ -49,7 +49,13 @@ public:
 
     // Serial channel.
     virtual void WritePort(const std::uint8_t* bytes, std::size_t count) = 0; // one write
-    virtual void PurgePort() = 0;                                             // PurgeComm(15)
+    // The signalling tick's write. It calls the handset rather than answering it, so a host that
+    // times the handset's silence does not count it; otherwise it is an ordinary write.
+    virtual void WriteSignal(const std::uint8_t* bytes, std::size_t count)
+    {
+        WritePort(bytes, count);
+    }
+    virtual void PurgePort() = 0; // PurgeComm(15)
     // Close the channel, drop the notifications its reader left in the queue, open a new
     // channel on the same port at this rate, 8N1.
     virtual void ReopenChannel(std::uint32_t baudRate) = 0;
@@ -122,6 +128,9 @@ public:
     // engine's own handling waits and is replayed after it, but only into the state it arrived in;
     // one for a channel, download or state that has gone meanwhile is dropped.
     void OnSerialData(const ReceivedBytes& received);
+    // A tick of one of the download's timers, whichever host runs them: timer 1 writes the
+    // signal, timer 2 shows the elapsed time, timer 3 counts the gang wait down and shows it.
+    void OnTimerTick(unsigned timerId);
     // Timer 3. Also redisplays the elapsed time (not while it is ignored: inside a handling,
     // or once the first block went out).
     void OnGangTick();

@@ -60,6 +60,7 @@ void CPresetBrowseDlg::DoDataExchange(CDataExchange& dx)
 }
 
 BOOL CPresetBrowseDlg::OnInitDialog()
+try
 {
     CDialog::OnInitDialog();
     CopyName(m_nameAtOpen, m_pPresetName);
@@ -76,6 +77,11 @@ BOOL CPresetBrowseDlg::OnInitDialog()
     }
     m_presetList.SetCurSel(0); // shown, not picked
     m_newSetupButton.Enable(true);
+    return TRUE;
+}
+catch (const PresetListFailure&)
+{
+    ListFailed();
     return TRUE;
 }
 
@@ -125,6 +131,7 @@ void CPresetBrowseDlg::OnNewSetup()
 }
 
 void CPresetBrowseDlg::OnDeleteSetup()
+try
 {
     const int index = m_presetList.GetCurSel();
     if (index == LB_ERR)
@@ -150,4 +157,14 @@ void CPresetBrowseDlg::OnDeleteSetup()
     // LB_ERR (-1) selects nothing.
     m_presetList.SetCurSel(m_presetList.FindString(kDevelopmentPreset));
     CopyName(m_pPresetName, kDevelopmentPreset);
+}
+catch (const PresetListFailure&)
+{
+    ListFailed();
+}
+
+void CPresetBrowseDlg::ListFailed()
+{
+    m_listFailed = true;
+    EndDialog(IDABORT);
 }

@@ -15,6 +15,9 @@ public:
 
     char* m_pPresetName = nullptr; // the caller's current preset name, kRegistryTextSize bytes
     bool m_selectionMade = false;  // a preset was picked in the list
+    // The presets could not be listed: the browser ended at once with IDABORT, and its caller
+    // decides what follows.
+    bool m_listFailed = false;
 
 protected:
     const MessageMap& GetMessageMap() const override;
@@ -25,6 +28,7 @@ protected:
     void OnSelChangeList();
     void OnNewSetup();
     void OnDeleteSetup();
+    void ListFailed();
 
     CButtonCtl m_newSetupButton; // 1021
     CListBoxCtl m_presetList;    // 1020

@@ -3,7 +3,6 @@
 #include "framework/message_box.h"
 #include "settings/registry_key.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -17,7 +16,6 @@ constexpr char kKeyErrorText[] = "Error creating key to Registry!";
 constexpr char kKeyErrorCaption[] = "RuzUror";
 constexpr char kValueErrorCaption[] = "Error writing to Registry!";
 constexpr char kOutOfMemoryText[] = "Out of memory while listing the presets!";
-constexpr int kOutOfMemoryExitCode = 0;
 
 std::string PresetKeyPath(const char* presetName)
 {
@@ -34,9 +32,13 @@ CPresetRegistry::CPresetRegistry(const char* presetName)
     }
     catch (const std::bad_alloc&)
     {
-        AppMessageBox(nullptr, kOutOfMemoryText);
-        std::exit(kOutOfMemoryExitCode);
+        throw PresetListFailure();
     }
+}
+
+const char* PresetListFailure::what() const noexcept
+{
+    return kOutOfMemoryText;
 }
 
 void CPresetRegistry::ListPresets()

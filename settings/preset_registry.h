@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,11 +23,19 @@ using SubkeyEnumerator = std::function<LONG(DWORD index, std::string& name)>;
 // store, only skips that name.
 std::vector<std::string> CollectSubkeyNames(const SubkeyEnumerator& enumerate);
 
+// The presets could not be listed for want of memory. The store only says so; the program
+// decides what follows.
+class PresetListFailure : public std::exception
+{
+public:
+    const char* what() const noexcept override;
+};
+
 class CPresetRegistry
 {
 public:
-    // Copies the name (cut to what the store holds) and lists the presets. Never fails to the
-    // caller: without an "Options" key the list is empty. Out of memory ends the program.
+    // Copies the name (cut to what the store holds) and lists the presets: without an "Options"
+    // key the list is empty. Out of memory throws PresetListFailure.
     explicit CPresetRegistry(const char* presetName);
     CPresetRegistry(const CPresetRegistry&) = delete;
     CPresetRegistry& operator=(const CPresetRegistry&) = delete;

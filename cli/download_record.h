@@ -1,0 +1,80 @@
+// How one download on one port went, kept as it goes: what its exit code, its JSON object, its
+// journal line and its station result line are made from.
+#pragma once
+
+#include "protocol/download_engine.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+inline double Seconds(std::chrono::steady_clock::duration span)
+{
+    return std::chrono::duration<double>(span).count();
+}
+
+// How one download on one port ended.
+struct DownloadResult
+{
+    std::string productId; // the handset's, as far as it answered
+    std::string mobileId;
+    int exitCode = 0;
+    std::string reason; // why it did not succeed
+    double seconds = 0.0;
+    unsigned blocks = 0; // block frames written
+    double blocksPerSecond = 0.0;
+    std::chrono::system_clock::time_point started; // wall clock, for the journal
+    std::chrono::system_clock::time_point ended;
+};
+
+// A station's line after each download: "Result: <product id> <mobile id> <verdict> <seconds> s".
+std::string ResultLine(const DownloadResult& result);
+
+class CDownloadRecord
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // A new download starts now, with nothing known yet.
+    void Begin();
+    // The download has stopped: its time ends here.
+    void End() { m_end = Clock::now(); }
+
+    // A block frame is about to go out (the first starts the transfer's time), and has gone.
+    void BlockGoingOut();
+    void BlockWritten() { ++m_blocksSent; }
+    // The transfer's time ends here, before the verdict's pause.
+    void LastBlockAnswered() { m_transferEnd = Clock::now(); }
+    void HandsetIdentified(const ParameterRecord& record);
+    void HandsetAnswered() { m_handsetAnswered = true; }
+    bool Answered() const { return m_handsetAnswered; }
+
+    // The engine's verdict; an abort without a reason of the host's own takes `lastLine`, the
+    // report line before the abort's.
+    void Concluded(DownloadVerdict verdict, const std::string& lastLine);
+    // Why the download is ending, in the host's own words (replaces an earlier one).
+    void SetReason(const std::string& reason) { m_reason = reason; }
+    // The port could not be opened, or opened again; `error` is the channel's own text.
+    void PortFailed() { m_portFailed = true; }
+    void SetPortError(const std::string& error) { m_portError = error; }
+    void Interrupted() { m_interrupted = true; }
+
+    // Blocks a second from the first block to the last answer, or to `until` before it.
+    double BlocksPerSecond(Clock::time_point until) const;
+    DownloadResult Result() const;
+
+private:
+    Clock::time_point m_start;
+    Clock::time_point m_end;
+    Clock::time_point m_firstBlock;
+    Clock::time_point m_transferEnd;
+    std::optional<DownloadVerdict> m_verdict; // the engine's, once it concluded
+    bool m_portFailed = false;
+    bool m_interrupted = false;
+    bool m_handsetAnswered = false;
+    std::string m_portError;
+    std::string m_reason;
+    std::string m_productId;
+    std::string m_mobileId;
+    unsigned m_blocksSent = 0;
+};
