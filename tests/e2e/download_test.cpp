@@ -2,6 +2,7 @@
 #include "tests/e2e/e2e_support.h"
 
 #include "conversion_support.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -546,11 +547,7 @@ TEST_F(Download, MotorolaImageIsConvertedByTheKitAndDownloaded)
     const std::string source = folder + "converted image.mot";
     const std::string release = folder + "converted.rel";
     std::remove(release.c_str());
-    std::FILE* out = std::fopen(source.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    const std::string text = MotorolaText(image.blocks);
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fclose(out);
+    ASSERT_TRUE(WriteFile(source, MotorolaText(image.blocks)));
 
     Choices choices;
     choices.imagePath = source;

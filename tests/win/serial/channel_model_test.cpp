@@ -17,6 +17,7 @@
 
 #include "channel_checks.h"
 #include "notification_window.h"
+#include "scratch_folder.h"
 #include "serial/serial_io_win.h"
 #include "strict_comm_driver.h"
 
@@ -262,9 +263,7 @@ TEST_F(ChannelOverDriverModelTest, InterruptEndsAStalledWriteAndLaterWritesFailA
 // created fails that port's open and leaves the program running.
 TEST_F(ChannelOverDriverModelTest, TheConsoleProgramsLogIsItsPathOrTheOpenFails)
 {
-    char folder[MAX_PATH] = {};
-    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
-    const std::string path = std::string(folder) + "tervolo-port-debug.log";
+    const std::string path = TempFolder() + "tervolo-port-debug.log";
     IgnoringSink sink;
     {
         CSerialIO channel("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT, sink, m_report, path.c_str(),

@@ -20,6 +20,7 @@
 #include "message_boxes.h"
 #include "channel_checks.h"
 #include "notification_window.h"
+#include "scratch_folder.h"
 #include "framework/message_box.h"
 #include "serial/serial_io_win.h"
 #include "sim_client.h"
@@ -86,9 +87,7 @@ std::string LineOf(SimClient& sim)
 
 std::string TempLogPath()
 {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "debugfile.txt";
+    return TempFolder() + "debugfile.txt";
 }
 
 // The channel's failures shown as the window shows them: owner-less boxes with their caption.

@@ -1,9 +1,8 @@
 #include "ui_harness.h"
 
-#include <gtest/gtest.h>
+#include "scratch_folder.h"
 
-#include <fstream>
-#include <sstream>
+#include <gtest/gtest.h>
 
 LRESULT RunUiTask(LPARAM task)
 {
@@ -134,12 +133,9 @@ std::string ComboBoxEntry(HWND comboBox, int index)
 }
 
 TempFile::TempFile(const std::string& name, const std::string& content)
+    : m_path(TempFolder() + name)
 {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    m_path = std::string(folder) + name;
-    std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    WriteFile(m_path, content);
 }
 
 TempFile::~TempFile()
@@ -149,10 +145,7 @@ TempFile::~TempFile()
 
 std::string TempFile::Read() const
 {
-    std::ifstream in(m_path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return ReadFile(m_path);
 }
 
 void ChooseModel(HWND window, HWND modelList, const char* model)

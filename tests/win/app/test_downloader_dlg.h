@@ -103,7 +103,7 @@ public:
     explicit HeldDownload(RunningMainWindow& window);
 
     SeenMessageBox box; // the start's box
-    TempFile image{"ui_tests_held.rel", Rt47Image(100)};
+    TempFile image{"app_tests_held.rel", Rt47Image(100)};
 
 private:
     CScopedHandle m_lock;

@@ -193,6 +193,6 @@ TEST(FrameworkStandaloneTest, MissingTemplateMakesDoModalFail)
 
 TEST(FrameworkStandaloneTest, ApplicationNameIsTheProgramFileNameWithoutExtension)
 {
-    EXPECT_STREQ(ApplicationName(), "ui_tests");
+    EXPECT_STREQ(ApplicationName(), "framework_tests");
 }
 } // namespace

@@ -6,13 +6,12 @@
 #include "files/release_conversion.h"
 #include "framework/scoped_handle.h"
 #include "res/resource.h"
+#include "scratch_folder.h"
 #include "test_downloader_dlg.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace
@@ -28,26 +27,6 @@ std::string KitFolder()
     for (char& c : folder)
         c = c == '/' ? '\\' : c;
     return folder;
-}
-
-std::string TempRoot()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return folder;
-}
-
-void WriteFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // A folder of its own (path ending in a backslash), emptied and removed with its owner.
@@ -271,10 +250,10 @@ protected:
         DeleteFileA((temp.Path() + FileNameOf(source)).c_str());
     }
 
-    Folder program{TempRoot() + "conv_program"};
-    Folder temp{TempRoot() + "conv_temp"};
-    Folder out{TempRoot() + "conv_out"};
-    Folder sources{TempRoot() + "conv_sources"};
+    Folder program{TempFolder() + "conv_program"};
+    Folder temp{TempFolder() + "conv_temp"};
+    Folder out{TempFolder() + "conv_out"};
+    Folder sources{TempFolder() + "conv_sources"};
     std::string tempDir = temp.Path();
     char imageAbs[kPathSize] = "";
     char imageRel[kPathSize] = "";
@@ -448,7 +427,7 @@ TEST_F(ConversionTest, NamesTheInterpreterWouldActOnConvertUnderAGeneratedNameAn
     EXPECT_TRUE(temp.Names().empty());
 
     // A temporary folder the interpreter would act on cannot be made safe: refused at once.
-    Folder unsafe(TempRoot() + "conv temp&x");
+    Folder unsafe(TempFolder() + "conv temp&x");
     tempDir = unsafe.Path();
     Source("main.mot", MotorolaText(ImageBytes(65 * 1024 + 1)));
     CheckCall call(path, true, Conversion(), view);
@@ -543,9 +522,9 @@ TEST_F(ConversionTest, TemporaryCopyThatCannotBeReplacedFailsTheConversion)
 // release file so the next start sends it without converting again.
 TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageReleaseFile)
 {
-    Folder program(TempRoot() + "conv_win_program");
-    Folder temp(TempRoot() + "conv_win_temp");
-    Folder out(TempRoot() + "conv_win_out");
+    Folder program(TempFolder() + "conv_win_program");
+    Folder temp(TempFolder() + "conv_win_temp");
+    Folder out(TempFolder() + "conv_win_out");
     for (const char* name : kKitFiles)
         CopyFileA((KitFolder() + name).c_str(), (program.Path() + name).c_str(), FALSE);
     const std::string image = temp.Path() + "image.mot";
