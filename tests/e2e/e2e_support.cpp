@@ -24,14 +24,6 @@ ReleaseFile WriteRelease(const std::string& name, const std::string& content)
     return release;
 }
 
-std::vector<std::uint8_t> FromHex(const std::string& hex)
-{
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
 bool IsOk(const std::vector<std::string>& answer)
 {
     return !answer.empty() && answer.back().rfind("OK", 0) == 0;
@@ -50,20 +42,6 @@ ReleaseFile MakeLanguagePack(const std::string& name, std::uint32_t blockCount,
                              const std::string& model)
 {
     return WriteRelease(name, RandomLanguagePack(blockCount, model, blockCount * 13 + 5));
-}
-
-std::uint16_t Crc16X25(const std::vector<std::uint8_t>& bytes)
-{
-    // Bit by bit, independent of the program's table.
-    std::uint16_t crc = 0xFFFF;
-    for (std::uint8_t byte : bytes)
-    {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
-                            : static_cast<std::uint16_t>(crc >> 1);
-    }
-    return static_cast<std::uint16_t>(~crc);
 }
 
 bool Simulator::Connect()

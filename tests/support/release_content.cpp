@@ -88,6 +88,21 @@ std::vector<std::uint8_t> ReleaseBlocks(const std::string& content)
     return std::vector<std::uint8_t>(content.begin() + kHeaderBytes, content.end() - 1);
 }
 
+std::uint16_t Crc16X25Bitwise(const std::vector<std::uint8_t>& bytes)
+{
+    std::uint16_t crc = 0xFFFF;
+    for (std::uint8_t byte : bytes)
+    {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+        {
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
+                            : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return static_cast<std::uint16_t>(~crc);
+}
+
 std::string SRecord(char type, std::uint32_t address, std::size_t addressSize,
                     const std::vector<std::uint8_t>& data)
 {

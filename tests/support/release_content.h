@@ -31,6 +31,9 @@ std::string RandomLanguagePack(std::size_t blocks, const std::string& model, uns
 // byte dropped.
 std::vector<std::uint8_t> ReleaseBlocks(const std::string& content);
 
+// CRC-16/X-25 worked out bit by bit, the textbook definition: independent of the program's table.
+std::uint16_t Crc16X25Bitwise(const std::vector<std::uint8_t>& bytes);
+
 // One S-record line (CR LF ended) with its byte count and checksum worked out: type '0' to '9',
 // an address of addressSize bytes, the data.
 std::string SRecord(char type, std::uint32_t address, std::size_t addressSize,

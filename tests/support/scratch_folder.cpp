@@ -63,13 +63,27 @@ ScratchFolder::ScratchFolder(const std::string& prefix)
 #endif
 }
 
+ScratchFolder::ScratchFolder(const AtPath& at) : m_path(at.path)
+{
+    std::error_code ignored;
+    std::filesystem::create_directory(m_path, ignored);
+}
+
 ScratchFolder::~ScratchFolder()
 {
-    if (!m_path.empty())
+    if (m_path.empty())
     {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        return;
     }
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    // Windows deletes no read-only file.
+    for (fs::recursive_directory_iterator it(m_path, ignored), end; it != end;
+         it.increment(ignored))
+    {
+        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(m_path, ignored);
 }
 
 std::string ScratchFolder::File(const std::string& name) const

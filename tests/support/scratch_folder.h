@@ -12,11 +12,18 @@ bool WriteFile(const std::string& path, const std::string& content);
 // The whole file, empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
-// A new folder under the temporary folder, removed with all it holds when the object goes.
+// A new folder under the temporary folder, removed with all it holds (read-only files too) when
+// the object goes.
 class ScratchFolder
 {
 public:
     explicit ScratchFolder(const std::string& prefix = "tervolo-test");
+    // A folder at exactly this path (one left from an earlier run is taken as it is).
+    struct AtPath
+    {
+        std::string path;
+    };
+    explicit ScratchFolder(const AtPath& at);
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;

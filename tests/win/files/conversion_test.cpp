@@ -29,26 +29,15 @@ std::string KitFolder()
     return folder;
 }
 
-// A folder of its own (path ending in a backslash), emptied and removed with its owner.
+// A folder of its own (path ending in a backslash, as the window keeps folders), emptied and
+// removed with its owner.
 class Folder
 {
 public:
-    explicit Folder(std::string path) : m_path(std::move(path))
+    explicit Folder(const std::string& path)
+        : m_folder(ScratchFolder::AtPath{path}), m_path(path + '\\')
     {
-        CreateDirectoryA(m_path.c_str(), nullptr);
-        m_path += '\\';
     }
-    ~Folder()
-    {
-        for (const std::string& name : Names())
-        {
-            SetFileAttributesA((m_path + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA((m_path + name).c_str());
-        }
-        RemoveDirectoryA(m_path.c_str());
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
 
     const std::string& Path() const { return m_path; }
     std::vector<std::string> Names() const
@@ -67,6 +56,7 @@ public:
     }
 
 private:
+    ScratchFolder m_folder;
     std::string m_path;
 };
 
