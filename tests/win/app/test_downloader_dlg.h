@@ -4,7 +4,7 @@
 
 #include "app/downloader_dlg.h"
 #include "framework/scoped_handle.h"
-#include "ui_harness.h"
+#include "dialog_harness.h"
 
 #include <memory>
 #include <string>

@@ -3,7 +3,7 @@
 #include "framework/dialog.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
-#include "ui_harness.h"
+#include "dialog_harness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui_harness.h"
+#include "dialog_harness.h"
 
 #include "scratch_folder.h"
 
