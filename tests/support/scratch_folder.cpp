@@ -2,22 +2,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <random>
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <stdlib.h>
 #endif
 
-namespace
-{
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-} // namespace
+namespace fs = std::filesystem;
 
 std::string TempFolder()
 {
@@ -40,55 +32,43 @@ bool WriteFile(const std::string& path, const std::string& content)
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 ScratchFolder::ScratchFolder(const std::string& prefix)
 {
-#ifdef _WIN32
-    // Tests of one program run one after another; the process id keeps programs apart.
-    for (unsigned n = 0; n < 1000 && m_path.empty(); ++n)
+    // A name no other test, of this program or another, has taken.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt)
     {
-        const std::string path = TempFolder() + prefix + "-" +
-                                 std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n);
-        if (CreateDirectoryA(path.c_str(), nullptr))
+        const std::string path = TempFolder() + prefix + "-" + std::to_string(random());
+        std::error_code error;
+        if (fs::create_directory(path, error))
             m_path = path;
     }
-#else
-    std::string pattern = TempFolder() + prefix + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr)
-        m_path = pattern;
-#endif
 }
 
 ScratchFolder::ScratchFolder(const AtPath& at) : m_path(at.path)
 {
     std::error_code ignored;
-    std::filesystem::create_directory(m_path, ignored);
+    fs::create_directory(m_path, ignored);
 }
 
 ScratchFolder::~ScratchFolder()
 {
     if (m_path.empty())
-    {
         return;
-    }
-    namespace fs = std::filesystem;
     std::error_code ignored;
     // Windows deletes no read-only file.
     for (fs::recursive_directory_iterator it(m_path, ignored), end; it != end;
          it.increment(ignored))
-    {
         fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-    }
     fs::remove_all(m_path, ignored);
 }
 
 std::string ScratchFolder::File(const std::string& name) const
 {
-    return m_path + kSeparator + name;
+    return m_path + static_cast<char>(fs::path::preferred_separator) + name;
 }
 
 std::string ScratchFolder::Write(const std::string& name, const std::string& content) const

@@ -130,7 +130,7 @@ TEST_F(ChannelOverDriverModelTest, CharactersThatCameWithALineErrorAreLoggedThen
     ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
         << m_window.BytesNotified() << " bytes notified";
     Close();
-    EXPECT_TRUE(SameBytes("\r\nCE_FRAME!\r\n" + bytes, ReadWholeFile(kLogPath)));
+    EXPECT_TRUE(SameBytes("\r\nCE_FRAME!\r\n" + bytes, ReadFile(kLogPath)));
 }
 
 // A driver refuses a DCB whose XON and XOFF characters are equal. They differ, and software flow
