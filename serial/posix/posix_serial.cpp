@@ -30,6 +30,7 @@ constexpr std::chrono::milliseconds kWriteBoundMargin(1000);
 // A device another program is just letting go of gets about a second, as on Windows.
 constexpr int kOpenAttempts = 10;
 constexpr useconds_t kOpenRetryDelayUs = 100000;
+constexpr std::size_t kRefusalTextSize = 256; // a longer text is cut
 
 struct BaudRate
 {
@@ -131,7 +132,7 @@ int OpenExclusive(const std::string& path, int& error)
 // Reports why the port could not be opened, in the one box of the channel's failures.
 template <typename... Args> bool Refuse(FailureReport& report, const char* format, Args... args)
 {
-    char text[256];
+    char text[kRefusalTextSize];
     std::snprintf(text, sizeof text, format, args...);
     report.ReportFailure(text, kChannelCaption);
     return false;
