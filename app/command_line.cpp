@@ -25,6 +25,54 @@ bool NamesFile(const std::string& argument)
 {
     return argument.find('\\') != std::string::npos || argument.find('.') != std::string::npos;
 }
+
+// "/D" (diagnostics) or "/P<name>" (locked to a preset); false when a preset comes after a start
+// mode was already set. Other options are passed over.
+bool TakeOption(const std::string& argument, bool singleArgument, CommandLineChoices& choices)
+{
+    const char letter = argument.size() > kOptionLetterIndex
+                            ? static_cast<char>(std::toupper(
+                                  static_cast<unsigned char>(argument[kOptionLetterIndex])))
+                            : '\0';
+    if (letter == 'D')
+    {
+        choices.diagnostics = true;
+        if (singleArgument)
+        {
+            choices.startMode = StartModeDevelopment;
+        }
+    }
+    else if (letter == 'P')
+    {
+        if (choices.startMode != StartModeUnset)
+        {
+            return false;
+        }
+        choices.startMode = StartModePreset;
+        choices.presetChosen = true;
+        choices.presetName = argument.substr(kPresetNameIndex);
+    }
+    return true;
+}
+
+// A file for the image or, by its name, the language pack; false after a preset. Arguments
+// that name no file are passed over.
+bool TakeFile(const std::string& argument, CommandLineChoices& choices)
+{
+    if (choices.startMode == StartModePreset)
+    {
+        return false;
+    }
+    if (!NamesFile(argument))
+    {
+        return true;
+    }
+    (NamesLanguagePack(argument) ? choices.lpPath : choices.imagePath) = argument;
+    choices.presetName = kDevelopmentPreset;
+    choices.startMode = StartModeDevelopment;
+    choices.fileFromCommandLine = true;
+    return true;
+}
 } // namespace
 
 bool NamesLanguagePack(const std::string& path)
@@ -55,54 +103,14 @@ CommandLineChoices ParseCommandLine(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = Clipped(argv[i]);
-        if (argument.find(kOptionMark) != std::string::npos)
-        {
-            const char letter = argument.size() > kOptionLetterIndex
-                                    ? static_cast<char>(std::toupper(
-                                          static_cast<unsigned char>(argument[kOptionLetterIndex])))
-                                    : '\0';
-            if (letter == 'D')
-            {
-                choices.diagnostics = true;
-                if (singleArgument)
-                {
-                    choices.startMode = StartModeDevelopment;
-                }
-            }
-            else if (letter == 'P')
-            {
-                if (choices.startMode != StartModeUnset)
-                {
-                    choices.invalid = true;
-                    return choices;
-                }
-                choices.startMode = StartModePreset;
-                choices.presetChosen = true;
-                choices.presetName = argument.substr(kPresetNameIndex);
-            }
-            continue;
-        }
-
-        if (choices.startMode == StartModePreset)
+        const bool taken = argument.find(kOptionMark) != std::string::npos
+                               ? TakeOption(argument, singleArgument, choices)
+                               : TakeFile(argument, choices);
+        if (!taken)
         {
             choices.invalid = true;
             return choices;
         }
-        if (!NamesFile(argument))
-        {
-            continue;
-        }
-        if (NamesLanguagePack(argument))
-        {
-            choices.lpPath = argument;
-        }
-        else
-        {
-            choices.imagePath = argument;
-        }
-        choices.presetName = kDevelopmentPreset;
-        choices.startMode = StartModeDevelopment;
-        choices.fileFromCommandLine = true;
     }
     return choices;
 }

@@ -25,6 +25,8 @@
 // Room of the temporary-folder path.
 constexpr std::size_t kTempDirSize = 259;
 
+class CPresetRegistry;
+
 class CDownloaderDlg : public CDialog, private DownloadView
 {
 public:
@@ -53,6 +55,8 @@ protected:
     void OnDropDownBaudRate();
     void ApplyCommandLine();
     void LoadPictures();
+    void SetUpSystemMenu(); // the About item and the icons
+    void ShowEmptyProgress();
     void SetUpToolTips();
     void SetUpTempDir();
     void SetUpProgramDir();
@@ -118,6 +122,9 @@ protected:
 
     // ---- Presets and file boxes (app/presets.cpp, app/file_boxes.cpp) ------------------------
     void LoadPreset(bool keepSections);
+    // False when the preset cannot be read: said so and the defaults shown instead.
+    bool PresetReadable(const CPresetRegistry& registry);
+    void LoadModel(const CPresetRegistry& registry);
     void SavePreset();
     void OnPresets();
     void LoadDefaultSettings();

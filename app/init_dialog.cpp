@@ -45,19 +45,7 @@ BOOL CDownloaderDlg::OnInitDialog()
     CDialog::OnInitDialog();
     m_platform.SetNotifyWindow(m_hWnd);
 
-    char aboutText[kMenuTextSize] = {};
-    if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, kMenuTextSize) > 0)
-    {
-        HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
-        if (systemMenu != nullptr)
-        {
-            AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
-        }
-    }
-
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetUpSystemMenu();
 
     SetUpToolTips();
 
@@ -76,24 +64,7 @@ BOOL CDownloaderDlg::OnInitDialog()
 
     m_startButton.SetBitmap(m_startDownloadBitmap.Get());
 
-    // Before the first download the bars only have to show empty.
-    SetProgressRange(ProgressBar::LanguagePack, 0,
-                     static_cast<std::uint16_t>(m_session.LpBlockCount() - 1));
-    SetProgressRange(ProgressBar::MainCode, static_cast<std::uint16_t>(kBootBlockCount),
-                     static_cast<std::uint16_t>(m_session.MainBlockCount() - 1));
-    SetProgressRange(ProgressBar::BootCode, 0, static_cast<std::uint16_t>(kLastBootBlock));
-    m_languagePackProgress.SetPos(0);
-    m_mainCodeProgress.SetPos(0);
-    m_bootCodeProgress.SetPos(0);
-
-    m_bootCodePercent.AddString("0%");
-    m_mainCodePercent.AddString("0%");
-    m_languagePackPercent.AddString("0%");
-    m_bootCodePercent.SetCurSel(0);
-    m_mainCodePercent.SetCurSel(0);
-    m_languagePackPercent.SetCurSel(0);
-
-    m_downloadTimeBox.AddString("00m00s");
+    ShowEmptyProgress();
 
     m_baudRateList.SetCurSel(0);
     m_comPortList.SetCurSel(0);
@@ -115,6 +86,45 @@ BOOL CDownloaderDlg::OnInitDialog()
 
     SetUpProgramDir();
     return TRUE;
+}
+
+void CDownloaderDlg::SetUpSystemMenu()
+{
+    char aboutText[kMenuTextSize] = {};
+    if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, kMenuTextSize) > 0)
+    {
+        HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+        if (systemMenu != nullptr)
+        {
+            AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+        }
+    }
+
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+}
+
+void CDownloaderDlg::ShowEmptyProgress()
+{
+    // Before the first download the bars only have to show empty.
+    SetProgressRange(ProgressBar::LanguagePack, 0,
+                     static_cast<std::uint16_t>(m_session.LpBlockCount() - 1));
+    SetProgressRange(ProgressBar::MainCode, static_cast<std::uint16_t>(kBootBlockCount),
+                     static_cast<std::uint16_t>(m_session.MainBlockCount() - 1));
+    SetProgressRange(ProgressBar::BootCode, 0, static_cast<std::uint16_t>(kLastBootBlock));
+    m_languagePackProgress.SetPos(0);
+    m_mainCodeProgress.SetPos(0);
+    m_bootCodeProgress.SetPos(0);
+
+    m_bootCodePercent.AddString("0%");
+    m_mainCodePercent.AddString("0%");
+    m_languagePackPercent.AddString("0%");
+    m_bootCodePercent.SetCurSel(0);
+    m_mainCodePercent.SetCurSel(0);
+    m_languagePackPercent.SetCurSel(0);
+
+    m_downloadTimeBox.AddString("00m00s");
 }
 
 void CDownloaderDlg::SetUpToolTips()

@@ -8,6 +8,7 @@
 #include "settings/preset_registry.h"
 #include "settings/registry_encoding.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -92,30 +93,30 @@ void SelectStoredIndex(CComboBoxCtl& list, const CPresetRegistry& registry, cons
     // "-1", stored for a list without selection, reads back as no position and selects nothing.
     list.SetCurSel(SelectableIndex(index, list.GetCount()));
 }
+
+// The Browse... dialogs' folders: image .abs and .rel, language pack .abs and .rel.
+void LoadBrowseFolders(const CPresetRegistry& registry, const std::array<char*, 4>& folders)
+{
+    const char* const values[] = {kImageAbsFolderValue, kImageRelFolderValue, kLpAbsFolderValue,
+                                  kLpRelFolderValue};
+    for (std::size_t i = 0; i < folders.size(); ++i)
+    {
+        if (!registry.ReadTextWithLength(values[i], folders[i], kRegistryTextSize))
+        {
+            CopyText(folders[i], kDefaultFolder);
+        }
+    }
+}
 } // namespace
 
 void CDownloaderDlg::LoadPreset(bool keepSections)
 try
 {
     const CPresetRegistry registry(m_presetName);
-
-    char presence[kPresenceTextSize] = {};
-    DWORD presenceSize = static_cast<DWORD>(sizeof presence);
-    if (!registry.ReadValue(kMainCodeValue, presenceSize, presence))
+    if (!PresetReadable(registry))
     {
-        if (m_startMode == StartModePreset)
-        {
-            ShowMessageBox(kPresetNotFoundText);
-            std::exit(kPresetNotFoundExitCode);
-        }
-        ShowMessageBox(kReadFailedText);
-        // A preset that is stored but cannot be read keeps what it holds: the defaults shown
-        // now are not saved over it. A preset not stored yet (the first run) is made by a save.
-        CopyText(m_unreadPreset, IsListed(registry, m_presetName) ? m_presetName : "");
-        LoadDefaultSettings();
         return;
     }
-    m_unreadPreset[0] = '\0';
 
     // A value missing from the preset takes its default rather than any earlier read's text.
     m_gangModeCheck.SetCheck(ReadFlag(registry, kGangModeValue, false) ? BST_CHECKED
@@ -130,6 +131,50 @@ try
         SelectLanguagePack(languagePack);
     }
 
+    LoadModel(registry);
+
+    // Judged again by the preset's own model, both ways: the model shown before may differ.
+    if (!keepSections)
+    {
+        SelectLanguagePack(languagePack);
+    }
+
+    LoadBrowseFolders(registry, {ImageAbsBrowseDirectory, ImageRelBrowseDirectory,
+                                 LPAbsBrowseDirectory, LPRelBrowseDirectory});
+
+    LoadRecentFiles(m_imagePath, m_imageFileBox, kImagePrefix);
+    LoadRecentFiles(m_lpPath, m_languagePackFileBox, kLpPrefix);
+
+    SelectStoredIndex(m_comPortList, registry, kComPortValue);
+    SelectStoredIndex(m_baudRateList, registry, kBaudRateValue);
+
+    UpdateData(false);
+}
+
+bool CDownloaderDlg::PresetReadable(const CPresetRegistry& registry)
+{
+    char presence[kPresenceTextSize] = {};
+    DWORD presenceSize = static_cast<DWORD>(sizeof presence);
+    if (registry.ReadValue(kMainCodeValue, presenceSize, presence))
+    {
+        m_unreadPreset[0] = '\0';
+        return true;
+    }
+    if (m_startMode == StartModePreset)
+    {
+        ShowMessageBox(kPresetNotFoundText);
+        std::exit(kPresetNotFoundExitCode);
+    }
+    ShowMessageBox(kReadFailedText);
+    // A preset that is stored but cannot be read keeps what it holds: the defaults shown
+    // now are not saved over it. A preset not stored yet (the first run) is made by a save.
+    CopyText(m_unreadPreset, IsListed(registry, m_presetName) ? m_presetName : "");
+    LoadDefaultSettings();
+    return false;
+}
+
+void CDownloaderDlg::LoadModel(const CPresetRegistry& registry)
+{
     // Read with room for any stored text: a model of more than five characters is one the list
     // does not have, kept like any other.
     char model[kRegistryTextSize] = {};
@@ -145,32 +190,6 @@ try
         m_modelList.SetCurSel(kDefaultListIndex);
         TakeSelectedModel();
     }
-
-    // Judged again by the preset's own model, both ways: the model shown before may differ.
-    if (!keepSections)
-    {
-        SelectLanguagePack(languagePack);
-    }
-
-    char* const folders[] = {ImageAbsBrowseDirectory, ImageRelBrowseDirectory, LPAbsBrowseDirectory,
-                             LPRelBrowseDirectory};
-    const char* const folderValues[] = {kImageAbsFolderValue, kImageRelFolderValue,
-                                        kLpAbsFolderValue, kLpRelFolderValue};
-    for (std::size_t i = 0; i < std::size(folders); ++i)
-    {
-        if (!registry.ReadTextWithLength(folderValues[i], folders[i], kRegistryTextSize))
-        {
-            CopyText(folders[i], kDefaultFolder);
-        }
-    }
-
-    LoadRecentFiles(m_imagePath, m_imageFileBox, kImagePrefix);
-    LoadRecentFiles(m_lpPath, m_languagePackFileBox, kLpPrefix);
-
-    SelectStoredIndex(m_comPortList, registry, kComPortValue);
-    SelectStoredIndex(m_baudRateList, registry, kBaudRateValue);
-
-    UpdateData(false);
 }
 catch (const PresetListFailure& failure)
 {

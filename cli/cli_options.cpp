@@ -72,6 +72,50 @@ std::string CheckChoices(CliOptions& options)
     return std::string();
 }
 
+// The options of the download command, each bound to its field of `options`.
+void AddDownloadOptions(CLI::App& download, CliOptions& options)
+{
+    download
+        .add_option("-p,--port", options.ports,
+                    "Serial port (COM3, /dev/ttyUSB0); repeat it for several handsets at once")
+        ->required()
+        ->allow_extra_args(false)
+        ->take_all();
+    download.add_option("-b,--baud", options.baudRate, "Line rate after the handshake")
+        ->check(CLI::IsMember({115200, 57600, 38400, 19200}))
+        ->capture_default_str();
+    download.add_option("-m,--model", options.model, "Handset model")
+        ->required()
+        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kModels), std::end(kModels))));
+    download.add_option("--image", options.imagePath, "Image release file (.rel): main code");
+    download.add_option("--lp", options.lpPath, "Language-pack release file (.rel)");
+    download.add_flag("--boot", options.bootCode, "Write the image's boot code too");
+    download.add_flag("--gang", options.gangMode,
+                      "Gang Mode: several units on one port, a minute's wait after the erase");
+    download.add_flag("-y,--yes", options.yes,
+                      "Answer Yes to the model questions (otherwise No, which aborts)");
+    download.add_option("--log", options.logPath,
+                        "Report lines to this file (several ports: one file per port)");
+    download.add_option("--journal", options.journalPath,
+                        "Append one JSON line per download to this file (shared safely by "
+                        "several ports and programs)");
+    download.add_flag("--json", options.json,
+                      "One JSON object per port on standard output at the end (the report then "
+                      "goes to standard error)");
+    download.add_flag("-d,--diagnostics", options.diagnostics,
+                      "Also the parameter record and checksum figures");
+    CLI::Option* station = download.add_flag(
+        "--station", options.station,
+        "Keep every port serving: after each download signal again for the next handset");
+    download.add_option("--count", options.count, "Station mode: stop after N downloads per port")
+        ->check(CLI::PositiveNumber)
+        ->needs(station);
+    download
+        .add_option("--timeout", options.timeoutSeconds,
+                    "Abort when the handset answers nothing for this many seconds (0: never)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+}
 } // namespace
 
 int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
@@ -83,46 +127,7 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
     CLI::App* download = app.add_subcommand("download", "Download release files into handsets");
     download->footer(kExamples);
 
-    download
-        ->add_option("-p,--port", options.ports,
-                     "Serial port (COM3, /dev/ttyUSB0); repeat it for several handsets at once")
-        ->required()
-        ->allow_extra_args(false)
-        ->take_all();
-    download->add_option("-b,--baud", options.baudRate, "Line rate after the handshake")
-        ->check(CLI::IsMember({115200, 57600, 38400, 19200}))
-        ->capture_default_str();
-    download->add_option("-m,--model", options.model, "Handset model")
-        ->required()
-        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kModels), std::end(kModels))));
-    download->add_option("--image", options.imagePath, "Image release file (.rel): main code");
-    download->add_option("--lp", options.lpPath, "Language-pack release file (.rel)");
-    download->add_flag("--boot", options.bootCode, "Write the image's boot code too");
-    download->add_flag("--gang", options.gangMode,
-                       "Gang Mode: several units on one port, a minute's wait after the erase");
-    download->add_flag("-y,--yes", options.yes,
-                       "Answer Yes to the model questions (otherwise No, which aborts)");
-    download->add_option("--log", options.logPath,
-                         "Report lines to this file (several ports: one file per port)");
-    download->add_option("--journal", options.journalPath,
-                         "Append one JSON line per download to this file (shared safely by "
-                         "several ports and programs)");
-    download->add_flag("--json", options.json,
-                       "One JSON object per port on standard output at the end (the report then "
-                       "goes to standard error)");
-    download->add_flag("-d,--diagnostics", options.diagnostics,
-                       "Also the parameter record and checksum figures");
-    CLI::Option* station = download->add_flag(
-        "--station", options.station,
-        "Keep every port serving: after each download signal again for the next handset");
-    download->add_option("--count", options.count, "Station mode: stop after N downloads per port")
-        ->check(CLI::PositiveNumber)
-        ->needs(station);
-    download
-        ->add_option("--timeout", options.timeoutSeconds,
-                     "Abort when the handset answers nothing for this many seconds (0: never)")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
+    AddDownloadOptions(*download, options);
 
     try
     {

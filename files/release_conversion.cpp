@@ -191,6 +191,25 @@ bool RunBatchFile(const std::string& line, const std::string& tempRelease,
     }
     return true;
 }
+
+// The copy of the source in the temporary folder and the release file the kit makes beside it.
+struct Temporaries
+{
+    std::string source;
+    std::string release;
+    // A source lying in the temporary folder under the copy's name is the copy: it is neither
+    // copied onto itself nor deleted afterwards.
+    bool sourceIsCopy = false;
+
+    void Remove() const
+    {
+        DeleteAnyFile(release);
+        if (!sourceIsCopy)
+        {
+            DeleteAnyFile(source);
+        }
+    }
+};
 } // namespace
 
 bool CheckDownloadFile(FileCheckResult& result, char* path, std::size_t pathSize, bool isImage,
@@ -254,42 +273,33 @@ bool ConvertToRelease(char* path, std::size_t pathSize, bool isImage, LanguagePa
     view.ShowFileBoxTexts();
 
     const std::string tempDir = setup.tempDir;
-    const std::string tempSource = tempDir + names.shortBase + names.extension;
-    const std::string tempRelease = tempDir + names.shortBase + kReleaseFileExtension;
-    // A source lying in the temporary folder under the copy's name is the copy: it is neither
-    // copied onto itself nor deleted afterwards.
-    const bool sourceIsCopy = IsSameFile(source, tempSource);
-    if (!sourceIsCopy && !CopyIntoTempFolder(source, tempSource, setup, view))
+    Temporaries temporaries;
+    temporaries.source = tempDir + names.shortBase + names.extension;
+    temporaries.release = tempDir + names.shortBase + kReleaseFileExtension;
+    temporaries.sourceIsCopy = IsSameFile(source, temporaries.source);
+    if (!temporaries.sourceIsCopy && !CopyIntoTempFolder(source, temporaries.source, setup, view))
     {
         return false;
     }
-    const auto removeTemporaries = [&]
-    {
-        DeleteAnyFile(tempRelease);
-        if (!sourceIsCopy)
-        {
-            DeleteAnyFile(tempSource);
-        }
-    };
 
     const std::string line = ConversionCommandLine(tempDir, names, isImage, lpType);
-    if (!RunBatchFile(line, tempRelease, noProgramDir, setup, view))
+    if (!RunBatchFile(line, temporaries.release, noProgramDir, setup, view))
     {
         return false;
     }
 
     // An older release file left at the chosen place would otherwise be sent in its stead.
-    const bool copied = CopyFileA(tempRelease.c_str(), releaseFile.c_str(), FALSE) != FALSE;
+    const bool copied = CopyFileA(temporaries.release.c_str(), releaseFile.c_str(), FALSE) != FALSE;
     if (!copied || releaseFile.size() >= pathSize)
     {
-        removeTemporaries();
+        temporaries.Remove();
         const std::string message = kNotWrittenMessage + releaseFile;
         ConversionFailed(setup, view, message.c_str());
         return false;
     }
     CopyText(path, pathSize, releaseFile);
     CopyText(releaseFolder, setup.folders.folderSize, chosenFolder);
-    removeTemporaries();
+    temporaries.Remove();
     view.ShowFileBoxTexts();
     return true;
 }

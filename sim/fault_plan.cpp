@@ -3,6 +3,7 @@
 #include "sim/hex_text.h"
 
 #include <limits>
+#include <utility>
 
 namespace sim
 {
@@ -186,21 +187,17 @@ bool FaultPlan::Add(const std::vector<std::string>& words, std::string& error)
         m_writeFailures.push_back(failure);
         return true;
     }
-    if (kind == "garbage")
+    static const std::pair<const char*, ShapeKind> kShapeFaults[] = {
+        {"garbage", ShapeKind::Garbage},
+        {"silence", ShapeKind::Silence},
+        {"split", ShapeKind::Split},
+        {"delay", ShapeKind::Delay}};
+    for (const auto& [name, shape] : kShapeFaults)
     {
-        return AddShapeFault(ShapeKind::Garbage, words, error);
-    }
-    if (kind == "silence")
-    {
-        return AddShapeFault(ShapeKind::Silence, words, error);
-    }
-    if (kind == "split")
-    {
-        return AddShapeFault(ShapeKind::Split, words, error);
-    }
-    if (kind == "delay")
-    {
-        return AddShapeFault(ShapeKind::Delay, words, error);
+        if (kind == name)
+        {
+            return AddShapeFault(shape, words, error);
+        }
     }
     error = "unknown fault " + kind;
     return false;

@@ -43,6 +43,9 @@ public:
     bool InFrame() const { return !m_partial.empty(); }
 
 private:
+    struct Output;
+    void Take(std::uint8_t byte, Output& out);
+
     std::vector<std::uint8_t> m_partial; // bytes of the unfinished frame
     std::size_t m_expected = 0;          // its full length, once the letter is known
     std::uint64_t m_lastByteUs = 0;

@@ -46,109 +46,106 @@ bool ParseNumberOption(const std::string& name, const std::string& value, std::u
     return true;
 }
 
-} // namespace
-
-bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options, std::string& error)
+// Splits "--name=value" and takes the value of an option that needs one from the next
+// argument; an option that takes none must not be given one.
+bool ReadOption(const std::vector<std::string>& args, std::size_t& i, std::string& name,
+                std::string& value, bool& hasValue, std::string& error)
 {
-    bool comGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i)
+    name = args[i];
+    hasValue = false;
+    const std::size_t equals = name.find('=');
+    if (name.rfind("--", 0) == 0 && equals != std::string::npos)
     {
-        std::string name = args[i];
-        std::string value;
-        bool hasValue = false;
-        const std::size_t equals = name.find('=');
-        if (name.rfind("--", 0) == 0 && equals != std::string::npos)
-        {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            hasValue = true;
-        }
-        if (NeedsValue(name) && !hasValue)
-        {
-            if (i + 1 >= args.size())
-            {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            hasValue = true;
-        }
-        else if (!NeedsValue(name) && hasValue)
-        {
-            error = name + " takes no value";
-            return false;
-        }
-
-        std::uint64_t number = 0;
-        if (name == "--link")
-        {
-            options.config.linkPath = value;
-        }
-        else if (name == "--wine-prefix")
-        {
-            options.winePrefix = value;
-        }
-        else if (name == "--com")
-        {
-            if (!ParseNumberOption(name, value, kMaxComNumber, number, error) || number == 0)
-            {
-                error = "--com needs a port number from 1 to " + std::to_string(kMaxComNumber);
-                return false;
-            }
-            options.comNumber = static_cast<int>(number);
-            comGiven = true;
-        }
-        else if (name == "--control")
-        {
-            if (!ParseNumberOption(name, value, 65535, number, error))
-            {
-                return false;
-            }
-            options.config.controlPort = static_cast<unsigned short>(number);
-        }
-        else if (name == "--mobile-id")
-        {
-            if (!options.config.record.SetText("mobile_id", value, ' ', error))
-            {
-                error = "--mobile-id: " + error;
-                return false;
-            }
-        }
-        else if (name == "--product-id")
-        {
-            if (!options.config.record.SetText("product_id", value, '\0', error))
-            {
-                error = "--product-id: " + error;
-                return false;
-            }
-        }
-        else if (name == "--transcript")
-        {
-            options.config.transcriptPath = value;
-        }
-        else if (name == "--pace")
-        {
-            options.config.pace = true;
-        }
-        else if (name == "--verbose")
-        {
-            options.config.verbose = true;
-        }
-        else if (name == "--help" || name == "-h")
-        {
-            options.help = true;
-        }
-        else
-        {
-            error = "unknown option '" + name + "'";
-            return false;
-        }
-        if (hasValue && value.empty())
+        value = name.substr(equals + 1);
+        name = name.substr(0, equals);
+        hasValue = true;
+    }
+    if (NeedsValue(name) && !hasValue)
+    {
+        if (i + 1 >= args.size())
         {
             error = name + " needs a value";
             return false;
         }
+        value = args[++i];
+        hasValue = true;
     }
+    else if (!NeedsValue(name) && hasValue)
+    {
+        error = name + " takes no value";
+        return false;
+    }
+    return true;
+}
+
+// Sets what an option without a value says; false when the name is none of them.
+bool ApplyFlag(const std::string& name, CliOptions& options)
+{
+    if (name == "--pace")
+        options.config.pace = true;
+    else if (name == "--verbose")
+        options.config.verbose = true;
+    else if (name == "--help" || name == "-h")
+        options.help = true;
+    else
+        return false;
+    return true;
+}
+
+// Sets what an option with a value says; an unknown name is an error.
+bool ApplyValue(const std::string& name, const std::string& value, CliOptions& options,
+                bool& comGiven, std::string& error)
+{
+    std::uint64_t number = 0;
+    if (name == "--link")
+    {
+        options.config.linkPath = value;
+    }
+    else if (name == "--wine-prefix")
+    {
+        options.winePrefix = value;
+    }
+    else if (name == "--com")
+    {
+        if (!ParseNumberOption(name, value, kMaxComNumber, number, error) || number == 0)
+        {
+            error = "--com needs a port number from 1 to " + std::to_string(kMaxComNumber);
+            return false;
+        }
+        options.comNumber = static_cast<int>(number);
+        comGiven = true;
+    }
+    else if (name == "--control")
+    {
+        if (!ParseNumberOption(name, value, 65535, number, error))
+            return false;
+        options.config.controlPort = static_cast<unsigned short>(number);
+    }
+    else if (name == "--mobile-id" || name == "--product-id")
+    {
+        const bool mobile = name == "--mobile-id";
+        if (!options.config.record.SetText(mobile ? "mobile_id" : "product_id", value,
+                                           mobile ? ' ' : '\0', error))
+        {
+            error = name + ": " + error;
+            return false;
+        }
+    }
+    else if (name == "--transcript")
+    {
+        options.config.transcriptPath = value;
+    }
+    else
+    {
+        error = "unknown option '" + name + "'";
+        return false;
+    }
+    return true;
+}
+
+// The Wine port needs both its prefix and its number; the link then defaults into the prefix.
+bool FinishWinePort(bool comGiven, CliOptions& options, std::string& error)
+{
     if (options.winePrefix.empty() != !comGiven)
     {
         error = "--wine-prefix and --com go together";
@@ -160,6 +157,29 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options,
             options.winePrefix + "/tervolo-ports/com" + std::to_string(options.comNumber);
     }
     return true;
+}
+
+} // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options, std::string& error)
+{
+    bool comGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i)
+    {
+        std::string name;
+        std::string value;
+        bool hasValue = false;
+        if (!ReadOption(args, i, name, value, hasValue, error))
+            return false;
+        if (!ApplyFlag(name, options) && !ApplyValue(name, value, options, comGiven, error))
+            return false;
+        if (hasValue && value.empty())
+        {
+            error = name + " needs a value";
+            return false;
+        }
+    }
+    return FinishWinePort(comGiven, options, error);
 }
 
 } // namespace sim

@@ -20,6 +20,20 @@ constexpr std::size_t kLineReadSize = 4096;
 constexpr std::int64_t kNoDeadline = -1;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 constexpr std::size_t kAnswerShownWhole = 8; // longer answers are shown by their start
+constexpr std::int64_t kMicrosecondsPerSecond = 1000000;
+
+// The time ppoll may wait until `deadline`; null (wait for ever) when there is none.
+timespec* PollTimeout(std::int64_t deadline, timespec& timeout)
+{
+    if (deadline == kNoDeadline)
+    {
+        return nullptr;
+    }
+    const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - NowUs());
+    timeout.tv_sec = static_cast<time_t>(waitUs / kMicrosecondsPerSecond);
+    timeout.tv_nsec = static_cast<long>(waitUs % kMicrosecondsPerSecond) * 1000;
+    return &timeout;
+}
 
 // Bytes as people read them: printable characters as they are, others as \xNN.
 std::string Printable(const std::uint8_t* bytes, std::size_t count)
@@ -171,35 +185,11 @@ int Simulator::Run()
 {
     for (;;)
     {
-        const std::int64_t deadline = NextDeadline();
         timespec timeout{};
-        timespec* timeoutPointer = nullptr;
-        if (deadline != kNoDeadline)
-        {
-            const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - NowUs());
-            timeout.tv_sec = static_cast<time_t>(waitUs / 1000000);
-            timeout.tv_nsec = static_cast<long>(waitUs % 1000000) * 1000;
-            timeoutPointer = &timeout;
-        }
-
-        enum
-        {
-            kWake,
-            kLine,
-            kPortUse,
-            kListener,
-            kClient,
-            kFdCount
-        };
-        pollfd fds[kFdCount] = {};
-        fds[kWake] = {m_wakeRead.Get(), POLLIN, 0};
-        fds[kLine] = {m_port.IsOpen() ? m_port.MasterFd() : -1,
-                      static_cast<short>(POLLIN | (m_lineFull ? POLLOUT : 0)), 0};
-        fds[kPortUse] = {m_port.IsOpen() ? m_port.WatchFd() : -1, POLLIN, 0};
-        fds[kListener] = {m_control.HasClient() ? -1 : m_control.ListenFd(), POLLIN, 0};
-        fds[kClient] = {m_control.HasClient() ? m_control.ClientFd() : -1,
-                        static_cast<short>(POLLIN | (m_control.WantsToWrite() ? POLLOUT : 0)), 0};
-        if (::ppoll(fds, kFdCount, timeoutPointer, nullptr) < 0)
+        timespec* const timeoutPointer = PollTimeout(NextDeadline(), timeout);
+        pollfd fds[kPollCount] = {};
+        WatchedDescriptors(fds);
+        if (::ppoll(fds, kPollCount, timeoutPointer, nullptr) < 0)
         {
             if (errno == EINTR)
             {
@@ -208,48 +198,64 @@ int Simulator::Run()
             m_out << "tervolo-sim: poll: " << std::strerror(errno) << std::endl;
             return 1;
         }
-        if (fds[kWake].revents != 0)
+        if (fds[kPollWake].revents != 0)
         {
             break;
         }
-        if (fds[kLine].revents & POLLOUT)
-        {
-            m_lineFull = false;
-        }
-        if (fds[kLine].revents & POLLIN)
-        {
-            ReadFromLine();
-        }
-        // After the line: a '<' 'p' and the reopen that follows it may come in one wake-up.
-        if (fds[kPortUse].revents & POLLIN)
-        {
-            WatchPortUse();
-        }
-        const std::int64_t now = NowUs();
-        DeliverDue(now);
-        if (m_held.active && now >= m_held.deadlineUs)
-        {
-            ReleaseHeldReply("the PC did not reopen its port");
-        }
-        WriteDue(NowUs());
-        if (fds[kClient].revents != 0)
-        {
-            m_control.ReadClient();
-            if (!m_control.HasClient())
-            {
-                m_wait.active = false;
-            }
-        }
-        if (fds[kListener].revents & POLLIN)
-        {
-            m_control.Accept();
-        }
-        ServeClient();
-        CheckPendingWait(NowUs());
-        m_control.FlushOutput();
+        Serve(fds);
     }
     Unplug();
     return 0;
+}
+
+void Simulator::WatchedDescriptors(pollfd* fds) const
+{
+    fds[kPollWake] = {m_wakeRead.Get(), POLLIN, 0};
+    fds[kPollLine] = {m_port.IsOpen() ? m_port.MasterFd() : -1,
+                      static_cast<short>(POLLIN | (m_lineFull ? POLLOUT : 0)), 0};
+    fds[kPollPortUse] = {m_port.IsOpen() ? m_port.WatchFd() : -1, POLLIN, 0};
+    fds[kPollListener] = {m_control.HasClient() ? -1 : m_control.ListenFd(), POLLIN, 0};
+    fds[kPollClient] = {m_control.HasClient() ? m_control.ClientFd() : -1,
+                        static_cast<short>(POLLIN | (m_control.WantsToWrite() ? POLLOUT : 0)), 0};
+}
+
+void Simulator::Serve(const pollfd* fds)
+{
+    if (fds[kPollLine].revents & POLLOUT)
+    {
+        m_lineFull = false;
+    }
+    if (fds[kPollLine].revents & POLLIN)
+    {
+        ReadFromLine();
+    }
+    // After the line: a '<' 'p' and the reopen that follows it may come in one wake-up.
+    if (fds[kPollPortUse].revents & POLLIN)
+    {
+        WatchPortUse();
+    }
+    const std::int64_t now = NowUs();
+    DeliverDue(now);
+    if (m_held.active && now >= m_held.deadlineUs)
+    {
+        ReleaseHeldReply("the PC did not reopen its port");
+    }
+    WriteDue(NowUs());
+    if (fds[kPollClient].revents != 0)
+    {
+        m_control.ReadClient();
+        if (!m_control.HasClient())
+        {
+            m_wait.active = false;
+        }
+    }
+    if (fds[kPollListener].revents & POLLIN)
+    {
+        m_control.Accept();
+    }
+    ServeClient();
+    CheckPendingWait(NowUs());
+    m_control.FlushOutput();
 }
 
 std::int64_t Simulator::NextDeadline() const

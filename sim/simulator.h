@@ -14,6 +14,7 @@
 #include <deque>
 #include <fstream>
 #include <map>
+#include <poll.h>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -117,6 +118,19 @@ private:
     void WriteDue(std::int64_t nowUs);
     void OnWritten(const Outgoing& piece, std::int64_t timeUs);
     std::int64_t NextDeadline() const;
+
+    // The descriptors Run waits on, and what it does once one of them is ready.
+    enum PollSlot
+    {
+        kPollWake,
+        kPollLine,
+        kPollPortUse,
+        kPollListener,
+        kPollClient,
+        kPollCount
+    };
+    void WatchedDescriptors(pollfd* fds) const;
+    void Serve(const pollfd* fds);
 
     // Control channel (control_commands.cpp). Each command handler gets the words of the
     // line (the command first) and the line itself, and answers through Respond.

@@ -30,6 +30,7 @@ constexpr std::chrono::milliseconds kWriteBoundMargin(1000);
 // A device another program is just letting go of gets about a second, as on Windows.
 constexpr int kOpenAttempts = 10;
 constexpr useconds_t kOpenRetryDelayUs = 100000;
+constexpr std::size_t kRefusalTextSize = 256; // a longer text is cut
 
 struct BaudRate
 {
@@ -88,6 +89,53 @@ void CloseFd(int& fd)
         ::close(fd);
     }
     fd = -1;
+}
+
+// Opens the terminal for this program alone, trying again for a while as long as another
+// holds it; -1 with the cause in `error` when it cannot.
+int OpenExclusive(const std::string& path, int& error)
+{
+    int fd = -1;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt)
+    {
+        if (attempt > 0)
+        {
+            ::usleep(kOpenRetryDelayUs);
+        }
+        // Non-blocking so that a modem line without carrier does not hold the open.
+        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+        {
+            error = errno;
+        }
+        else if (!::isatty(fd))
+        {
+            error = ENOTTY;
+        }
+        else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+        {
+            error = errno;
+        }
+        else
+        {
+            return fd;
+        }
+        CloseFd(fd);
+        if (!Busy(error))
+        {
+            break;
+        }
+    }
+    return -1;
+}
+
+// Reports why the port could not be opened, in the one box of the channel's failures.
+template <typename... Args> bool Refuse(FailureReport& report, const char* format, Args... args)
+{
+    char text[kRefusalTextSize];
+    std::snprintf(text, sizeof text, format, args...);
+    report.ReportFailure(text, kChannelCaption);
+    return false;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -167,14 +215,11 @@ CPosixSerial::~CPosixSerial()
 
 bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate, const std::string& logPath)
 {
-    char text[256];
     speed_t speed = 0;
     if (!SpeedOf(baudRate, speed))
     {
-        std::snprintf(text, sizeof text, "COM Port Error:\nBaud rate %u not supported",
+        return Refuse(m_report, "COM Port Error:\nBaud rate %u not supported",
                       static_cast<unsigned>(baudRate));
-        m_report.ReportFailure(text, kChannelCaption);
-        return false;
     }
     // Every open starts a new log, the reopen at the rate change too.
     if (!logPath.empty())
@@ -187,52 +232,19 @@ bool CPosixSerial::Open(const std::string& path, std::uint32_t baudRate, const s
         }
     }
     int error = 0;
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt)
-    {
-        if (attempt > 0)
-        {
-            ::usleep(kOpenRetryDelayUs);
-        }
-        // Non-blocking so that a modem line without carrier does not hold the open.
-        m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0)
-        {
-            error = errno;
-        }
-        else if (!::isatty(m_fd))
-        {
-            error = ENOTTY;
-        }
-        else if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(m_fd, TIOCEXCL) != 0)
-        {
-            error = errno;
-        }
-        else
-        {
-            break;
-        }
-        CloseFd(m_fd);
-        if (!Busy(error))
-        {
-            break;
-        }
-    }
+    m_fd = OpenExclusive(path, error);
     if (m_fd < 0)
     {
-        std::snprintf(text, sizeof text, "COM Port Error:\nCannot open %s (%s)", path.c_str(),
+        return Refuse(m_report, "COM Port Error:\nCannot open %s (%s)", path.c_str(),
                       std::strerror(error));
-        m_report.ReportFailure(text, kChannelCaption);
-        return false;
     }
     // The descriptor stays non-blocking: writes wait in poll() under their bound, reads never
     // wait (VMIN = VTIME = 0).
     int stopPipe[2] = {-1, -1};
     if (!SetLine(m_fd, speed) || ::pipe2(stopPipe, O_CLOEXEC) != 0)
     {
-        std::snprintf(text, sizeof text, "COM Port Error:\nCannot set up %s (%s)", path.c_str(),
+        return Refuse(m_report, "COM Port Error:\nCannot set up %s (%s)", path.c_str(),
                       std::strerror(errno));
-        m_report.ReportFailure(text, kChannelCaption);
-        return false;
     }
     m_stopRead = stopPipe[0];
     m_stopWrite = stopPipe[1];

@@ -2,6 +2,8 @@
 #include "tests/e2e/e2e_support.h"
 
 #include "conversion_support.h"
+#include "release_content.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -175,7 +177,7 @@ TEST_F(Download, MainCodeOnlyWritesEveryNonBlankBlockAndGetsTheVerdict)
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].bytes, (std::vector<std::uint8_t>{'<', 'e'}));
     ExpectBlocksOnWire(w, image, false);
-    const std::uint16_t crc = Crc16X25(image.blocks);
+    const std::uint16_t crc = Crc16X25Bitwise(image.blocks);
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0].bytes, (std::vector<std::uint8_t>{'<', 'c', static_cast<std::uint8_t>(crc >> 8),
                                                      static_cast<std::uint8_t>(crc & 0xFF), 0, 0}));
@@ -200,7 +202,7 @@ TEST_F(Download, LanguagePackOnlySendsMarkedBlocksAndItsOwnCrc)
     ASSERT_FALSE(w.empty());
     EXPECT_EQ(w[0].bytes[2], 0x40);
     ExpectBlocksOnWire(w, pack, true);
-    const std::uint16_t crc = Crc16X25(pack.blocks);
+    const std::uint16_t crc = Crc16X25Bitwise(pack.blocks);
     ASSERT_EQ(sim.FramesOf('c').size(), 1u);
     EXPECT_EQ(sim.FramesOf('c')[0].bytes,
               (std::vector<std::uint8_t>{'<', 'c', 0, 0, static_cast<std::uint8_t>(crc >> 8),
@@ -232,8 +234,8 @@ TEST_F(Download, BothSectionsShareOneEraseAndOneChecksumRequest)
     EXPECT_TRUE(std::all_of(firstLp, w.end(), IsLanguagePackBlock));
     ExpectBlocksOnWire(w, image, false);
     ExpectBlocksOnWire(w, pack, true);
-    const std::uint16_t mainCrc = Crc16X25(image.blocks);
-    const std::uint16_t lpCrc = Crc16X25(pack.blocks);
+    const std::uint16_t mainCrc = Crc16X25Bitwise(image.blocks);
+    const std::uint16_t lpCrc = Crc16X25Bitwise(pack.blocks);
     EXPECT_EQ(sim.FramesOf('c')[0].bytes,
               (std::vector<std::uint8_t>{'<', 'c', static_cast<std::uint8_t>(mainCrc >> 8),
                                          static_cast<std::uint8_t>(mainCrc & 0xFF),
@@ -546,11 +548,7 @@ TEST_F(Download, MotorolaImageIsConvertedByTheKitAndDownloaded)
     const std::string source = folder + "converted image.mot";
     const std::string release = folder + "converted.rel";
     std::remove(release.c_str());
-    std::FILE* out = std::fopen(source.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    const std::string text = MotorolaText(image.blocks);
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fclose(out);
+    ASSERT_TRUE(WriteFile(source, MotorolaText(image.blocks)));
 
     Choices choices;
     choices.imagePath = source;

@@ -1,12 +1,12 @@
 #include "tests/e2e/e2e_support.h"
 
 #include "preset_store.h"
+#include "release_content.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <sstream>
 
 namespace e2e
@@ -14,49 +14,14 @@ namespace e2e
 namespace
 {
 constexpr std::size_t kBlock = 1024;
-constexpr std::size_t kHeader = 4;
-constexpr std::size_t kImageModelOffset = 0x10024;
-constexpr std::size_t kLanguagePackModelOffset = 6;
 
-std::string TempFolder()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return folder;
-}
-
-ReleaseFile WriteRelease(const std::string& name, std::vector<std::uint8_t> file,
-                         std::uint32_t blockCount)
+ReleaseFile WriteRelease(const std::string& name, const std::string& content)
 {
     ReleaseFile release;
     release.path = TempFolder() + name;
-    release.blocks.assign(file.begin() + kHeader, file.begin() + kHeader + blockCount * kBlock);
-    std::FILE* out = std::fopen(release.path.c_str(), "wb");
-    EXPECT_NE(out, nullptr) << release.path;
-    if (out != nullptr)
-    {
-        std::fwrite(file.data(), 1, file.size(), out);
-        std::fclose(out);
-    }
+    release.blocks = ReleaseBlocks(content);
+    EXPECT_TRUE(WriteFile(release.path, content)) << release.path;
     return release;
-}
-
-std::vector<std::uint8_t> RandomFile(std::uint32_t blockCount, unsigned seed)
-{
-    // Header, the blocks, and the trailing byte that every release file has.
-    std::vector<std::uint8_t> file(kHeader + blockCount * kBlock + 1);
-    std::mt19937 random(seed);
-    for (auto& byte : file)
-        byte = static_cast<std::uint8_t>(random());
-    return file;
-}
-
-std::vector<std::uint8_t> FromHex(const std::string& hex)
-{
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
 }
 
 bool IsOk(const std::vector<std::string>& answer)
@@ -68,39 +33,15 @@ bool IsOk(const std::vector<std::string>& answer)
 ReleaseFile MakeImage(const std::string& name, std::uint32_t blockCount, const char model[4],
                       const std::set<std::uint32_t>& blankBlocks)
 {
-    std::vector<std::uint8_t> file = RandomFile(blockCount, blockCount * 7 + 1);
-    for (std::uint32_t n : blankBlocks)
-        std::fill_n(file.begin() + kHeader + n * kBlock, kBlock, 0xFF);
-    if (file.size() >= kImageModelOffset + 16)
-    {
-        std::fill_n(file.begin() + kImageModelOffset, 16, 0);
-        std::copy(model, model + 4, file.begin() + kImageModelOffset);
-    }
-    return WriteRelease(name, file, blockCount);
+    const std::vector<std::size_t> blank(blankBlocks.begin(), blankBlocks.end());
+    return WriteRelease(name,
+                        RandomImage(blockCount, std::string(model, 4), blockCount * 7 + 1, blank));
 }
 
 ReleaseFile MakeLanguagePack(const std::string& name, std::uint32_t blockCount,
                              const std::string& model)
 {
-    std::vector<std::uint8_t> file = RandomFile(blockCount, blockCount * 13 + 5);
-    std::string field = model;
-    field.resize(8, ' ');
-    std::copy(field.begin(), field.end(), file.begin() + kLanguagePackModelOffset);
-    return WriteRelease(name, file, blockCount);
-}
-
-std::uint16_t Crc16X25(const std::vector<std::uint8_t>& bytes)
-{
-    // Bit by bit, independent of the program's table.
-    std::uint16_t crc = 0xFFFF;
-    for (std::uint8_t byte : bytes)
-    {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
-                            : static_cast<std::uint16_t>(crc >> 1);
-    }
-    return static_cast<std::uint16_t>(~crc);
+    return WriteRelease(name, RandomLanguagePack(blockCount, model, blockCount * 13 + 5));
 }
 
 bool Simulator::Connect()

@@ -50,8 +50,6 @@ ReleaseFile MakeImage(const std::string& name, std::uint32_t blockCount, const c
 ReleaseFile MakeLanguagePack(const std::string& name, std::uint32_t blockCount,
                              const std::string& model);
 
-std::uint16_t Crc16X25(const std::vector<std::uint8_t>& bytes);
-
 struct Frame
 {
     std::uint64_t timeUs = 0;

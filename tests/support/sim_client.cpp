@@ -1,5 +1,7 @@
 #include "sim_client.h"
 
+#include "sim/hex_text.h"
+
 #include <ws2tcpip.h>
 
 #include <windows.h>
@@ -14,7 +16,6 @@ namespace
 constexpr unsigned kRetryPauseMs = 100;
 constexpr std::size_t kBlockSize = 1024;
 constexpr std::size_t kReceiveSize = 65536;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 unsigned long long Deadline(unsigned timeoutMs)
 {
@@ -39,50 +40,6 @@ bool WaitReady(SOCKET socket, bool forWrite, unsigned long long deadline)
     FD_SET(socket, &set);
     timeval time = TimeLeft(deadline);
     return select(0, forWrite ? nullptr : &set, forWrite ? &set : nullptr, nullptr, &time) > 0;
-}
-
-std::string ToHex(const std::vector<std::uint8_t>& bytes)
-{
-    std::string text;
-    for (std::uint8_t byte : bytes)
-    {
-        text.push_back(kHexDigits[byte >> 4]);
-        text.push_back(kHexDigits[byte & 0x0F]);
-    }
-    return text;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-    {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F')
-    {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f')
-    {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-std::vector<std::uint8_t> FromHex(const std::string& text)
-{
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-    {
-        const int high = HexValue(text[i]);
-        const int low = HexValue(text[i + 1]);
-        if (high < 0 || low < 0)
-        {
-            break;
-        }
-        bytes.push_back(static_cast<std::uint8_t>((high << 4) | low));
-    }
-    return bytes;
 }
 
 bool StartsWith(const std::string& text, const char* prefix)
@@ -111,6 +68,13 @@ bool SplitNumberAndHex(const std::string& line, unsigned long long& number,
 }
 
 } // namespace
+
+std::vector<std::uint8_t> FromHex(const std::string& text)
+{
+    std::vector<std::uint8_t> bytes;
+    sim::ParseHex(text, bytes);
+    return bytes;
+}
 
 SimClient::SimClient()
 {
@@ -283,7 +247,7 @@ bool SimClient::Reset()
 
 bool SimClient::Set(const std::string& field, const std::vector<std::uint8_t>& bytes)
 {
-    return CommandOk("SET " + field + " " + ToHex(bytes));
+    return CommandOk("SET " + field + " " + sim::ToHex(bytes));
 }
 
 bool SimClient::SetStr(const std::string& field, const std::string& text)
@@ -313,7 +277,7 @@ bool SimClient::Pace(bool on)
 
 bool SimClient::Send(const std::vector<std::uint8_t>& bytes)
 {
-    return CommandOk("SEND " + ToHex(bytes));
+    return CommandOk("SEND " + sim::ToHex(bytes));
 }
 
 bool SimClient::Unplug()

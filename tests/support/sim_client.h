@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+// The bytes of a hex text of the simulator's answers; empty when it is not hex.
+std::vector<std::uint8_t> FromHex(const std::string& text);
+
 // One line of TRANSCRIPT: a frame the PC sent, or bytes outside any frame.
 struct SimTranscriptEntry
 {

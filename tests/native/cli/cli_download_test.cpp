@@ -63,7 +63,7 @@ TEST_F(CliDownload, WritesBothSectionsAndReportsTheHandset)
     EXPECT_GT(result["blocks_per_second"].get<double>(), 0.0);
 
     // The report goes to standard error and to the log, the rewritten line as plain lines.
-    const std::string log = ReadText(Path("run.log"));
+    const std::string log = ReadFile(Path("run.log"));
     for (const char* line :
          {"Signalling...", "Changing protocol...", "Protocol Response received...",
           "Image File Model Number Matches...", "Waiting for erase response...",
@@ -192,7 +192,7 @@ TEST_F(CliDownload, InterruptStopsLikeTheStopButton)
     ASSERT_EQ(130, run.Wait()) << run.Err();
 
     EXPECT_TRUE(HasLine(run.Err(), "Download terminated by User."));
-    EXPECT_TRUE(HasLine(ReadText(Path("run.log")), "Download terminated by User."));
+    EXPECT_TRUE(HasLine(ReadFile(Path("run.log")), "Download terminated by User."));
     EXPECT_EQ("interrupted", nlohmann::json::parse(run.Out())["verdict"]);
     // At most the block already on its way; every frame whole; no checksum request.
     const long received = m_handset.Stat("received_bytes");

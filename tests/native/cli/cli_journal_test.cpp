@@ -98,7 +98,7 @@ TEST(JournalFile, ConcurrentAppendsFromTwoProcessesStayWhole)
     ASSERT_EQ(child, waitpid(child, &status, 0));
     EXPECT_EQ(0, status);
 
-    std::istringstream lines(ReadText(path));
+    std::istringstream lines(ReadFile(path));
     std::map<char, int> counts;
     for (std::string line; std::getline(lines, line);)
     {
@@ -179,7 +179,7 @@ TEST_F(CliJournal, FourPortsAndAStationShareOneJournal)
                                    {"sha256", Sha256Sum(m_scratch.Path() + "/lp.rel")}}};
     ASSERT_EQ(64u, files[0]["sha256"].get<std::string>().size());
     std::map<std::string, int> linesPerPort;
-    std::istringstream lines(ReadText(m_scratch.Path() + "/line.jsonl"));
+    std::istringstream lines(ReadFile(m_scratch.Path() + "/line.jsonl"));
     for (std::string line; std::getline(lines, line);)
     {
         nlohmann::json entry = nlohmann::json::parse(line); // throws on a torn line

@@ -80,7 +80,7 @@ TEST_F(CliSeveralPorts, OneFaultyHandsetLeavesTheOthersWhole)
     {
         const std::string name = "tty" + std::to_string(i);
         EXPECT_EQ(handsets[i]->Port(), results[i]["port"]);
-        const std::string log = ReadText(m_scratch.Path() + "/tervolo-" + name + ".log");
+        const std::string log = ReadFile(m_scratch.Path() + "/tervolo-" + name + ".log");
         if (i == 2)
         {
             EXPECT_EQ("aborted", results[i]["verdict"]);
@@ -115,7 +115,7 @@ TEST_F(CliSeveralPorts, EachPortHasItsDebugLogAndOneThatCannotBeCreatedFailsOnly
     EXPECT_EQ("port error", results[1]["verdict"]);
     EXPECT_EQ("CSerialIO: Error opening log file!", results[1]["reason"]);
     // The bytes received since the rate change: the handset's record names it.
-    const std::string debugLog = ReadText(m_scratch.Path() + "/run-tty0-debug.log");
+    const std::string debugLog = ReadFile(m_scratch.Path() + "/run-tty0-debug.log");
     EXPECT_NE(std::string::npos, debugLog.find("RT47-SIM-0001")) << debugLog.size();
 }
 

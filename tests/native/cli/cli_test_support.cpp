@@ -3,9 +3,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -18,47 +15,29 @@ namespace cli::test
 {
 namespace
 {
-constexpr std::size_t kHeaderSize = 4;
-constexpr std::size_t kBlockSize = 1024;
-constexpr std::size_t kImageProductOffset = 0x10024;
-constexpr std::size_t kLpModelOffset = 6;
-
-std::vector<std::uint8_t> WriteRelease(const std::string& path, std::uint32_t blocks, unsigned seed,
-                                       std::size_t modelOffset, const std::string& model,
-                                       std::size_t fieldSize, char pad)
+// A blank block, which is stepped over, and one the handset must still count.
+std::vector<std::size_t> BlankBlocks(std::uint32_t blocks)
 {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> file(kHeaderSize + blocks * kBlockSize + 1, 0);
-    for (std::size_t i = kHeaderSize; i < file.size() - 1; ++i)
-    {
-        file[i] = static_cast<std::uint8_t>(random());
-    }
-    // A blank block, which is stepped over, and one the handset must still count.
-    if (blocks > 3)
-    {
-        std::fill_n(file.begin() + kHeaderSize + 3 * kBlockSize, kBlockSize, 0xFF);
-    }
-    for (std::size_t i = 0; i < fieldSize; ++i)
-    {
-        file[modelOffset + i] = static_cast<std::uint8_t>(i < model.size() ? model[i] : pad);
-    }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-    return std::vector<std::uint8_t>(file.begin() + kHeaderSize, file.end() - 1);
+    return blocks > 3 ? std::vector<std::size_t>{3} : std::vector<std::size_t>{};
+}
+
+std::vector<std::uint8_t> WriteRelease(const std::string& path, const std::string& content)
+{
+    WriteFile(path, content);
+    return ReleaseBlocks(content);
 }
 } // namespace
 
 std::vector<std::uint8_t> WriteImage(const std::string& path, std::uint32_t blocks,
                                      const std::string& model, unsigned seed)
 {
-    return WriteRelease(path, blocks, seed, kImageProductOffset, model, 16, '\0');
+    return WriteRelease(path, RandomImage(blocks, model, seed, BlankBlocks(blocks)));
 }
 
 std::vector<std::uint8_t> WriteLanguagePack(const std::string& path, std::uint32_t blocks,
                                             const std::string& model, unsigned seed)
 {
-    return WriteRelease(path, blocks, seed, kLpModelOffset, model, 8, ' ');
+    return WriteRelease(path, RandomLanguagePack(blocks, model, seed, BlankBlocks(blocks)));
 }
 
 Handset::Handset(const std::string& folder, const std::string& name)
@@ -78,7 +57,7 @@ std::vector<std::uint8_t> Handset::Flash(const std::string& section)
     {
         return {};
     }
-    const std::string text = ReadText(path);
+    const std::string text = ReadFile(path);
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
@@ -157,18 +136,12 @@ void CliRun::Signal(int signal)
 
 std::string CliRun::Out() const
 {
-    return ReadText(m_outPath);
+    return ReadFile(m_outPath);
 }
 
 std::string CliRun::Err() const
 {
-    return ReadText(m_errPath);
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return ReadFile(m_errPath);
 }
 
 bool HasLine(const std::string& text, const std::string& line)

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "../sim/sim_test_support.h"
+#include "release_content.h"
+#include "scratch_folder.h"
 
 #include <sys/types.h>
 
@@ -65,7 +67,6 @@ private:
     std::string m_errPath;
 };
 
-std::string ReadText(const std::string& path);
 // Whether `text` holds `line` as one whole line.
 bool HasLine(const std::string& text, const std::string& line);
 

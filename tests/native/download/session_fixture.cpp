@@ -5,27 +5,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
-SessionTest::SessionTest()
-{
-    char pattern[] = "/tmp/tervolo_session_XXXXXX";
-    folder = mkdtemp(pattern) != nullptr ? pattern : "";
-}
+SessionTest::SessionTest() = default;
 
 SessionTest::~SessionTest()
 {
     session.Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
 }
 
 std::string SessionTest::File(const std::string& name, const std::string& content)
 {
-    const std::string path = folder + "/" + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
+    return scratch.Write(name, content);
 }
 
 std::string SessionTest::SparseFile(const std::string& name, std::uint64_t length)

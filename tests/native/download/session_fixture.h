@@ -4,6 +4,7 @@
 #include "download/download_session.h"
 #include "fake_download_view.h"
 #include "release_content.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +33,11 @@ protected:
     // Hands the queued notifications to the session, as the window's message loop does.
     void Pump();
 
+    ScratchFolder scratch{"tervolo_session"};
+    const std::string folder = scratch.Path();
     FakeDownloadView view;
     FakeDownloadPlatform platform;
     CDownloadSession session{view, platform};
-    std::string folder;
 };
 
 // Text of a frame as the port sees it.

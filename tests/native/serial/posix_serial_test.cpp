@@ -1,14 +1,13 @@
 // The POSIX channel over a pty of the test's own: a backlog delivered whole, writes to a device
 // that stops taking data ending by their bound or by a stop, the debug log.
+#include "scratch_folder.h"
 #include "serial/posix/posix_serial.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <fcntl.h>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <mutex>
 #include <stdlib.h>
 #include <string>
@@ -153,9 +152,9 @@ TEST_F(PosixSerialTest, WritesToAStalledDeviceEndByTheirBoundOrAtAStop)
 
 TEST_F(PosixSerialTest, DebugLogHoldsTheBytesReceivedAndAnUncreatableOneFailsTheOpen)
 {
-    char folder[] = "/tmp/posix-serial-XXXXXX";
-    ASSERT_NE(nullptr, ::mkdtemp(folder));
-    const std::string logPath = std::string(folder) + "/debug.txt";
+    const ScratchFolder folder("posix-serial");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string logPath = folder.File("debug.txt");
     const std::vector<std::uint8_t> sent = Pattern(700);
     {
         serial::CPosixSerial channel(m_pty.SlavePath(), kBaudRate, m_recorder, m_recorder, logPath);
@@ -164,17 +163,15 @@ TEST_F(PosixSerialTest, DebugLogHoldsTheBytesReceivedAndAnUncreatableOneFailsThe
                   ::write(m_pty.Master(), sent.data(), sent.size()));
         ASSERT_TRUE(m_recorder.WaitForBytes(sent.size()));
     }
-    std::ifstream log(logPath, std::ios::binary);
-    EXPECT_EQ(sent, std::vector<std::uint8_t>(std::istreambuf_iterator<char>(log),
-                                              std::istreambuf_iterator<char>()));
+    const std::string log = ReadFile(logPath);
+    EXPECT_EQ(sent, std::vector<std::uint8_t>(log.begin(), log.end()));
 
     // The folder itself cannot be opened as a file.
-    serial::CPosixSerial refused(m_pty.SlavePath(), kBaudRate, m_recorder, m_recorder, folder);
+    serial::CPosixSerial refused(m_pty.SlavePath(), kBaudRate, m_recorder, m_recorder,
+                                 folder.Path());
     EXPECT_FALSE(refused.IsOpen());
     EXPECT_EQ(std::vector<std::string>{"CSerialIO: Error opening log file!"},
               m_recorder.m_failures);
-    ::unlink(logPath.c_str());
-    ::rmdir(folder);
 }
 
 TEST(WriteBound, TwiceTheWireTimePlusASecond)

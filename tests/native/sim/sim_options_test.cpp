@@ -1,10 +1,10 @@
+#include "scratch_folder.h"
 #include "sim/sim_options.h"
 #include "sim/wine_ports.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -107,45 +107,28 @@ class FakeWine : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/sim-wine-XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(pattern));
-        folder = pattern;
+        ASSERT_FALSE(folder.empty());
         tools.wine = WriteScript("wine", 0);
         tools.wineserver = WriteScript("wineserver", 1);
     }
 
-    void TearDown() override
-    {
-        for (const char* name : {"wine", "wineserver", "calls.txt", "system.reg"})
-        {
-            ::unlink((folder + "/" + name).c_str());
-        }
-        ::rmdir(folder.c_str());
-    }
-
     std::string WriteScript(const std::string& name, int exitCode)
     {
-        const std::string path = folder + "/" + name;
-        std::ofstream script(path);
+        std::ostringstream script;
         script << "#!/bin/sh\n"
                << "{ printf '%s' \"" << name << " WINEPREFIX=$WINEPREFIX\"; "
                << "for a in \"$@\"; do printf ' [%s]' \"$a\"; done; echo; } >> " << folder
                << "/calls.txt\n"
                << "exit " << exitCode << "\n";
-        script.close();
+        const std::string path = scratch.Write(name, script.str());
         ::chmod(path.c_str(), 0755);
         return path;
     }
 
-    std::string Calls() const
-    {
-        std::ifstream calls(folder + "/calls.txt");
-        std::stringstream text;
-        text << calls.rdbuf();
-        return text.str();
-    }
+    std::string Calls() const { return ReadFile(scratch.File("calls.txt")); }
 
-    std::string folder;
+    ScratchFolder scratch{"sim-wine"};
+    const std::string folder = scratch.Path();
     WineTools tools;
 };
 
@@ -162,7 +145,7 @@ TEST_F(FakeWine, AddsTheValueAndStopsTheServer)
 
 TEST_F(FakeWine, NothingRunsWhenThePrefixAlreadyHasIt)
 {
-    std::ofstream(folder + "/system.reg") << kSystemReg;
+    scratch.Write("system.reg", kSystemReg);
     std::string error;
     EXPECT_EQ(WinePortOutcome::AlreadyMapped,
               EnsureWinePort(folder, 1, "/prefix/tervolo-ports/com1", tools, error));

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
-#include <ftw.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -42,26 +41,6 @@ speed_t SpeedCode(unsigned baudRate)
 }
 
 } // namespace
-
-ScratchFolder::ScratchFolder()
-{
-    char pattern[] = "/tmp/sim-test-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr)
-    {
-        m_path = pattern;
-    }
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    if (!m_path.empty())
-    {
-        ::nftw(
-            m_path.c_str(),
-            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 8,
-            FTW_DEPTH | FTW_PHYS);
-    }
-}
 
 RunningSimulator::RunningSimulator(const SimConfig& config) : m_simulator(config, m_log)
 {

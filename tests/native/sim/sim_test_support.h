@@ -2,6 +2,7 @@
 // the PC's end of the line, and a control-channel client.
 #pragma once
 
+#include "scratch_folder.h"
 #include "sim/simulator.h"
 
 #include <cstdint>
@@ -15,20 +16,11 @@ namespace sim::test
 
 constexpr int kPatienceMs = 5000; // generous: only a broken simulator takes this long
 
-// A folder under /tmp that goes away with the object.
 std::vector<std::uint8_t> Bytes(const std::string& text);
 std::vector<std::uint8_t> BlockFrame(bool languagePack, std::uint32_t block, std::uint8_t seed);
 
-class ScratchFolder
-{
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+// A folder under /tmp that goes away with the object.
+using ::ScratchFolder;
 
 class RunningSimulator
 {

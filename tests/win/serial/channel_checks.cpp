@@ -1,7 +1,5 @@
 #include "channel_checks.h"
 
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 namespace
@@ -42,12 +40,6 @@ std::string AsString(const std::vector<BYTE>& bytes)
            << "expected " << expected.size() << " bytes, got " << actual.size()
            << "; first difference at " << at << ": expected " << byteAt(expected, at) << ", got "
            << byteAt(actual, at);
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::uintptr_t OffsetIn(const BYTE* buffer, const BYTE* address)

@@ -17,7 +17,6 @@
 std::string Pattern(std::size_t length, unsigned seed);
 std::vector<std::uint8_t> AsBytes(const std::string& text);
 std::string AsString(const std::vector<BYTE>& bytes);
-std::string ReadWholeFile(const std::string& path);
 
 // Compares byte strings and names the first difference rather than printing kilobytes.
 ::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual);

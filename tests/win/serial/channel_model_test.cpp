@@ -17,6 +17,7 @@
 
 #include "channel_checks.h"
 #include "notification_window.h"
+#include "scratch_folder.h"
 #include "serial/serial_io_win.h"
 #include "strict_comm_driver.h"
 
@@ -129,7 +130,7 @@ TEST_F(ChannelOverDriverModelTest, CharactersThatCameWithALineErrorAreLoggedThen
     ASSERT_TRUE(m_window.WaitForBytes(bytes.size(), kArrivalTimeoutMs))
         << m_window.BytesNotified() << " bytes notified";
     Close();
-    EXPECT_TRUE(SameBytes("\r\nCE_FRAME!\r\n" + bytes, ReadWholeFile(kLogPath)));
+    EXPECT_TRUE(SameBytes("\r\nCE_FRAME!\r\n" + bytes, ReadFile(kLogPath)));
 }
 
 // A driver refuses a DCB whose XON and XOFF characters are equal. They differ, and software flow
@@ -264,9 +265,7 @@ TEST_F(ChannelOverDriverModelTest, InterruptEndsAStalledWriteAndLaterWritesFailA
 // created fails that port's open and leaves the program running.
 TEST_F(ChannelOverDriverModelTest, TheConsoleProgramsLogIsItsPathOrTheOpenFails)
 {
-    char folder[MAX_PATH] = {};
-    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
-    const std::string path = std::string(folder) + "tervolo-port-debug.log";
+    const std::string path = TempFolder() + "tervolo-port-debug.log";
     IgnoringSink sink;
     {
         CSerialIO channel("COM1", kLineRate, NOPARITY, 8, ONESTOPBIT, sink, m_report, path.c_str(),

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +18,7 @@
 #include "download/download_platform_win.h"
 #include "download/download_session.h"
 #include "release_content.h"
+#include "scratch_folder.h"
 #include "serial/serial_io_win.h"
 #include "wire_handset.h"
 
@@ -118,18 +118,11 @@ protected:
     {
         session->Shutdown();
         DestroyWindow(m_window);
-        for (const std::string& path : m_files)
-            DeleteFileA(path.c_str());
     }
 
     std::string File(const char* name, const std::string& content)
     {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        const std::string path = std::string(folder) + name;
-        std::ofstream(path, std::ios::binary) << content;
-        m_files.push_back(path);
-        return path;
+        return m_files.Write(name, content);
     }
 
     // An RT47 download of the image and the language pack at 115200 baud.
@@ -173,7 +166,8 @@ protected:
         return std::find(view->report.begin(), view->report.end(), line) != view->report.end();
     }
 
-    WireHandset handset; // outlives the session and its channels
+    ScratchFolder m_files{"over-model"}; // outlives the session that reads them
+    WireHandset handset;                 // outlives the session and its channels
     std::unique_ptr<RecordingView> view;
     std::unique_ptr<ModelPlatform> platform;
     std::unique_ptr<CDownloadSession> session;
@@ -204,7 +198,6 @@ private:
     }
 
     HWND m_window = nullptr;
-    std::vector<std::string> m_files;
 };
 
 // The image and the language pack, the rate change to 115200 baud and a failed erase that is

@@ -20,6 +20,7 @@
 #include "message_boxes.h"
 #include "channel_checks.h"
 #include "notification_window.h"
+#include "scratch_folder.h"
 #include "framework/message_box.h"
 #include "serial/serial_io_win.h"
 #include "sim_client.h"
@@ -86,9 +87,7 @@ std::string LineOf(SimClient& sim)
 
 std::string TempLogPath()
 {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "debugfile.txt";
+    return TempFolder() + "debugfile.txt";
 }
 
 // The channel's failures shown as the window shows them: owner-less boxes with their caption.
@@ -354,7 +353,7 @@ TEST_F(SerialChannelTest, LogHoldsTheReceivedBytesAsTheyCame)
     ASSERT_TRUE(SendAndWait(bytes));
     CloseChannel();
 
-    EXPECT_TRUE(SameBytes(bytes, ReadWholeFile(kLogPath)));
+    EXPECT_TRUE(SameBytes(bytes, ReadFile(kLogPath)));
 }
 
 TEST_F(SerialChannelTest, ReopeningEmptiesTheLog)
@@ -368,7 +367,7 @@ TEST_F(SerialChannelTest, ReopeningEmptiesTheLog)
     ASSERT_TRUE(SendAndWait(second));
     CloseChannel();
 
-    EXPECT_TRUE(SameBytes(second, ReadWholeFile(kLogPath)));
+    EXPECT_TRUE(SameBytes(second, ReadFile(kLogPath)));
 }
 
 TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
@@ -386,7 +385,7 @@ TEST_F(SerialChannelTest, LogFallsBackToTheTemporaryFolder)
     ASSERT_TRUE(SendAndWait(bytes));
     CloseChannel();
 
-    EXPECT_TRUE(SameBytes(bytes, ReadWholeFile(TempLogPath())));
+    EXPECT_TRUE(SameBytes(bytes, ReadFile(TempLogPath())));
 }
 
 TEST_P(ReceivingChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
@@ -415,7 +414,7 @@ TEST_P(ReceivingChannelTest, LogWarnsWhenTheInputQueueHoldsTooMuch)
     CloseChannel();
 
     // The warning stands between received bytes, framed by CR LF; without it the log is the data.
-    std::string log = ReadWholeFile(kLogPath);
+    std::string log = ReadFile(kLogPath);
     int warnings = 0;
     for (std::size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at))
     {
@@ -512,7 +511,7 @@ TEST(SerialChannelLostPortTest, APortThatIsNoSerialDeviceIsReportedAndOnlyTheRea
         channel.Close();
         channel.Close();
     }
-    EXPECT_EQ("\r\nClearCommError Error!\r\n", ReadWholeFile(kLogPath));
+    EXPECT_EQ("\r\nClearCommError Error!\r\n", ReadFile(kLogPath));
     EXPECT_TRUE(sim.Plug()) << sim.LastError();
 }
 

@@ -92,8 +92,8 @@ TEST_F(StartStopTest, PortThatCannotBeOpenedHereIsRefused)
 TEST_F(StartStopTest, FileCheckTakesTheFileBoxTextAgain)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
-    TempFile release("ui_tests_main.rel", ReleaseFileContent(2));
-    TempFile absolute("ui_tests_main.sre", "S0");
+    TempFile release("app_tests_main.rel", ReleaseFileContent(2));
+    TempFile absolute("app_tests_main.sre", "S0");
     Click(IDC_MAIN_CODE_BUTTON);
     window.TypePath(IDC_IMAGE_FILE, "C:\\no such folder\\main.rel");
     EXPECT_EQ(window.StartExpectingMessage().text, "Image File not found !");
@@ -109,7 +109,7 @@ TEST_F(StartStopTest, FileCheckTakesTheFileBoxTextAgain)
 TEST_F(StartStopTest, RefusedFileLeavesTheControlsOfTheChosenSectionsOn)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
-    TempFile tiny("ui_tests_tiny.rel", "REL");
+    TempFile tiny("app_tests_tiny.rel", "REL");
     Click(IDC_MAIN_CODE_BUTTON);
     window.TypePath(IDC_IMAGE_FILE, tiny.Path());
     EXPECT_EQ(window.StartExpectingMessage().text, "Image file too short to hold a block!");
@@ -124,7 +124,7 @@ TEST_F(StartStopTest, RefusedFileLeavesTheControlsOfTheChosenSectionsOn)
     ::ChooseModel(window.thread->Window(), Item(IDC_MOBILE_MODEL), "RT47");
     Click(IDC_MAIN_CODE_BUTTON);
     Click(IDC_LANGUAGE_PACK_BUTTON);
-    TempFile tinyPack("ui_tests_lpt47_tiny.rel", "REL"); // the name says which language pack
+    TempFile tinyPack("app_tests_lpt47_tiny.rel", "REL"); // the name says which language pack
     window.TypePath(IDC_LANGUAGE_PACK_FILE, tinyPack.Path());
     EXPECT_EQ(window.StartExpectingMessage().text, "Language Pack file too short to hold a block!");
     ExpectIdle();
@@ -135,7 +135,7 @@ TEST_F(StartStopTest, RefusedFileLeavesTheControlsOfTheChosenSectionsOn)
 TEST_F(StartStopTest, StartOpensTheChannelAndASecondPressStopsIt)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
-    TempFile image("ui_tests_main.rel", Rt47Image(200));
+    TempFile image("app_tests_main.rel", Rt47Image(200));
     Click(IDC_MAIN_CODE_BUTTON);
     window.TypePath(IDC_IMAGE_FILE, image.Path());
     HWND report = Item(IDC_REPORT_LIST);
@@ -196,7 +196,7 @@ TEST_F(StartStopTest, StartOpensTheChannelAndASecondPressStopsIt)
 TEST_F(StartStopTest, StopKeepsSettingsLockedWithAPreset)
 {
     ASSERT_TRUE(ComPortPresent()) << "COM1 must be there (the simulator fixture provides it)";
-    TempFile image("ui_tests_main.rel", Rt47Image(100));
+    TempFile image("app_tests_main.rel", Rt47Image(100));
     Click(IDC_MAIN_CODE_BUTTON);
     window.TypePath(IDC_IMAGE_FILE, image.Path());
     window.Run(

@@ -3,7 +3,7 @@
 #include "framework/dialog.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
-#include "ui_harness.h"
+#include "dialog_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +193,6 @@ TEST(FrameworkStandaloneTest, MissingTemplateMakesDoModalFail)
 
 TEST(FrameworkStandaloneTest, ApplicationNameIsTheProgramFileNameWithoutExtension)
 {
-    EXPECT_STREQ(ApplicationName(), "ui_tests");
+    EXPECT_STREQ(ApplicationName(), "framework_tests");
 }
 } // namespace

@@ -1,9 +1,8 @@
-#include "ui_harness.h"
+#include "dialog_harness.h"
+
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 LRESULT RunUiTask(LPARAM task)
 {
@@ -107,39 +106,39 @@ int ListBoxCount(HWND listBox)
     return static_cast<int>(SendMessageA(listBox, LB_GETCOUNT, 0, 0));
 }
 
-std::string ListBoxLine(HWND listBox, int index)
+namespace
 {
-    const LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
+// The text of one entry of a list box or a combo box's list, asked for by its pair of messages
+// (LB_ERR and CB_ERR are both negative); `missing` when there is no such entry.
+std::string EntryText(HWND box, UINT lengthMessage, UINT textMessage, int index,
+                      const char* missing)
+{
+    const LRESULT length = SendMessageA(box, lengthMessage, index, 0);
+    if (length < 0)
     {
-        return "<no line>";
+        return missing;
     }
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    SendMessageA(listBox, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+    SendMessageA(box, textMessage, index, reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<std::size_t>(length));
     return text;
+}
+} // namespace
+
+std::string ListBoxLine(HWND listBox, int index)
+{
+    return EntryText(listBox, LB_GETTEXTLEN, LB_GETTEXT, index, "<no line>");
 }
 
 std::string ComboBoxEntry(HWND comboBox, int index)
 {
-    const LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR)
-    {
-        return "<no entry>";
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    SendMessageA(comboBox, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
+    return EntryText(comboBox, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, "<no entry>");
 }
 
 TempFile::TempFile(const std::string& name, const std::string& content)
+    : m_path(TempFolder() + name)
 {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    m_path = std::string(folder) + name;
-    std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    WriteFile(m_path, content);
 }
 
 TempFile::~TempFile()
@@ -149,10 +148,7 @@ TempFile::~TempFile()
 
 std::string TempFile::Read() const
 {
-    std::ifstream in(m_path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return ReadFile(m_path);
 }
 
 void ChooseModel(HWND window, HWND modelList, const char* model)

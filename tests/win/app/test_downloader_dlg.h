@@ -4,7 +4,7 @@
 
 #include "app/downloader_dlg.h"
 #include "framework/scoped_handle.h"
-#include "ui_harness.h"
+#include "dialog_harness.h"
 
 #include <memory>
 #include <string>
@@ -103,7 +103,7 @@ public:
     explicit HeldDownload(RunningMainWindow& window);
 
     SeenMessageBox box; // the start's box
-    TempFile image{"ui_tests_held.rel", Rt47Image(100)};
+    TempFile image{"app_tests_held.rel", Rt47Image(100)};
 
 private:
     CScopedHandle m_lock;

@@ -140,7 +140,7 @@ TEST(FirstRun, ReportsTheMissingPresetTakesTheDefaultsAndCloseWritesDevelopment)
     answer.join();
     ASSERT_TRUE(window.thread->Started());
     EXPECT_EQ(box.text, "Failed to read the Registry Settings. Close and Restart TervoloPLUS.");
-    EXPECT_EQ(box.caption, "ui_tests");
+    EXPECT_EQ(box.caption, "app_tests");
     EXPECT_EQ(box.owner, window.thread->Window());
 
     std::string folders;

@@ -6,13 +6,12 @@
 #include "files/release_conversion.h"
 #include "framework/scoped_handle.h"
 #include "res/resource.h"
+#include "scratch_folder.h"
 #include "test_downloader_dlg.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace
@@ -30,46 +29,15 @@ std::string KitFolder()
     return folder;
 }
 
-std::string TempRoot()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return folder;
-}
-
-void WriteFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// A folder of its own (path ending in a backslash), emptied and removed with its owner.
+// A folder of its own (path ending in a backslash, as the window keeps folders), emptied and
+// removed with its owner.
 class Folder
 {
 public:
-    explicit Folder(std::string path) : m_path(std::move(path))
+    explicit Folder(const std::string& path)
+        : m_folder(ScratchFolder::AtPath{path}), m_path(path + '\\')
     {
-        CreateDirectoryA(m_path.c_str(), nullptr);
-        m_path += '\\';
     }
-    ~Folder()
-    {
-        for (const std::string& name : Names())
-        {
-            SetFileAttributesA((m_path + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA((m_path + name).c_str());
-        }
-        RemoveDirectoryA(m_path.c_str());
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
 
     const std::string& Path() const { return m_path; }
     std::vector<std::string> Names() const
@@ -88,6 +56,7 @@ public:
     }
 
 private:
+    ScratchFolder m_folder;
     std::string m_path;
 };
 
@@ -271,10 +240,10 @@ protected:
         DeleteFileA((temp.Path() + FileNameOf(source)).c_str());
     }
 
-    Folder program{TempRoot() + "conv_program"};
-    Folder temp{TempRoot() + "conv_temp"};
-    Folder out{TempRoot() + "conv_out"};
-    Folder sources{TempRoot() + "conv_sources"};
+    Folder program{TempFolder() + "conv_program"};
+    Folder temp{TempFolder() + "conv_temp"};
+    Folder out{TempFolder() + "conv_out"};
+    Folder sources{TempFolder() + "conv_sources"};
     std::string tempDir = temp.Path();
     char imageAbs[kPathSize] = "";
     char imageRel[kPathSize] = "";
@@ -448,7 +417,7 @@ TEST_F(ConversionTest, NamesTheInterpreterWouldActOnConvertUnderAGeneratedNameAn
     EXPECT_TRUE(temp.Names().empty());
 
     // A temporary folder the interpreter would act on cannot be made safe: refused at once.
-    Folder unsafe(TempRoot() + "conv temp&x");
+    Folder unsafe(TempFolder() + "conv temp&x");
     tempDir = unsafe.Path();
     Source("main.mot", MotorolaText(ImageBytes(65 * 1024 + 1)));
     CheckCall call(path, true, Conversion(), view);
@@ -543,9 +512,9 @@ TEST_F(ConversionTest, TemporaryCopyThatCannotBeReplacedFailsTheConversion)
 // release file so the next start sends it without converting again.
 TEST(ConversionWindowTest, ImageConvertedThenFailingLanguagePackKeepsTheImageReleaseFile)
 {
-    Folder program(TempRoot() + "conv_win_program");
-    Folder temp(TempRoot() + "conv_win_temp");
-    Folder out(TempRoot() + "conv_win_out");
+    Folder program(TempFolder() + "conv_win_program");
+    Folder temp(TempFolder() + "conv_win_temp");
+    Folder out(TempFolder() + "conv_win_out");
     for (const char* name : kKitFiles)
         CopyFileA((KitFolder() + name).c_str(), (program.Path() + name).c_str(), FALSE);
     const std::string image = temp.Path() + "image.mot";
