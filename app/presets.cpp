@@ -150,6 +150,10 @@ try
 
     UpdateData(false);
 }
+catch (const PresetListFailure& failure)
+{
+    EndOnPresetListFailure(failure);
+}
 
 bool CDownloaderDlg::PresetReadable(const CPresetRegistry& registry)
 {
@@ -190,10 +194,6 @@ void CDownloaderDlg::LoadModel(const CPresetRegistry& registry)
         m_modelList.SetCurSel(kDefaultListIndex);
         TakeSelectedModel();
     }
-}
-catch (const PresetListFailure& failure)
-{
-    EndOnPresetListFailure(failure);
 }
 
 void CDownloaderDlg::LoadDefaultSettings()

@@ -5,8 +5,8 @@
 //   wait       SetCommMask before every overlapped WaitCommEvent (the reader before 2026-12-07)
 //   wait-once  the mask armed once; the queue drained (ClearCommError) before each wait
 //   read       (the reader today) an overlapped ReadFile of one byte with no read time-outs, which
-//              completes on the first byte, then a read of exactly what ClearCommError says is
-//              queued (complete at once on every driver)
+//              completes on the first byte, then, when ClearCommError says more is queued, a
+//              read under the time-outs MAXDWORD/0/0, which returns at once with it
 //   read-any   an overlapped ReadFile of up to 300 bytes under the time-outs MAXDWORD/MAXDWORD/N,
 //              documented to return on the first byte (Wine 8 keeps it pending until all 300
 //              bytes came: the probe then ends by its limit)
@@ -36,6 +36,8 @@ const char kReady[] = "<r"; // tells the peer that the port is open
 const char kEcho[] = "<w";
 constexpr char kQuitLetter = 'q'; // the peer's ">q": its round trips are done
 constexpr DWORD kFrameBytes = 2;  // ">w" from the peer, "<w" back
+COMMTIMEOUTS kWaitForAByte = {0, 0, 0, 0, 0};
+COMMTIMEOUTS kAtOnce = {MAXDWORD, 0, 0, 0, 0};
 
 enum class Mode
 {
@@ -306,14 +308,20 @@ private:
         return true;
     }
 
-    // Waits for one byte, then takes exactly what is queued, which no driver holds back.
+    // Waits for one byte, then takes what is queued. "read" as the program's reader: the wait
+    // under no read time-outs, the rest by a read that returns at once, each under its own
+    // time-outs (Wine leaves a read of exactly what is queued pending for half a millisecond).
     bool ReadFirstByte(DWORD limitMs)
     {
+        if (m_mode == Mode::Read && !SetCommTimeouts(m_port, &kWaitForAByte))
+            Fail("SetCommTimeouts failed");
         if (!Read(limitMs, m_mode == Mode::Read ? 1 : kReadBytes))
             return false;
+        if (m_mode == Mode::Read && QueuedBytes() > 0 && !SetCommTimeouts(m_port, &kAtOnce))
+            Fail("SetCommTimeouts failed");
         for (DWORD queued = QueuedBytes(); queued > 0; queued = QueuedBytes())
         {
-            if (!Read(kSilenceLimitMs, queued < kReadBytes ? queued : kReadBytes))
+            if (!Read(kSilenceLimitMs, kReadBytes))
                 return false;
         }
         return true;

@@ -33,9 +33,7 @@ constexpr DWORD kOpenRetryDelayMs = 100;
 
 // The exit code the window's program ends with when its debug log cannot be created.
 constexpr int kLogFailedExitCode = 0;
-// A driver that refuses the reader's time-outs is asked again this often, and this many times in
-// a row before the port counts as gone.
-constexpr DWORD kRefusedRetryMs = 10;
+// Consecutive rounds whose read time-outs the driver refused, after which the port counts as gone.
 constexpr unsigned kRefusedRoundsOfALostPort = 100;
 
 constexpr DWORD kDriverQueueBytes = 50000;
@@ -96,9 +94,10 @@ const char* const kLineSetupFailedMessages[] = {
 constexpr std::size_t kLineSetupSteps =
     sizeof(kLineSetupFailedMessages) / sizeof(kLineSetupFailedMessages[0]);
 
-// The reader's reads wait, without a time-out, for the bytes they ask for; writes have no
-// time-out of the driver's either.
-const COMMTIMEOUTS kReadsWaitForTheirBytes = {0, 0, 0, 0, 0};
+// The reader's two kinds of read: one that returns at once with what the driver holds, and one
+// that waits, without a time-out, for the byte it asks for. Writes have no time-out in either.
+const COMMTIMEOUTS kAtOnce = {MAXDWORD, 0, 0, 0, 0};
+const COMMTIMEOUTS kWaitForAByte = {0, 0, 0, 0, 0};
 
 static_assert(sizeof(DCB) == 28, "the line settings record has its Win32 size");
 
@@ -312,7 +311,7 @@ void CSerialIO::StartReader()
 {
     m_hReaderPort = m_hPort;
     m_pRxBuffer = m_rxBuffer;
-    m_readsWait = false;
+    m_readTimeouts = nullptr;
     m_stopRequested = false;
     ResetEvent(m_hStopEvent);
     // The runtime's thread start, so the reader may use the runtime's streams.
@@ -398,7 +397,9 @@ void CSerialIO::ChunksHandled(std::size_t count)
     do
         left = count < unhandled ? unhandled - static_cast<std::uint32_t>(count) : 0;
     while (!m_unhandledBytes.compare_exchange_weak(unhandled, left));
-    if (m_hHandledEvent != nullptr)
+    // Only a reader that waits for room is woken: the call costs Wine a round trip to its server
+    // on every chunk otherwise.
+    if (m_readerWantsRoom && m_hHandledEvent != nullptr)
         SetEvent(m_hHandledEvent);
 }
 
@@ -502,17 +503,15 @@ unsigned __stdcall CSerialIO::TracingThread(void* channel)
     return serial::kReaderEndedExitCode;
 }
 
-// One round: what the driver holds is read; when it holds nothing, a read of one byte waits for
-// the next character, and what came with it joins it in the same chunk. Waiting by a read rather
-// than by an event wait keeps every byte in the driver's queue until it is read (no event
-// history to clear or miss) and, under Wine, costs no memory per wait and wakes at once. Reads
-// ask for exactly what is queued: a read that returns whatever is waiting, even nothing, takes
-// Wine a timer's tick when nothing is. Returns false when the port has gone.
+// One round: what the driver holds is read at once; when it holds nothing, a read of one byte
+// waits for the next character and what came with it joins it in the same chunk. Waiting by a
+// read rather than by an event wait keeps every byte in the driver's queue until it is read (no
+// event history to clear or miss) and, under Wine, costs no memory per wait and wakes at once.
+// The two reads need their own time-outs: a read that waits for exactly what is queued is left
+// pending by Wine and completes a good half millisecond later, so the bytes already queued are
+// taken by a read that returns at once. Returns false when the port has gone.
 bool CSerialIO::ReadPort()
 {
-    if (!ReadsWaitForTheirBytes())
-        return WaitForSingleObject(m_hStopEvent, kRefusedRetryMs) == WAIT_OBJECT_0 ||
-               ++m_refusedRounds < kRefusedRoundsOfALostPort;
     COMSTAT status{};
     if (!LookAtQueue(status))
         return false;
@@ -526,37 +525,26 @@ bool CSerialIO::ReadPort()
     DWORD bytesRead = 0;
     if (status.cbInQue == 0)
     {
-        if (!Read(chunk, 1, true, bytesRead))
-            return m_stopRequested || ReadFailed();
+        const ReadResult first = Read(kWaitForAByte, chunk, 1, bytesRead);
+        if (first != ReadResult::Done)
+            return first == ReadResult::Stopped || ReadFailed(first);
         // A line error that came with the character is logged before the character.
         if (bytesRead == 1 && !LookAtQueue(status))
             return false;
     }
-    const DWORD queued = std::min<DWORD>(status.cbInQue, room - bytesRead);
-    if (queued > 0)
+    // Only a queue that holds bytes is read at once: Wine takes a timer's tick over a read that
+    // finds nothing.
+    if (status.cbInQue > 0 && bytesRead < room)
     {
         DWORD more = 0;
-        if (!Read(chunk + bytesRead, queued, false, more))
-            return m_stopRequested || ReadFailed();
+        const ReadResult rest = Read(kAtOnce, chunk + bytesRead, room - bytesRead, more);
+        if (rest != ReadResult::Done)
+            return rest == ReadResult::Stopped || ReadFailed(rest);
         bytesRead += more;
     }
+    m_refusedRounds = 0;
     Deliver(index, chunk, bytesRead);
     return true;
-}
-
-// The reader's read time-outs, written once: a read waits, without a time-out, for the bytes it
-// asks for. False while the driver refuses them.
-bool CSerialIO::ReadsWaitForTheirBytes()
-{
-    if (m_readsWait)
-        return true;
-    COMMTIMEOUTS timeouts = kReadsWaitForTheirBytes;
-    m_readsWait = m_api.SetCommTimeouts(m_hReaderPort, &timeouts) != FALSE;
-    if (!m_readsWait)
-        LogText(kSetCommTimeoutsErrorText);
-    else
-        m_refusedRounds = 0;
-    return m_readsWait;
 }
 
 // Asks the driver for its queue and logs the line errors it reports. False when the port has
@@ -579,34 +567,49 @@ bool CSerialIO::LookAtQueue(COMSTAT& status)
     return true;
 }
 
-// One overlapped read. A read that waits ends with a byte or the stop. One that should find its
-// bytes queued but is left pending found the queue purged by the owner since it was asked: it is
-// taken back at once with whatever it got, since the bytes asked for may never come. A purge by
-// the owner also aborts a read in flight; what it brought is gone, which is what the purge is
-// for. False when the read failed, or ended by the stop.
-bool CSerialIO::Read(BYTE* into, DWORD size, bool waits, DWORD& bytesRead)
+// One overlapped read under the given time-outs, which are written only when they change. A purge
+// by the owner aborts a read in flight: what it would have brought is gone, which is what the
+// purge is for, so it counts as a read of nothing.
+CSerialIO::ReadResult CSerialIO::Read(const COMMTIMEOUTS& timeouts, BYTE* into, DWORD size,
+                                      DWORD& bytesRead)
 {
     bytesRead = 0;
+    if (m_readTimeouts != &timeouts)
+    {
+        COMMTIMEOUTS asked = timeouts;
+        if (!m_api.SetCommTimeouts(m_hReaderPort, &asked))
+        {
+            LogText(kSetCommTimeoutsErrorText);
+            return ReadResult::Refused;
+        }
+        m_readTimeouts = &timeouts;
+    }
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
     BOOL read = m_api.ReadFile(m_hReaderPort, into, size, &bytesRead, &overlapped);
     if (!read && GetLastError() == ERROR_IO_PENDING)
     {
-        if (!waits)
-            m_api.CancelIo(m_hReaderPort);
-        else if (!ReaderWait(overlapped))
-            return false;
-        read = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, !waits);
+        if (!ReaderWait(overlapped))
+            return ReadResult::Stopped;
+        read = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
     }
     if (!read && GetLastError() == ERROR_OPERATION_ABORTED)
-        read = TRUE;
-    return read && !m_stopRequested;
+    {
+        bytesRead = 0;
+        return m_stopRequested ? ReadResult::Stopped : ReadResult::Done;
+    }
+    if (m_stopRequested)
+        return ReadResult::Stopped;
+    return read ? ReadResult::Done : ReadResult::Failed;
 }
 
 // A read that fails on a port that is still there is reported and ends the reader; on a port
-// that has gone it ends the reader quietly, as a lost port.
-bool CSerialIO::ReadFailed()
+// that has gone it ends the reader quietly, as a lost port. Time-outs the driver refuses round
+// after round end it too, rather than let it spin.
+bool CSerialIO::ReadFailed(ReadResult result)
 {
+    if (result == ReadResult::Refused)
+        return ++m_refusedRounds < kRefusedRoundsOfALostPort;
     COMSTAT status{};
     DWORD errors = 0;
     if (m_api.ClearCommError(m_hReaderPort, &errors, &status))
@@ -638,9 +641,13 @@ void CSerialIO::Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead)
 bool CSerialIO::WaitForRoom(std::uint32_t readSize)
 {
     const HANDLE events[] = {m_hHandledEvent, m_hStopEvent};
+    // Told before the room is looked at, so the owner either sees the wish or has already made
+    // the room this look finds.
+    m_readerWantsRoom = m_sink == nullptr;
     while (m_sink == nullptr && !m_stopRequested &&
            !serial::ReadLeavesUnhandledIntact(m_unhandledBytes, readSize))
         WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    m_readerWantsRoom = false;
     return !m_stopRequested;
 }
 

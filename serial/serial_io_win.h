@@ -103,11 +103,17 @@ private:
     bool ReaderWait(OVERLAPPED& overlapped);
 
     static unsigned __stdcall TracingThread(void* channel);
+    enum class ReadResult
+    {
+        Done,    // what the read brought is in bytesRead, maybe nothing after a purge
+        Stopped, // the owner stops the reader
+        Refused, // the driver refused the time-outs
+        Failed,  // the read failed
+    };
     bool ReadPort();
-    bool ReadsWaitForTheirBytes();
     bool LookAtQueue(COMSTAT& status);
-    bool Read(BYTE* into, DWORD size, bool waits, DWORD& bytesRead);
-    bool ReadFailed();
+    ReadResult Read(const COMMTIMEOUTS& timeouts, BYTE* into, DWORD size, DWORD& bytesRead);
+    bool ReadFailed(ReadResult result);
     void Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead);
     bool WaitForRoom(std::uint32_t readSize);
     void PostChunk(std::uint32_t count, const BYTE* chunk);
@@ -132,13 +138,14 @@ private:
     HANDLE m_hHandledEvent;          // owner sets it when the window has done with bytes
     // Bytes posted to the window that it has not done with: the reader adds, the owner takes.
     std::atomic<std::uint32_t> m_unhandledBytes{0};
-    std::atomic<bool> m_stopRequested;      // owner sets, reader polls after every wake-up
-    std::atomic<bool> m_interrupted{false}; // any thread sets: writes fail from now on
-    unsigned m_refusedRounds = 0;           // reader: rounds in a row whose time-outs were refused
-    bool m_readsWait = false;               // reader: its read time-outs are written
-    bool m_readerAbandoned = false;         // owner: the reader would not end; nothing is freed
-    bool m_outputQueued = false;            // owner: the last write succeeded, nothing purged since
-    DWORD m_baudRate = 0;                   // owner, set at open: bounds the writes
-    bool m_logFailureEndsProgram;           // set once: the window's channel, whose log is required
-    char m_logPath[MAX_PATH];               // owner, set at open
+    std::atomic<bool> m_readerWantsRoom{false}; // reader: it waits for the owner to handle bytes
+    std::atomic<bool> m_stopRequested;          // owner sets, reader polls after every wake-up
+    std::atomic<bool> m_interrupted{false};     // any thread sets: writes fail from now on
+    unsigned m_refusedRounds = 0; // reader: rounds in a row whose time-outs were refused
+    const COMMTIMEOUTS* m_readTimeouts = nullptr; // reader: the time-outs last written, if known
+    bool m_readerAbandoned = false; // owner: the reader would not end; nothing is freed
+    bool m_outputQueued = false;    // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;           // owner, set at open: bounds the writes
+    bool m_logFailureEndsProgram;   // set once: the window's channel, whose log is required
+    char m_logPath[MAX_PATH];       // owner, set at open
 };
