@@ -51,12 +51,7 @@ start_sims() {
 
 # stat PORT_INDEX KEY: one figure of the simulator's STATS.
 stat() {
-    exec 3<>"/dev/tcp/127.0.0.1/$((base + $1))"
-    printf 'STATS\n' >&3
-    local line
-    IFS= read -r -t 10 line <&3
-    exec 3>&-
-    sed -n "s/.* $2=\([0-9]*\).*/\1/p" <<<"$line"
+    "$root/scripts/sim-ctl.sh" ask "$((base + $1))" STATS | sed -n "s/.* $2=\([0-9]*\).*/\1/p"
 }
 
 # run COUNT: one download on each of the first COUNT ports; JSON lines in $work/out.json.

@@ -68,20 +68,12 @@ PY
 
 # stat KEY: one figure of the simulator's STATS.
 stat() {
-    exec 3<>"/dev/tcp/127.0.0.1/$TERVOLO_SIM_CONTROL"
-    printf 'STATS\n' >&3
-    local line
-    IFS= read -r -t 10 line <&3
-    exec 3>&-
-    sed -n "s/.* $1=\([0-9]*\).*/\1/p" <<<"$line"
+    "$root/scripts/sim-ctl.sh" ask "$TERVOLO_SIM_CONTROL" STATS | sed -n "s/.* $1=\([0-9]*\).*/\1/p"
 }
 
 # console: one download through tervolo-cli.exe under Wine; a RESULT line.
 console() {
-    exec 3<>"/dev/tcp/127.0.0.1/$TERVOLO_SIM_CONTROL"
-    printf 'RESET\n' >&3
-    IFS= read -r -t 10 _ <&3
-    exec 3>&-
+    "$root/scripts/sim-ctl.sh" ask "$TERVOLO_SIM_CONTROL" RESET >/dev/null
     (cd "$work" && wine "$root/build/win-x86_64/cli/tervolo-cli.exe" download --port COM1 \
         --model RT47 --image image.rel --json >"$work/out.json" 2>"$work/err.txt") || {
         echo "tervolo-cli.exe failed:" >&2

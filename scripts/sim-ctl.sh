@@ -2,6 +2,8 @@
 # Starts or stops a handset simulator in the background, wired to COMn of the project's prefix.
 #   sim-ctl.sh start SIM_EXE COM_NUMBER CONTROL_PORT [extra simulator options...]
 #   sim-ctl.sh stop COM_NUMBER
+#   sim-ctl.sh ask CONTROL_PORT COMMAND    one control command; prints its answer line ("OK ..."
+#                                         or "ERR ..."), nothing when none came within 30 s
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -41,8 +43,22 @@ stop)
         rm -f "$pidfile"
     fi
     ;;
+ask)
+    port=${2:?control port}
+    command=${3:?control command}
+    exec 3<>"/dev/tcp/127.0.0.1/$port"
+    printf '%s\n' "$command" >&3
+    while IFS= read -r -t 30 line <&3; do
+        case "$line" in OK* | ERR*)
+            printf '%s\n' "${line%$'\r'}"
+            exit 0
+            ;;
+        esac
+    done
+    exit 1
+    ;;
 *)
-    echo "usage: sim-ctl.sh start SIM COM PORT [options] | stop COM" >&2
+    echo "usage: sim-ctl.sh start SIM COM PORT [options] | stop COM | ask PORT COMMAND" >&2
     exit 2
     ;;
 esac

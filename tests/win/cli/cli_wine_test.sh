@@ -11,21 +11,14 @@ trap 'rm -rf "$work"' EXIT
 
 python3 "$root/scripts/make-samples.py" "$work" >/dev/null
 
-# One control command; prints its last answer line.
+# One control command; prints its answer line.
 sim() {
-    exec 3<>"/dev/tcp/127.0.0.1/$control"
-    printf '%s\n' "$1" >&3
-    local line
-    while IFS= read -r -t 30 line <&3; do
-        case "$line" in OK* | ERR*) break ;; esac
-    done
-    exec 3>&-
-    printf '%s\n' "${line%$'\r'}"
+    "$root/scripts/sim-ctl.sh" ask "$control" "$1" || true
 }
 
 [ "$(sim RESET)" = OK ] || { echo "simulator RESET failed" >&2; exit 1; }
-# A slow erase: under Wine the Win32 reader gives up on a silent pty after about 100 failed
-# waits, and the console program must open the port again and go on.
+# A slow erase: the line stays silent for a second and a half while the reader waits for the
+# answer, and the download goes on when it comes.
 [ "$(sim 'FAULT delay erase 1500')" = OK ] || { echo "simulator FAULT failed" >&2; exit 1; }
 cd "$work"
 status=0
