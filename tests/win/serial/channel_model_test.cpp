@@ -184,8 +184,8 @@ TEST_F(ChannelOverDriverModelTest, AWriteToADeviceThatStoppedTakingDataFailsAndT
     EXPECT_TRUE(ReturnsInTime([this] { m_channel->Close(); }, unstall));
 }
 
-// A driver that never completes a cancellation: the reader's wait is ended by clearing the
-// event mask, and the reader ends by handshake instead of being killed.
+// A driver that never completes a cancellation: the reader's pending read is ended by a purge's
+// read abort, and the reader ends by handshake instead of being killed.
 TEST_F(ChannelOverDriverModelTest, CloseEndsAWaitTheDriverWillNotCancel)
 {
     m_driver.IgnoreCancellation();

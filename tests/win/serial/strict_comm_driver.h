@@ -1,6 +1,6 @@
 // A Windows serial driver as Microsoft documents it, behind the channel's CommApi. Wine's serial
-// layer forgives what real drivers do not (it wakes event waits by polling, takes any DCB, never
-// holds a write); this model does not:
+// layer forgives what real drivers do not (it takes any DCB, never holds a write, and a purge
+// there does not abort a pending read); this model does not:
 // - ReadFile follows the time-outs in force when it is issued: MAXDWORD/0/0 returns at once with
 //   what is queued, MAXDWORD/MAXDWORD/N on the first byte or after N ms, otherwise it fills the
 //   buffer (bounded by the total time-out, if any); a purge's read abort ends it.
