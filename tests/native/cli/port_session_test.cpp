@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <future>
@@ -135,7 +136,10 @@ DownloadJob MainCodeJob(double timeoutSeconds)
 // told what to do before it starts.
 struct LoopRun
 {
-    explicit LoopRun(double timeoutSeconds) : job(MainCodeJob(timeoutSeconds)) {}
+    explicit LoopRun(double timeoutSeconds, ReaderCheck readerCheck = nullptr)
+        : job(MainCodeJob(timeoutSeconds)), readerCheck(std::move(readerCheck))
+    {
+    }
     ~LoopRun()
     {
         if (done.valid())
@@ -164,10 +168,11 @@ struct LoopRun
     }
 
     const DownloadJob job;
+    const ReaderCheck readerCheck;
     FakeHandset handset;
     std::FILE* output = std::tmpfile();
     CConsole console{output, false, 1, 80};
-    CPortSession session{"/dev/ttyFAKE", 0, job, handset.Opener(), nullptr, console, "", ""};
+    CPortSession session{"/dev/ttyFAKE", 0, job, handset.Opener(), readerCheck, console, "", ""};
     std::future<void> done;
 };
 
@@ -207,6 +212,29 @@ TEST(PortLoop, SilentHandsetOrLostReaderEndsTheDownloadWithItsReason)
     const DownloadResult gone = lost.Result();
     EXPECT_EQ(kExitAborted, gone.exitCode);
     EXPECT_EQ("TracingThread: the port has gone", gone.reason);
+}
+
+// A reader that ended by itself is replaced: the port is opened again at the same rate, and the
+// handset's answer on the new channel drives the download on.
+TEST(PortLoop, AReaderThatEndedIsReplacedAndTheDownloadGoesOn)
+{
+    std::atomic<bool> readerEnded{true};
+    LoopRun run(0.0, [&](const SerialChannel&) { return readerEnded.exchange(false); });
+    run.handset.answer = [&](const Bytes& written)
+    {
+        std::lock_guard<std::mutex> hold(run.handset.lock);
+        return written == Bytes{'<', 'i'} && run.handset.rates.size() == 2 ? Bytes{'>', 'i'}
+                                                                           : Bytes();
+    };
+    run.Start();
+
+    std::uint8_t change[kProtocolChangeSize];
+    BuildProtocolChange(change, 0, false, true, false);
+    EXPECT_EQ(Bytes(change, change + sizeof change), run.handset.WaitForWrite(sizeof change));
+    run.session.RequestStop();
+    EXPECT_EQ(kExitInterrupted, run.Result().exitCode);
+    ASSERT_LE(2u, run.handset.rates.size());
+    EXPECT_EQ(run.handset.rates[0], run.handset.rates[1]);
 }
 
 } // namespace
