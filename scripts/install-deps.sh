@@ -2,7 +2,7 @@
 # Installs what a fresh Debian 12 machine lacks to build and test TervoloPLUS.
 set -euo pipefail
 packages=(
-    cmake ninja-build g++ python3
+    cmake ninja-build g++ python3 ccache
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
     googletest libcli11-dev nlohmann-json3-dev
     wine wine64
