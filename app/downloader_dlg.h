@@ -105,7 +105,7 @@ protected:
     // The progress of a transfer is drawn after the block has gone out, when the window is idle
     // (a timer's tick comes only then), and at most every kProgressDrawPeriodMs; anything else
     // shown draws it first.
-    static constexpr UINT_PTR kProgressDrawTimer = 4; // the download's own timers are 1 to 3
+    static constexpr UINT_PTR kProgressDrawTimer = 5; // the download's own timers are 1 to 4
     void ProgressChanged();
     void DrawProgress();
 

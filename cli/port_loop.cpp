@@ -216,7 +216,7 @@ CPortLoop::Clock::time_point CPortLoop::NextDeadline() const
 
 void CPortLoop::FireDueTimers()
 {
-    for (unsigned id = kSignalTimer; id <= kGangTimer && m_running; ++id)
+    for (unsigned id = kSignalTimer; id <= kLastDownloadTimer && m_running; ++id)
     {
         Timer& timer = m_timers[id];
         const Clock::time_point now = Clock::now();

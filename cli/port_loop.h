@@ -165,7 +165,7 @@ private:
     std::uint8_t m_mirror[serial::kRxBufferBytes] = {};
     std::uint32_t m_mirrorIndex = 0;
     ReceivedBytes m_current; // the notification being handled
-    Timer m_timers[kGangTimer + 1];
+    Timer m_timers[kLastDownloadTimer + 1];
     bool m_running = false;
     Clock::time_point m_lastActivity; // the handset's last answer or our last write to it
 };

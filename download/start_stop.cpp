@@ -87,9 +87,10 @@ void CDownloadSession::StopDownload()
     m_imageFile.reset();
     m_lpFile.reset();
 
-    m_view.StopTimer(kSignalTimer);
-    m_view.StopTimer(kElapsedTimer);
-    m_view.StopTimer(kGangTimer);
+    for (unsigned id = kSignalTimer; id <= kLastDownloadTimer; ++id)
+    {
+        m_view.StopTimer(id);
+    }
 
     // No CRC figure of this download survives into the next one, however it ended.
     m_engine.ClearChecksums();

@@ -27,6 +27,11 @@ enum class DownloadState : int
 constexpr unsigned kSignalTimer = 1;  // 50 ms: '<' 'i'
 constexpr unsigned kElapsedTimer = 2; // 1000 ms: elapsed-time display
 constexpr unsigned kGangTimer = 3;    // 1000 ms: gang-mode wait
+// An answer the reads brought only in part: the rest gets this long (an adapter's latency timer
+// is 16 ms at most by default), then what came is judged as it stands.
+constexpr unsigned kAnswerTimer = 4;
+constexpr unsigned kLastDownloadTimer = kAnswerTimer;
+constexpr unsigned kAnswerWaitMs = 100;
 constexpr unsigned kSignalPeriodMs = 50;
 constexpr unsigned kSecondMs = 1000;
 
