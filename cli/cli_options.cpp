@@ -1,6 +1,6 @@
 #include "cli/cli_options.h"
 
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 #include "protocol/frames.h"
 #include "protocol/model_check.h"
 
@@ -196,25 +196,4 @@ std::string PortLogPath(const std::string& logPath, const std::string& port, boo
 std::string PortDebugLogPath(const std::string& portLogPath)
 {
     return portLogPath.empty() ? std::string() : WithSuffix(portLogPath, "debug");
-}
-
-const char* ExitCodeVerdict(int code)
-{
-    switch (code)
-    {
-    case kExitSuccess:
-        return "passed";
-    case kExitVerdictFailed:
-        return "failed";
-    case kExitAborted:
-        return "aborted";
-    case kExitPortError:
-        return "port error";
-    case kExitBadArguments:
-        return "bad arguments";
-    case kExitInterrupted:
-        return "interrupted";
-    default:
-        return "unknown";
-    }
 }

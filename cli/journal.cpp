@@ -1,7 +1,7 @@
 #include "cli/journal.h"
 
-#include "cli/exit_codes.h"
-#include "cli/sha256.h"
+#include "runner/exit_codes.h"
+#include "runner/sha256.h"
 #include "tervolo_version.h"
 
 #include <nlohmann/json.hpp>

@@ -4,7 +4,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/journal_file.h"
-#include "cli/port_session.h"
+#include "runner/port_session.h"
 
 #include <chrono>
 #include <memory>
@@ -34,14 +34,14 @@ std::string UtcTimeText(std::chrono::system_clock::time_point time);
 std::string JournalLine(const JournalRun& run, const std::string& port,
                         const DownloadResult& result);
 
-class CJournal
+class CJournal : public DownloadJournal
 {
 public:
     // Opens the journal of --journal and fingerprints the release files; null with `error` set
     // when the file cannot be opened or a release file cannot be read.
     static std::unique_ptr<CJournal> Open(const CliOptions& options, std::string& error);
     // Any port's thread: appends the download's line. False when it could not be written.
-    bool Record(const std::string& port, const DownloadResult& result);
+    bool Record(const std::string& port, const DownloadResult& result) override;
 
 private:
     CAppendFile m_file;

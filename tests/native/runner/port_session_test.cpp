@@ -1,8 +1,9 @@
 // One port's session in-process: what is thrown on the port's thread ends that port with a
 // reason instead of ending the program, and its event loop against a handset on a fake channel.
-#include "cli/exit_codes.h"
-#include "cli/port_session.h"
 #include "download/stop_texts.h"
+#include "runner/exit_codes.h"
+#include "runner/port_session.h"
+#include "runner_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +26,11 @@ constexpr std::chrono::seconds kPatience(60); // generous: each case ends in abo
 DownloadResult RunWithOpener(ChannelOpener opener)
 {
     DownloadJob job;
-    std::FILE* const output = std::tmpfile();
-    CConsole console(output, false, 1, 80);
-    CPortSession session("/dev/ttyTEST", 0, job, std::move(opener), nullptr, console, "", "");
+    runner::test::EventLog events;
+    CPortSession session("/dev/ttyTEST", job, std::move(opener), nullptr, events, "");
     session.Run();
-    std::fclose(output);
     EXPECT_EQ(1u, session.Results().size());
+    EXPECT_EQ(1, events.Count("failed")) << events.Text();
     return session.Results().empty() ? DownloadResult() : session.Results().front();
 }
 
@@ -147,7 +147,6 @@ struct LoopRun
             session.RequestStop(); // a case that failed half-way must not hang here
             done.wait();
         }
-        std::fclose(output);
     }
 
     void Start()
@@ -170,9 +169,8 @@ struct LoopRun
     const DownloadJob job;
     const ReaderCheck readerCheck;
     FakeHandset handset;
-    std::FILE* output = std::tmpfile();
-    CConsole console{output, false, 1, 80};
-    CPortSession session{"/dev/ttyFAKE", 0, job, handset.Opener(), readerCheck, console, "", ""};
+    runner::test::EventLog events;
+    CPortSession session{"/dev/ttyFAKE", job, handset.Opener(), readerCheck, events, ""};
     std::future<void> done;
 };
 

@@ -13,6 +13,18 @@ inline double Seconds(std::chrono::steady_clock::duration span)
     return std::chrono::duration<double>(span).count();
 }
 
+// The transfer's figures: blocks written from the first block on, until the last block's answer.
+struct TransferFigures
+{
+    using Clock = std::chrono::steady_clock;
+    unsigned blocksSent = 0;
+    Clock::time_point firstBlock;
+    Clock::time_point transferEnd; // the last block's answer; firstBlock or before while it runs
+};
+
+// Blocks a second from the first block to the last answer, or to `until` before it.
+double BlocksPerSecond(const TransferFigures& transfer, TransferFigures::Clock::time_point until);
+
 // How one download on one port ended.
 struct DownloadResult
 {
@@ -42,12 +54,14 @@ public:
 
     // A block frame is about to go out (the first starts the transfer's time), and has gone.
     void BlockGoingOut();
-    void BlockWritten() { ++m_blocksSent; }
+    void BlockWritten() { ++m_transfer.blocksSent; }
     // The transfer's time ends here, before the verdict's pause.
-    void LastBlockAnswered() { m_transferEnd = Clock::now(); }
+    void LastBlockAnswered() { m_transfer.transferEnd = Clock::now(); }
     void HandsetIdentified(const ParameterRecord& record);
     void HandsetAnswered() { m_handsetAnswered = true; }
     bool Answered() const { return m_handsetAnswered; }
+    const std::string& ProductId() const { return m_productId; }
+    const std::string& MobileId() const { return m_mobileId; }
 
     // The engine's verdict; an abort without a reason of the host's own takes `lastLine`, the
     // report line before the abort's.
@@ -59,15 +73,13 @@ public:
     void SetPortError(const std::string& error) { m_portError = error; }
     void Interrupted() { m_interrupted = true; }
 
-    // Blocks a second from the first block to the last answer, or to `until` before it.
-    double BlocksPerSecond(Clock::time_point until) const;
+    const TransferFigures& Transfer() const { return m_transfer; }
     DownloadResult Result() const;
 
 private:
     Clock::time_point m_start;
     Clock::time_point m_end;
-    Clock::time_point m_firstBlock;
-    Clock::time_point m_transferEnd;
+    TransferFigures m_transfer;
     std::optional<DownloadVerdict> m_verdict; // the engine's, once it concluded
     bool m_portFailed = false;
     bool m_interrupted = false;
@@ -76,5 +88,4 @@ private:
     std::string m_reason;
     std::string m_productId;
     std::string m_mobileId;
-    unsigned m_blocksSent = 0;
 };
