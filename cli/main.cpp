@@ -7,6 +7,7 @@
 #include "cli/platform.h"
 #include "cli/port_reporter.h"
 #include "cli/summary.h"
+#include "runner/job_file.h"
 #include "runner/port_session.h"
 
 #include <cstdio>
@@ -28,7 +29,10 @@ bool PrepareJob(const CliOptions& options, DownloadJob& job)
     std::snprintf(setup.modelName, sizeof setup.modelName, "%s", options.model.c_str());
 
     std::string error;
-    if (!LoadReleaseFiles(job, options.imagePath, options.lpPath, error))
+    // A job's approved files: any other content is refused before a port is touched.
+    if (!LoadReleaseFiles(job, options.imagePath, options.lpPath, error) ||
+        !IsApprovedFile(options.imagePath, options.imageSha256, "image_sha256", error) ||
+        !IsApprovedFile(options.lpPath, options.lpSha256, "lp_sha256", error))
     {
         std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
         return false;
