@@ -94,21 +94,25 @@ DownloadResult CDownloadRecord::Result() const
     {
         result.exitCode = kExitVerdictFailed;
         result.reason = kFailedText;
+        result.failure = FailureClass::ChecksumMismatch;
     }
     else if (m_portFailed)
     {
         result.exitCode = kExitPortError;
         result.reason = m_portError.empty() ? "Failed to open com port" : m_portError;
+        result.failure = FailureClass::PortError;
     }
     else if (m_interrupted)
     {
         result.exitCode = kExitInterrupted;
         result.reason = kTerminatedByUserText;
+        result.failure = FailureClass::Stopped;
     }
     else
     {
         result.exitCode = kExitAborted;
         result.reason = m_reason.empty() ? kAbortedText : m_reason;
+        result.failure = m_failure;
     }
     return result;
 }

@@ -25,6 +25,18 @@ struct TransferFigures
 // Blocks a second from the first block to the last answer, or to `until` before it.
 double BlocksPerSecond(const TransferFigures& transfer, TransferFigures::Clock::time_point until);
 
+// Why a download did not pass, as a front end advises the operator on it.
+enum class FailureClass
+{
+    None,             // it passed
+    NoAnswer,         // the handset fell silent
+    ModelMismatch,    // a model question was answered No
+    ChecksumMismatch, // the handset's checksums disagree: "Download FAILED..."
+    PortError,        // the port could not be opened, or its channel was lost
+    Stopped,          // the operator's stop
+    Other,
+};
+
 // How one download on one port ended.
 struct DownloadResult
 {
@@ -32,6 +44,7 @@ struct DownloadResult
     std::string mobileId;
     int exitCode = 0;
     std::string reason; // why it did not succeed
+    FailureClass failure = FailureClass::None;
     double seconds = 0.0;
     unsigned blocks = 0; // block frames written
     double blocksPerSecond = 0.0;
@@ -67,7 +80,11 @@ public:
     // report line before the abort's.
     void Concluded(DownloadVerdict verdict, const std::string& lastLine);
     // Why the download is ending, in the host's own words (replaces an earlier one).
-    void SetReason(const std::string& reason) { m_reason = reason; }
+    void SetReason(const std::string& reason, FailureClass failure = FailureClass::Other)
+    {
+        m_reason = reason;
+        m_failure = failure;
+    }
     // The port could not be opened, or opened again; `error` is the channel's own text.
     void PortFailed() { m_portFailed = true; }
     void SetPortError(const std::string& error) { m_portError = error; }
@@ -86,6 +103,7 @@ private:
     bool m_handsetAnswered = false;
     std::string m_portError;
     std::string m_reason;
+    FailureClass m_failure = FailureClass::Other; // of an abort
     std::string m_productId;
     std::string m_mobileId;
 };

@@ -58,6 +58,7 @@ void CPortSession::Fail(const std::string& reason)
         DownloadResult result;
         result.exitCode = kExitAborted;
         result.reason = reason;
+        result.failure = FailureClass::Other;
         Error(reason);
         m_results.push_back(std::move(result));
         m_observer.PortFailed(m_results.back());
@@ -268,7 +269,7 @@ void CPortSession::OpenAgain(std::uint32_t baudRate, bool freshBuffer)
 
 void CPortSession::OnChannelLost(const std::string& reason)
 {
-    m_record.SetReason(reason);
+    m_record.SetReason(reason, FailureClass::PortError);
     Error(reason);
     m_engine.Abort();
 }
@@ -283,7 +284,7 @@ void CPortSession::OnSilence()
 {
     char line[96];
     std::snprintf(line, sizeof line, "No answer from the handset for %g s.", m_job.timeoutSeconds);
-    m_record.SetReason(line);
+    m_record.SetReason(line, FailureClass::NoAnswer);
     Line(line);
     m_engine.Abort();
 }

@@ -139,7 +139,7 @@ bool CPortSession::AskYesNo(const char* text)
         return true;
     }
     Line(std::string(text) + " No (--yes answers Yes)");
-    m_record.SetReason(std::string(text) + " No");
+    m_record.SetReason(std::string(text) + " No", FailureClass::ModelMismatch);
     return false;
 }
 

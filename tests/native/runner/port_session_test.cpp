@@ -191,6 +191,7 @@ TEST(PortLoop, HandsetAnswerDrivesTheEngineToItsNextFrameAndAStopEndsTheLoop)
     EXPECT_EQ(BaudRateAt(0), run.handset.rates.back());
     EXPECT_EQ(kExitInterrupted, result.exitCode);
     EXPECT_EQ(kTerminatedByUserText, result.reason);
+    EXPECT_EQ(FailureClass::Stopped, result.failure);
 }
 
 // The signal written every tick is no answer of the handset's: the watchdog ends the download
@@ -203,6 +204,7 @@ TEST(PortLoop, SilentHandsetOrLostReaderEndsTheDownloadWithItsReason)
     const DownloadResult unanswered = silent.Result();
     EXPECT_EQ(kExitAborted, unanswered.exitCode);
     EXPECT_EQ("No answer from the handset for 0.3 s.", unanswered.reason);
+    EXPECT_EQ(FailureClass::NoAnswer, unanswered.failure);
 
     LoopRun lost(0.0);
     lost.handset.readerEnds = true;
@@ -210,6 +212,7 @@ TEST(PortLoop, SilentHandsetOrLostReaderEndsTheDownloadWithItsReason)
     const DownloadResult gone = lost.Result();
     EXPECT_EQ(kExitAborted, gone.exitCode);
     EXPECT_EQ("TracingThread: the port has gone", gone.reason);
+    EXPECT_EQ(FailureClass::PortError, gone.failure);
 }
 
 // A reader that ended by itself is replaced: the port is opened again at the same rate, and the

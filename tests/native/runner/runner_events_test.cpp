@@ -88,6 +88,7 @@ TEST_F(RunnerEvents, ADownloadTellsItsPhasesBlocksHandsetAndEnd)
     const std::vector<DownloadResult>& results = Run();
     ASSERT_EQ(1u, results.size());
     ASSERT_EQ(kExitSuccess, results[0].exitCode) << m_events.Text();
+    EXPECT_EQ(FailureClass::None, results[0].failure);
 
     const std::vector<std::string> expectedPhases = {"phase identifying", "phase erasing",
                                                      "phase sending", "phase checking"};
@@ -121,6 +122,7 @@ TEST_F(RunnerEvents, ARefusedModelEndsWithItsReasonAndAJournalThatFailsSaysSo)
     const std::vector<DownloadResult>& results = Run();
     ASSERT_EQ(1u, results.size());
     EXPECT_EQ(kExitAborted, results[0].exitCode);
+    EXPECT_EQ(FailureClass::ModelMismatch, results[0].failure);
     EXPECT_EQ(std::vector<std::string>{"ended 2 Model number mismatch - Continue? No"},
               Starting("ended"));
     EXPECT_EQ(std::vector<std::string>{"phase identifying"}, Starting("phase"));
