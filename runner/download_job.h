@@ -3,6 +3,7 @@
 
 #include "protocol/download_engine.h"
 #include "runner/download_record.h"
+#include "runner/job_file.h"
 #include "runner/release_image.h"
 
 #include <memory>
@@ -37,3 +38,7 @@ struct DownloadJob
 // window's message for the file, when one cannot be sent.
 bool LoadReleaseFiles(DownloadJob& job, const std::string& imagePath, const std::string& lpPath,
                       std::string& error);
+
+// The whole job of a job file: its choices into the setup, its files read and checked against
+// their approved content. False with `error` set (the file's message, or the approval's).
+bool LoadJob(const JobFile& file, DownloadJob& job, std::string& error);
