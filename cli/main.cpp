@@ -3,7 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "runner/exit_codes.h"
-#include "cli/journal.h"
+#include "runner/journal.h"
 #include "cli/platform.h"
 #include "cli/port_reporter.h"
 #include "cli/summary.h"
@@ -121,7 +121,9 @@ int main(int argc, char** argv)
     if (!options.journalPath.empty())
     {
         std::string error;
-        journal = CJournal::Open(options, error);
+        journal = CJournal::Open(JournalSetup{options.journalPath, options.model, options.bootCode,
+                                              options.imagePath, options.lpPath},
+                                 error);
         if (journal == nullptr)
         {
             std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());

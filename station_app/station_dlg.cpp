@@ -176,7 +176,23 @@ bool CStationDlg::PrepareDownload()
         return false;
     }
     download.station = true; // each port goes on to the next handset
+    // A line that cannot keep its journal must not flash.
+    std::unique_ptr<CJournal> journal;
+    if (!m_job.journalPath.empty())
+    {
+        journal = CJournal::Open(JournalSetup{m_job.journalPath, m_job.model, m_job.bootCode,
+                                              m_job.mainCode ? m_job.imagePath : std::string(),
+                                              m_job.languagePack ? m_job.lpPath : std::string()},
+                                 error);
+        if (journal == nullptr)
+        {
+            ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
+            return false;
+        }
+    }
     m_download = std::move(download);
+    m_journal = std::move(journal);
+    m_journalCount = CJournalCount();
     return true;
 }
 
@@ -212,7 +228,7 @@ void CStationDlg::StartTile(unsigned tile)
         m_started = Clock::now();
     }
     std::string error;
-    if (!m_ports[tile]->Start(m_download, error))
+    if (!m_ports[tile]->Start(m_download, m_journal.get(), tile + 1, error))
     {
         ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
     }
@@ -324,6 +340,7 @@ void CStationDlg::ShowHeader()
         files += (files.empty() ? "" : "\n") + FileLine("Language pack", m_job.lpPath);
     }
     ShowText(IDC_FILES_TEXT, files);
+    ShowJournal();
 }
 
 void CStationDlg::OnTimer(UINT_PTR timerId)
@@ -369,6 +386,25 @@ void CStationDlg::Refresh()
     {
         ShowText(IDC_TOTALS_TEXT, TotalsText(TotalsOf(tiles, m_started, now)));
     }
+    ShowJournal();
+}
+
+void CStationDlg::ShowJournal()
+{
+    if (!m_jobOpen || m_job.journalPath.empty())
+    {
+        ShowText(IDC_JOURNAL_TEXT, "Journal: none");
+        return;
+    }
+    char counts[96];
+    std::snprintf(counts, sizeof counts, ": %u lines written", m_journalCount.Written());
+    std::string text = "Journal " + m_job.journalPath + counts;
+    if (m_journalCount.Failed() > 0)
+    {
+        std::snprintf(counts, sizeof counts, ", %u COULD NOT BE WRITTEN", m_journalCount.Failed());
+        text += counts;
+    }
+    ShowText(IDC_JOURNAL_TEXT, text);
 }
 
 LRESULT CStationDlg::OnDrawItem(WPARAM wParam, LPARAM lParam)

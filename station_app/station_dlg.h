@@ -50,6 +50,7 @@ private:
     void MakeTiles();
     void DestroyTiles();
     void ShowHeader();
+    void ShowJournal();
     void Refresh();
     bool AnyRunning() const;
     void ShowText(int id, const std::string& text);
@@ -59,6 +60,7 @@ private:
     JobFile m_job;
     bool m_jobOpen = false;
     DownloadJob m_download; // read by every running port: replaced only while none runs
+    std::unique_ptr<CJournal> m_journal; // the job's, while its ports may write to it
     std::vector<std::unique_ptr<CStationPort>> m_ports;
     std::vector<HWND> m_tileWindows;      // tile, Start, Stop of each port in turn
     std::vector<std::string> m_tileTexts; // what each tile's window text says now

@@ -32,7 +32,8 @@ CStationPort::~CStationPort()
     StopAndJoin();
 }
 
-bool CStationPort::Start(const DownloadJob& job, std::string& error)
+bool CStationPort::Start(const DownloadJob& job, CJournal* journal, unsigned tile,
+                         std::string& error)
 {
     if (Running())
     {
@@ -40,8 +41,12 @@ bool CStationPort::Start(const DownloadJob& job, std::string& error)
     }
     m_tile.Started();
     m_ended = false;
+    m_job = job;
+    m_journal.journal = journal;
+    m_journal.tile = tile;
+    m_job.journal = journal != nullptr ? &m_journal : nullptr;
     m_session = std::make_unique<CPortSession>(
-        m_port, job, Win32ChannelOpener(), Win32ReaderEndCheck(), m_queue, DebugLogPath(m_port));
+        m_port, m_job, Win32ChannelOpener(), Win32ReaderEndCheck(), m_queue, DebugLogPath(m_port));
     CPortSession* const session = m_session.get();
     try
     {

@@ -3,6 +3,7 @@
 // queue.
 #pragma once
 
+#include "runner/journal.h"
 #include "runner/port_session.h"
 #include "station/port_events.h"
 #include "station/tile_model.h"
@@ -26,9 +27,9 @@ public:
     // Whether its thread runs (or has ended and waits to be reaped).
     bool Running() const { return m_thread.joinable(); }
 
-    // Starts serving `job`, which outlives the run. False with `error` when the thread could
-    // not start.
-    bool Start(const DownloadJob& job, std::string& error);
+    // Starts serving `job`; its lines go to `journal` (none when null) as tile `tile`, which
+    // outlives the run. False with `error` when the thread could not start.
+    bool Start(const DownloadJob& job, CJournal* journal, unsigned tile, std::string& error);
     // The running download stops as the Stop button does, within a second, and no more come.
     void RequestStop();
     // Moves the port's events into its tile, and joins the thread once it has ended.
@@ -37,7 +38,21 @@ public:
     void StopAndJoin();
 
 private:
+    // The station's journal with this tile's number on each line.
+    class CTileJournal : public DownloadJournal
+    {
+    public:
+        bool Record(const std::string& port, const DownloadResult& result) override
+        {
+            return journal->RecordTile(port, tile, result);
+        }
+        CJournal* journal = nullptr;
+        unsigned tile = 0;
+    };
+
     const std::string m_port;
+    DownloadJob m_job; // this port's copy, with its own journal
+    CTileJournal m_journal;
     CPortEventQueue m_queue; // shared with the port's thread
     CTileModel m_tile;       // the window's thread only
     std::unique_ptr<CPortSession> m_session;

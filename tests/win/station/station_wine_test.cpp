@@ -79,7 +79,10 @@ protected:
 
 TEST_F(Station, RunsAPortToItsCountAndShowsTheVerdictAndTotals)
 {
-    ASSERT_TRUE(Launch(WriteJob(", \"station\": true, \"count\": 2")));
+    const std::string journal = TempFolder() + "station_journal.jsonl";
+    DeleteFileA(journal.c_str());
+    ASSERT_TRUE(
+        Launch(WriteJob(", \"station\": true, \"count\": 2, \"journal\": " + JsonText(journal))));
     EXPECT_FALSE(m_operator.IsEnabled(IDC_OPEN_JOB)); // locked to the job named
     EXPECT_EQ("Idle", m_operator.Text(IDC_TILE_FIRST));
     m_operator.Click(IDC_START_STATION);
@@ -91,7 +94,25 @@ TEST_F(Station, RunsAPortToItsCountAndShowsTheVerdictAndTotals)
     EXPECT_EQ("PASSED", m_operator.Text(IDC_TILE_FIRST));
     EXPECT_EQ(m_image.blocks, m_sim.Flash("main"));
     EXPECT_NE(std::string::npos, m_operator.Text(IDC_TOTALS_TEXT).find("yield 100.0 %"));
+    EXPECT_TRUE(WaitUntil(e2e::kStepMs,
+                          [&] {
+                              return m_operator.Text(IDC_JOURNAL_TEXT).find(": 2 lines written") !=
+                                     std::string::npos;
+                          }))
+        << m_operator.Text(IDC_JOURNAL_TEXT);
     EXPECT_TRUE(m_operator.Close());
+    // The journal's lines, as tervolo-cli writes them, with the tile.
+    std::ifstream lines(journal);
+    std::string line;
+    unsigned count = 0;
+    while (std::getline(lines, line))
+    {
+        ++count;
+        EXPECT_NE(std::string::npos, line.find("\"port\":\"COM1\"")) << line;
+        EXPECT_NE(std::string::npos, line.find("\"tile\":1")) << line;
+        EXPECT_NE(std::string::npos, line.find("\"verdict\":\"passed\"")) << line;
+    }
+    EXPECT_EQ(2u, count);
 }
 
 TEST_F(Station, AFileThatIsNotTheApprovedOneIsRefusedAndNothingIsSent)
