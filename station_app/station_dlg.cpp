@@ -15,7 +15,7 @@ constexpr std::size_t kShortShaDigits = 12;
 // The tiles' grid, in dialog units.
 constexpr int kTilesTop = 68;
 constexpr int kTileLeft = 7;
-constexpr int kTileWidth = 118;
+constexpr int kTileWidth = 108;
 constexpr int kTileHeight = 104;
 constexpr int kTileGap = 4;
 constexpr int kButtonHeight = 14;

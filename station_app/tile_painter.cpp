@@ -4,11 +4,11 @@
 
 namespace
 {
-constexpr int kStateFontHeight = -22; // pixels, character height
+constexpr int kStateFontHeight = -16; // pixels, character height
 constexpr int kTextFontHeight = -12;
 constexpr int kMargin = 6;
 constexpr int kLine = 16;
-constexpr int kStateLine = 28;
+constexpr int kStateLine = 22;
 constexpr int kBarHeight = 12;
 constexpr COLORREF kBarColour = RGB(0x2E, 0x6F, 0xC0);
 constexpr COLORREF kBarTrack = RGB(0xFF, 0xFF, 0xFF);
