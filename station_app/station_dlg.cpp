@@ -158,6 +158,8 @@ bool CStationDlg::OpenJob(const std::string& path)
     m_jobPath = path;
     m_jobOpen = true;
     MakeTiles();
+    m_started = Clock::time_point(); // a new job's totals start at its first Start
+    m_journalCount = CJournalCount();
     ShowHeader();
     return true;
 }
@@ -202,7 +204,6 @@ void CStationDlg::OnStartStation()
     {
         return;
     }
-    m_started = Clock::now();
     for (unsigned tile = 0; tile < m_ports.size(); ++tile)
     {
         StartTile(tile);
@@ -225,7 +226,7 @@ void CStationDlg::StartTile(unsigned tile)
     }
     if (m_started == Clock::time_point())
     {
-        m_started = Clock::now();
+        m_started = Clock::now(); // the totals count from the first Start on
     }
     std::string error;
     if (!m_ports[tile]->Start(m_download, m_journal.get(), tile + 1, error))
