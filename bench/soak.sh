@@ -20,8 +20,7 @@ count=1000
 programs=()
 for arg in "$@"; do
     case "$arg" in
-    window) programs+=(window button) ;;
-    button | cli-wine | cli-native) programs+=("$arg") ;;
+    window | button | cli-wine | cli-native) programs+=("$arg") ;;
     *[!0-9]* | "")
         echo "usage: bench/soak.sh [N] [window] [button] [cli-wine] [cli-native]" >&2
         exit 2
@@ -29,12 +28,19 @@ for arg in "$@"; do
     *) count=$arg ;;
     esac
 done
-[ ${#programs[@]} -gt 0 ] || programs=(window button cli-wine cli-native)
+[ ${#programs[@]} -gt 0 ] || programs=(window cli-wine cli-native)
+wants() { [[ " ${programs[*]} " == *" $1 "* ]]; }
+# The button probe comes right after the window, so that their figures stand side by side.
+if wants window && ! wants button; then
+    for i in "${!programs[@]}"; do
+        [ "${programs[i]}" = window ] && programs=("${programs[@]:0:i+1}" button "${programs[@]:i+1}")
+    done
+fi
 "$root/bench/build-targets.sh" native tervolo-sim tervolo-cli
 win_build=${TERVOLO_WIN_BUILD:-$root/build/win-x86_64}
 win_targets=()
-[[ " ${programs[*]} " == *" button "* ]] && win_targets+=(button_image_probe button_image_probe_v5)
-if [ -z "${TERVOLO_WIN_BUILD:-}" ] && [[ " ${programs[*]} " == *" window "* || " ${programs[*]} " == *" cli-wine "* ]]; then
+if wants button; then win_targets+=(button_image_probe button_image_probe_v5); fi
+if [ -z "${TERVOLO_WIN_BUILD:-}" ] && { wants window || wants cli-wine; }; then
     win_targets+=(soak_driver)
 fi
 [ ${#win_targets[@]} -eq 0 ] || "$root/bench/build-targets.sh" win-x86_64 "${win_targets[@]}"
