@@ -91,6 +91,7 @@ std::string DescribeAnswer(const std::vector<std::uint8_t>& bytes)
 
 Simulator::Simulator(const SimConfig& config, std::ostream& out)
     : m_config(config), m_out(out), m_handset(config.record), m_pace(config.pace),
+      m_adapter(config.adapter), m_adapterRandom(config.adapter.seed),
       m_reopenWaitMs(config.reopenWaitMs)
 {
 }
@@ -385,7 +386,7 @@ void Simulator::QueueReply(const sim::Reply& reply, std::int64_t afterUs)
     for (std::size_t i = 0; i < reply.pieces.size(); ++i)
     {
         QueueWrite(reply.pieces[i].waitMs, reply.pieces[i].bytes, reply.blockAcknowledged, i > 0,
-                   afterUs);
+                   i + 1 == reply.pieces.size(), afterUs);
     }
 }
 
@@ -423,7 +424,8 @@ void Simulator::ReleaseHeldReply(const char* why)
 }
 
 void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes,
-                           bool acknowledgement, bool continuesPrevious, std::int64_t& afterUs)
+                           bool acknowledgement, bool continuesPrevious, bool endsAnswer,
+                           std::int64_t& afterUs)
 {
     if (!m_port.IsOpen())
     {
@@ -438,13 +440,51 @@ void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes
         due = std::max(due, m_txLineFreeUs) + lineUs;
         m_txLineFreeUs = due;
     }
+    if (m_adapter.kind != AdapterKind::None)
+    {
+        afterUs = due; // the handset's next piece counts from its own line, not the adapter's
+        QueueThroughAdapter(std::move(bytes), due - lineUs, due, acknowledgement, endsAnswer);
+        return;
+    }
     if (!m_outgoing.empty())
     {
         due = std::max(due, m_outgoing.back().dueUs); // the line keeps the order
     }
     afterUs = due;
-    m_outgoing.push_back(
-        {due, std::move(bytes), 0, acknowledgement, (continuesPrevious ? waitUs : 0) + lineUs});
+    m_outgoing.push_back({due, std::move(bytes), 0, acknowledgement,
+                          (continuesPrevious ? waitUs : 0) + lineUs, endsAnswer ? due : -1});
+}
+
+void Simulator::QueueThroughAdapter(std::vector<std::uint8_t> bytes, std::int64_t lineStartUs,
+                                    std::int64_t lineEndUs, bool acknowledgement, bool endsAnswer)
+{
+    // Byte i reaches the adapter once its last bit has crossed the line.
+    const std::int64_t lineUs = lineEndUs - lineStartUs;
+    const std::int64_t count = static_cast<std::int64_t>(bytes.size());
+    std::vector<std::int64_t> arrivalsUs;
+    for (std::int64_t i = 1; i <= count; ++i)
+    {
+        arrivalsUs.push_back(lineStartUs + lineUs * i / count);
+    }
+    const std::vector<AdapterPacket> packets =
+        CutIntoPackets(m_adapter, arrivalsUs, m_adapterRandom);
+    std::size_t offset = 0;
+    for (const AdapterPacket& packet : packets)
+    {
+        const bool last = offset + packet.bytes == bytes.size();
+        // In order, and as far after the packet before as planned even when that one was late.
+        const std::int64_t previousUs =
+            m_outgoing.empty() ? packet.timeUs : m_outgoing.back().dueUs;
+        const std::int64_t due = std::max(packet.timeUs, previousUs);
+        const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+        m_outgoing.push_back({due,
+                              {begin, begin + static_cast<std::ptrdiff_t>(packet.bytes)},
+                              0,
+                              acknowledgement && last,
+                              due - previousUs,
+                              endsAnswer && last ? lineEndUs : -1});
+        offset += packet.bytes;
+    }
 }
 
 void Simulator::WriteDue(std::int64_t nowUs)
@@ -492,6 +532,11 @@ void Simulator::OnWritten(const Outgoing& piece, std::int64_t timeUs)
     const std::uint64_t sinceEpoch = SinceEpochUs(timeUs);
     Log("ANSWER", sinceEpoch, piece.bytes);
     m_answers.push_back({sinceEpoch, piece.bytes, false});
+    if (piece.answerDueUs >= 0)
+    {
+        m_answerDelays.Add(
+            static_cast<std::uint64_t>(std::max<std::int64_t>(0, timeUs - piece.answerDueUs)));
+    }
     if (piece.blockAcknowledgement)
     {
         m_acknowledgementOnLine = true;
