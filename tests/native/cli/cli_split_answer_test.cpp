@@ -135,6 +135,16 @@ struct SplitCase
     Delivery delivery;
 };
 
+// What follows `start` on the report line that begins with it; "(none)" without one.
+std::string ReportValue(const std::string& report, const std::string& start)
+{
+    const std::size_t at = report.find("\n" + start);
+    return at == std::string::npos
+               ? "(none)"
+               : report.substr(at + 1 + start.size(),
+                               report.find('\n', at + 1) - at - 1 - start.size());
+}
+
 void PrintTo(const SplitCase& each, std::ostream* out)
 {
     *out << each.scenario->name << "_" << each.delivery.name;
@@ -193,8 +203,9 @@ TEST_P(CliSplitAnswers, DownloadEndsAsWithWholeAnswers)
             ASSERT_EQ("OK", m_handset.Ask(command)) << command;
         }
     }
-    std::vector<std::string> args = {"download", "--port",    m_handset.Port(),
-                                     "--json",   "--timeout", "5"};
+    // --diagnostics: the report shows the handset's checksum figures as the program read them.
+    std::vector<std::string> args = {"download",  "--port", m_handset.Port(), "--json",
+                                     "--timeout", "5",      "--diagnostics"};
     args.insert(args.end(), scenario.options.begin(), scenario.options.end());
 
     CliRun run(m_scratch.Path(), args);
@@ -206,6 +217,10 @@ TEST_P(CliSplitAnswers, DownloadEndsAsWithWholeAnswers)
     {
         EXPECT_TRUE(HasLine(run.Err(), line)) << line << "\n" << run.Err();
     }
+    // The handset's figures as the report shows them are the program's own.
+    const std::string figures = ReportValue(run.Err(), "PC CRC Checksum: ");
+    EXPECT_NE("(none)", figures);
+    EXPECT_EQ(figures, ReportValue(run.Err(), "MS CRC Checksum: "));
     if (scenario.image)
     {
         EXPECT_EQ(image, m_handset.Flash("main"));
