@@ -71,25 +71,20 @@ std::vector<AdapterPacket> CutAtPolls(const std::vector<std::int64_t>& arrivalsU
     return packets;
 }
 
-// A cut after any byte with even odds; a piece goes once its last byte has come and at least
-// kRandomPieceGapUs after the previous one, so that the PC reads the pieces apart.
+// Two pieces, cut at a random place; the second once its last byte has come and at least
+// kRandomPieceGapUs after the first, so that the PC reads them apart.
 std::vector<AdapterPacket> CutAtRandom(const std::vector<std::int64_t>& arrivalsUs,
                                        std::mt19937& random)
 {
-    std::vector<AdapterPacket> packets;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < arrivalsUs.size(); ++i)
+    const std::size_t count = arrivalsUs.size();
+    if (count < 2)
     {
-        const bool last = i + 1 == arrivalsUs.size();
-        if (last || random() % 2 == 0)
-        {
-            const std::int64_t earliestUs =
-                packets.empty() ? arrivalsUs[i] : packets.back().timeUs + kRandomPieceGapUs;
-            packets.push_back({i + 1 - start, std::max(arrivalsUs[i], earliestUs)});
-            start = i + 1;
-        }
+        return {{count, arrivalsUs.back()}};
     }
-    return packets;
+    const std::size_t first = 1 + random() % (count - 1);
+    const std::int64_t firstUs = arrivalsUs[first - 1];
+    return {{first, firstUs},
+            {count - first, std::max(arrivalsUs.back(), firstUs + kRandomPieceGapUs)}};
 }
 
 } // namespace

@@ -18,7 +18,7 @@ enum class AdapterKind
     None,    // each write of the handset reaches the PC whole, as on a UART's FIFO
     Ftdi,    // packets of up to 62 bytes, sent when full or when the latency timer runs out
     UsbPoll, // what has come, at every poll of the host
-    Random,  // cut at random points (from a seed), pieces 1 ms apart
+    Random,  // each write in two, cut at a random place (from a seed), 1 ms apart
 };
 
 constexpr std::uint32_t kFtdiDefaultLatencyMs = 16;
