@@ -159,7 +159,7 @@ void Simulator::OnReset(const Words& words, const std::string&)
     m_port.Flush();
     m_handset.Reset(m_config.record);
     m_assembler.Reset();
-    m_pace = m_config.pace;
+    SetPace(m_config.pace);
     m_adapter = m_config.adapter;
     m_adapterRandom.seed(m_adapter.seed);
     m_reopenWaitMs = m_config.reopenWaitMs;
@@ -303,7 +303,7 @@ void Simulator::OnPace(const Words& words, const std::string&)
 {
     if (words.size() == 2 && (words[1] == "on" || words[1] == "off"))
     {
-        m_pace = words[1] == "on";
+        SetPace(words[1] == "on");
         Respond("OK");
         return;
     }

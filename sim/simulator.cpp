@@ -9,6 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace sim
@@ -21,15 +24,22 @@ constexpr std::int64_t kNoDeadline = -1;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 constexpr std::size_t kAnswerShownWhole = 8; // longer answers are shown by their start
 constexpr std::int64_t kMicrosecondsPerSecond = 1000000;
+// A sleeper wakes some tens of microseconds after its time, and more on a busy machine: the
+// last stretch before a due time (a paced frame's end, an answer's last byte) is waited awake,
+// so that the answer leaves when the line allows and a paced figure measures the PC.
+constexpr std::int64_t kAwakeWaitUs = 200;
+constexpr unsigned long kTimerSlackNs = 1; // the kernel's default lets a timer run 50 us late
+constexpr int kPacedPriority = 10;         // SCHED_FIFO, low among real-time threads
 
-// The time ppoll may wait until `deadline`; null (wait for ever) when there is none.
+// The time ppoll may sleep before `deadline`: until kAwakeWaitUs before it, then not at all;
+// null (for ever) when there is none.
 timespec* PollTimeout(std::int64_t deadline, timespec& timeout)
 {
     if (deadline == kNoDeadline)
     {
         return nullptr;
     }
-    const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - NowUs());
+    const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - kAwakeWaitUs - NowUs());
     timeout.tv_sec = static_cast<time_t>(waitUs / kMicrosecondsPerSecond);
     timeout.tv_nsec = static_cast<long>(waitUs % kMicrosecondsPerSecond) * 1000;
     return &timeout;
@@ -182,8 +192,21 @@ void Simulator::Unplug()
     m_acknowledgementOnLine = false;
 }
 
+void Simulator::SetPace(bool on)
+{
+    m_pace = on;
+    // Paced, the simulator keeps to computed times. At normal priority a busy machine lets it
+    // wake a scheduling period late (up to milliseconds on two cores busy building), so it
+    // asks for a real-time priority where it may (root, CAP_SYS_NICE), normal otherwise.
+    sched_param priority{};
+    priority.sched_priority = on ? kPacedPriority : 0;
+    ::pthread_setschedparam(::pthread_self(), on ? SCHED_FIFO : SCHED_OTHER, &priority);
+}
+
 int Simulator::Run()
 {
+    ::prctl(PR_SET_TIMERSLACK, kTimerSlackNs, 0, 0, 0); // this thread's timers
+    SetPace(m_pace);
     for (;;)
     {
         timespec timeout{};

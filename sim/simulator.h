@@ -105,6 +105,7 @@ private:
     };
 
     // Line.
+    void SetPace(bool on); // on the simulator's thread
     bool Plug(std::string& error);
     void Unplug();
     void ReadFromLine();
