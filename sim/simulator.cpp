@@ -228,8 +228,23 @@ int Simulator::Run()
         }
         Serve(fds);
     }
+    SayFigures();
     Unplug();
     return 0;
+}
+
+void Simulator::SayFigures()
+{
+    if (m_answerDelays.Count() == 0)
+    {
+        return;
+    }
+    m_out << "tervolo-sim: since the last RESET: turnarounds=" << m_turnarounds.Count()
+          << " median_us=" << m_turnarounds.Median() << " p99_us=" << m_turnarounds.Percentile(99.0)
+          << "; answer delays=" << m_answerDelays.Count() << " mean_us=" << m_answerDelays.Mean()
+          << " median_us=" << m_answerDelays.Median()
+          << " p99_us=" << m_answerDelays.Percentile(99.0) << " max_us=" << m_answerDelays.Maximum()
+          << std::endl;
 }
 
 void Simulator::WatchedDescriptors(pollfd* fds) const

@@ -185,6 +185,7 @@ private:
     std::uint64_t SinceEpochUs(std::int64_t timeUs) const;
     void Log(const std::string& kind, std::uint64_t timeUs, const std::vector<std::uint8_t>& bytes);
     void Say(std::int64_t timeUs, const std::string& text);
+    void SayFigures(); // at the end of the run: the turnarounds and answer delays
 
     SimConfig m_config;
     std::ostream& m_out;
