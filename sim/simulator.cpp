@@ -24,22 +24,21 @@ constexpr std::int64_t kNoDeadline = -1;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 constexpr std::size_t kAnswerShownWhole = 8; // longer answers are shown by their start
 constexpr std::int64_t kMicrosecondsPerSecond = 1000000;
-// A sleeper wakes some tens of microseconds after its time, and more on a busy machine: the
-// last stretch before a due time (a paced frame's end, an answer's last byte) is waited awake,
-// so that the answer leaves when the line allows and a paced figure measures the PC.
+// A sleeper wakes some tens of microseconds after its time: the last stretch before a write
+// is due (a paced answer's last byte) is waited awake, so that the answer leaves when the line
+// allows and a paced figure measures the PC.
 constexpr std::int64_t kAwakeWaitUs = 200;
 constexpr unsigned long kTimerSlackNs = 1; // the kernel's default lets a timer run 50 us late
 constexpr int kPacedPriority = 10;         // SCHED_FIFO, low among real-time threads
 
-// The time ppoll may sleep before `deadline`: until kAwakeWaitUs before it, then not at all;
-// null (for ever) when there is none.
+// The time ppoll may wait until `deadline`; null (wait for ever) when there is none.
 timespec* PollTimeout(std::int64_t deadline, timespec& timeout)
 {
     if (deadline == kNoDeadline)
     {
         return nullptr;
     }
-    const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - kAwakeWaitUs - NowUs());
+    const std::int64_t waitUs = std::max<std::int64_t>(0, deadline - NowUs());
     timeout.tv_sec = static_cast<time_t>(waitUs / kMicrosecondsPerSecond);
     timeout.tv_nsec = static_cast<long>(waitUs % kMicrosecondsPerSecond) * 1000;
     return &timeout;
@@ -313,7 +312,7 @@ std::int64_t Simulator::NextDeadline() const
     }
     if (!m_outgoing.empty() && !m_lineFull)
     {
-        consider(m_outgoing.front().dueUs);
+        consider(m_outgoing.front().dueUs - kAwakeWaitUs); // then without sleeping
     }
     if (m_wait.active)
     {
