@@ -56,8 +56,9 @@ public:
 
 private:
     bool Open(const std::string& path, std::uint32_t baudRate, const std::string& logPath);
-    // Waits until the driver has sent what it holds, at most WriteBound() of it.
-    void Drain();
+    // Waits until the driver has sent what it holds, at most WriteBound() of it; false when it
+    // gave up, was stopped or the device failed.
+    bool Drain();
     void ReaderLoop();
     // One read of what poll() announced; false once the device has gone.
     bool ReadOnce(short events);
