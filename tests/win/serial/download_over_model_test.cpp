@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "download/download_platform_win.h"
@@ -242,5 +243,125 @@ TEST_F(DownloadOverModelTest, ADeviceThatStopsTakingDataEndsInTheWriteFailureAnd
     EXPECT_TRUE(Reported("Download terminated by User."));
     handset.Driver().StallWire(false);
 }
+
+// How an adapter hands the handset's answers to the PC: every answer split at every point, or in
+// small USB packets whose bytes cbInQue counts only a tick later.
+struct Arrivals
+{
+    const char* name;
+    std::size_t pieceBytes;
+    DWORD intervalMs;
+    bool laggingCount;
+};
+
+struct WholeDownload
+{
+    const char* name;
+    const char* model;              // the window's choice and the image's product field
+    const char* mobileId;           // the handset's, when not its own
+    const char* productId;          // the same
+    std::vector<std::string> fault; // one FAULT of the simulator, if any
+    bool mainCode;
+    bool languagePack;
+    std::vector<std::string> lines; // report lines among the others, the last one kSuccess
+    std::vector<std::string> boxes;
+};
+
+void PrintTo(const WholeDownload& download, std::ostream* out)
+{
+    *out << download.name;
+}
+
+void PrintTo(const Arrivals& arrivals, std::ostream* out)
+{
+    *out << arrivals.name;
+}
+
+const WholeDownload kWholeDownloads[] = {
+    {"ImageAndLanguagePack", "RT47", nullptr, nullptr, {}, true, true, {}, {}},
+    {"EraseRetry",
+     "RT47",
+     nullptr,
+     nullptr,
+     {"erase_fail", "1"},
+     true,
+     false,
+     {"Erase Failed!", "Retrying..."},
+     {}},
+    {"WriteFailure",
+     "RT47",
+     nullptr,
+     nullptr,
+     {"write_fail", "main", "64", "1"},
+     true,
+     false,
+     {"Write Failed!"},
+     {}},
+    {"Rt47xOverride",
+     "RT47X",
+     "RT47X",
+     nullptr,
+     {},
+     false,
+     true,
+     {"Erasing existing LP...", "Overriding RT47X cfg...", "Override succesfully completed..."},
+     {"Downloading RT47 LP into a RT47X - Are you sure?"}},
+    {"LegacyModel", "RT50", "RT50 ", "RT50-LEGACY", {}, true, false, {}, {}},
+};
+
+const Arrivals kArrivalKinds[] = {
+    {"ByteByByte", 1, 1, false},
+    {"UsbPacketsCountedLate", 3, 1, true},
+};
+
+class WholeDownloadOverModelTest
+    : public DownloadOverModelTest,
+      public ::testing::WithParamInterface<std::tuple<WholeDownload, Arrivals>>
+{
+};
+
+// Whole downloads through an adapter that splits the answers: each is recognised as if it had
+// come whole, and the download ends as it would.
+TEST_P(WholeDownloadOverModelTest, EndsAsWithAnswersThatComeWhole)
+{
+    const WholeDownload& download = std::get<0>(GetParam());
+    const Arrivals& arrivals = std::get<1>(GetParam());
+    handset.With(
+        [&download](sim::Handset& h)
+        {
+            std::string error;
+            EXPECT_TRUE(download.fault.empty() || h.Faults().Add(download.fault, error)) << error;
+            EXPECT_TRUE(download.mobileId == nullptr ||
+                        h.Record().SetText("mobile_id", download.mobileId, ' ', error))
+                << error;
+            EXPECT_TRUE(download.productId == nullptr ||
+                        h.Record().SetText("product_id", download.productId, ' ', error))
+                << error;
+        });
+    handset.Driver().PaceArrivals(arrivals.pieceBytes, arrivals.intervalMs);
+    if (arrivals.laggingCount)
+        handset.Driver().LagInQueueCount();
+    DownloadChoices choices = Choices();
+    choices.mainCode = download.mainCode;
+    choices.languagePack = download.languagePack;
+    std::snprintf(choices.modelName, sizeof choices.modelName, "%s", download.model);
+    std::snprintf(choices.imagePath, sizeof choices.imagePath, "%s",
+                  File("model_image.rel", RandomImage(66, download.model, 1, {})).c_str());
+    session->OnStartStop(choices);
+    ASSERT_TRUE(session->Running());
+    EXPECT_TRUE(PumpUntil([this] { return !session->Running(); }))
+        << "last line: " << (view->report.empty() ? "" : view->report.back());
+    EXPECT_EQ(kSuccess, view->report.empty() ? "" : view->report.back());
+    for (const std::string& line : download.lines)
+        EXPECT_TRUE(Reported(line)) << line;
+    EXPECT_EQ(download.boxes, view->boxes);
+    EXPECT_EQ(0u, handset.MisheardBytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ThroughAnAdapter, WholeDownloadOverModelTest,
+    ::testing::Combine(::testing::ValuesIn(kWholeDownloads), ::testing::ValuesIn(kArrivalKinds)),
+    [](const ::testing::TestParamInfo<WholeDownloadOverModelTest::ParamType>& info)
+    { return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name; });
 
 } // namespace
