@@ -573,7 +573,7 @@ bool CSerialIO::ReadPort()
     const DWORD room = serial::ReadSizeAt(index);
     if (!WaitForRoom(room))
         return true;
-    // A purge of the owner's from here on makes what this round reads its own.
+    // A purge of the owner's from here on explains a read of this round that it aborts.
     const unsigned purges = m_purges;
     DWORD bytesRead = 0;
     bool aborted = false;
@@ -609,13 +609,15 @@ bool CSerialIO::ReadPort()
     return EndRound(index, chunk, bytesRead, purges, aborted);
 }
 
-// Hands on what a round read, unless the owner purged meanwhile: the bytes may be from before the
-// purge, which is there to drop them, so the round counts as the purge's read of nothing (they
-// are still logged: they came on the line). False when empty rounds say the port has gone.
+// Hands on what a round read, unless a purge of the owner's aborted one of its reads: what the
+// round read before is from before the purge, which is there to drop it, so the round counts as
+// the purge's read of nothing (the bytes are still logged: they came on the line). A read that
+// was pending at a purge and not aborted by it (Wine's way) brings what came after it: kept.
+// False when empty rounds say the port has gone.
 bool CSerialIO::EndRound(std::uint32_t index, BYTE* chunk, DWORD bytesRead, unsigned purges,
                          bool aborted)
 {
-    const bool purged = m_purges != purges;
+    const bool purged = aborted && m_purges != purges;
     if (bytesRead == 0 && !purged)
         return EmptyRound(aborted);
     m_emptyRounds = 0;

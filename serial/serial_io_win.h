@@ -23,8 +23,9 @@ namespace serial
 {
 // Exit code of the reader thread that ended after a stop request.
 constexpr DWORD kReaderEndedExitCode = 1;
-// The reader ended by itself because the port went away (ClearCommError or ReadFile failing, or
-// the driver refusing the read time-outs round after round).
+// The reader ended by itself because the port went away (ClearCommError or ReadFile failing, the
+// driver refusing the read time-outs round after round, or reads that bring nothing, aborted or
+// empty, round after round with no purge to explain them).
 constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
@@ -148,7 +149,8 @@ private:
     std::atomic<bool> m_readerWantsRoom{false}; // reader: it waits for the owner to handle bytes
     std::atomic<bool> m_stopRequested;          // owner sets, reader polls after every wake-up
     std::atomic<bool> m_interrupted{false};     // any thread sets: writes fail from now on
-    // The owner's purges so far, counted before each: the reader drops what it read across one.
+    // The owner's purges so far, counted before each: a read one aborts is no removal, and what
+    // the round read before it is dropped.
     std::atomic<unsigned> m_purges{0};
     unsigned m_refusedRounds = 0; // reader: rounds in a row whose time-outs were refused
     unsigned m_emptyRounds = 0;   // reader: rounds in a row that brought nothing unexplained

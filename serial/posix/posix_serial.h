@@ -49,7 +49,8 @@ public:
     void Purge() override;
     const std::uint8_t* RxBufferStart() const override { return m_rxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
-    // Lets what was written leave the line (bounded), stops the reader, closes the port.
+    // Lets what was written leave the line (bounded; what did not is dropped), stops the reader,
+    // closes the port.
     void Close() override;
     // Any thread: a write waiting for the line fails now and later ones at once; the reader ends.
     void Interrupt() override;

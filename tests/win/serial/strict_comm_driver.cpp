@@ -86,6 +86,12 @@ void StrictCommDriver::IgnoreWriteAborts()
     m_ignoreWriteAborts = true;
 }
 
+void StrictCommDriver::IgnoreReadAborts()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_ignoreReadAborts = true;
+}
+
 void StrictCommDriver::SetDeviceFifoBytes(std::size_t bytes)
 {
     std::lock_guard<std::mutex> hold(m_lock);
@@ -574,7 +580,7 @@ BOOL StrictCommDriver::PurgeComm(HANDLE port, DWORD flags)
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_GEN_FAILURE))
         return FALSE;
-    if ((flags & PURGE_RXABORT) != 0)
+    if ((flags & PURGE_RXABORT) != 0 && !m_ignoreReadAborts)
         Cancel([](const Request& r, const void*) { return r.kind == Kind::Read; }, nullptr);
     if ((flags & PURGE_TXABORT) != 0)
         Cancel([](const Request& r, const void*) { return r.kind == Kind::Write; }, nullptr);

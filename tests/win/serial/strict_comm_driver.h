@@ -70,6 +70,8 @@ public:
     void Remove();
     // CancelIo, CancelIoEx and PURGE_TXABORT leave a write pending.
     void IgnoreWriteAborts();
+    // PURGE_RXABORT leaves a pending read pending (Wine's serial layer).
+    void IgnoreReadAborts();
     // The adapter's own FIFO: the first `bytes` of the output queue are not in cbOutQue and
     // FlushFileBuffers does not wait for them; the close drops what is still in it.
     void SetDeviceFifoBytes(std::size_t bytes);
@@ -180,6 +182,7 @@ private:
     std::size_t m_stallAfter = SIZE_MAX;
     bool m_ignoreCancel = false;
     bool m_ignoreWriteAborts = false;
+    bool m_ignoreReadAborts = false;
     bool m_lagInQueue = false;
     bool m_waitsAtOnce = false;
     bool m_removed = false;
