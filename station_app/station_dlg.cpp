@@ -296,12 +296,13 @@ void CStationDlg::MakeTiles()
             SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             m_tileWindows.push_back(window);
         };
-        make("STATIC", "Idle", SS_OWNERDRAW, box, IDC_TILE_FIRST + static_cast<int>(tile));
+        const std::string summary = m_ports.back()->Tile().Summary();
+        make("STATIC", summary.c_str(), SS_OWNERDRAW, box, IDC_TILE_FIRST + static_cast<int>(tile));
         make("BUTTON", "Start", BS_PUSHBUTTON | WS_TABSTOP, start,
              IDC_TILE_START_FIRST + static_cast<int>(tile));
         make("BUTTON", "Stop", BS_PUSHBUTTON | WS_TABSTOP, stop,
              IDC_TILE_STOP_FIRST + static_cast<int>(tile));
-        m_tileTexts.push_back("Idle");
+        m_tileTexts.push_back(summary);
     }
 }
 
@@ -371,8 +372,8 @@ void CStationDlg::Refresh()
             port.RequestStop();
         }
         tiles.push_back(&port.Tile());
-        // The state as the tile's text too: read aloud, and read by tests.
-        const std::string text = port.Tile().StateText();
+        // What the tile shows as its text too: read aloud, and read by tests.
+        const std::string text = port.Tile().Summary();
         if (text != m_tileTexts[tile])
         {
             m_tileTexts[tile] = text;

@@ -1,6 +1,7 @@
-// TervoloStation.exe under Wine against the simulator on COM1, driven as an operator would:
-// a station run to its count with its tile and totals read back, an unapproved file refused
-// before anything is sent, and a close while a port runs that asks first.
+// TervoloStation.exe under Wine against the simulators on COM1 to COM4, driven as an operator
+// would: a station run to its count with its tile and totals read back, four ports that each end
+// their own way, an unapproved file refused before anything is sent, and a close while a port
+// runs that asks first.
 #include "station_app/station_ids.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/scratch_folder.h"
@@ -11,6 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 
 namespace
 {
@@ -39,6 +41,12 @@ std::string StationPath()
     return path != nullptr ? path : "";
 }
 
+// A tile's text: its state, its counts and its last failure's reason, a line each.
+std::string StateOf(const std::string& tileText)
+{
+    return tileText.substr(0, tileText.find('\n'));
+}
+
 std::string JsonText(const std::string& text)
 {
     std::string escaped;
@@ -64,13 +72,15 @@ protected:
         return m_operator.Launch(StationPath(), "\"" + job + "\"", kLaunchMs, IDC_TILE_FIRST);
     }
 
-    std::string WriteJob(const std::string& extra)
+    std::string WriteJob(const std::string& extra, const std::string& ports = "\"COM1\"")
     {
         const std::string path = TempFolder() + "station_job.json";
         std::ofstream(path) << "{\"model\": \"RT47\", \"image\": " << JsonText(m_image.path)
-                            << ", \"ports\": [\"COM1\"]" << extra << "}";
+                            << ", \"ports\": [" << ports << "]" << extra << "}";
         return path;
     }
+
+    std::string Tile(unsigned tile) const { return m_operator.Text(IDC_TILE_FIRST + tile); }
 
     e2e::Simulator m_sim;
     e2e::ReleaseFile m_image;
@@ -84,14 +94,14 @@ TEST_F(Station, RunsAPortToItsCountAndShowsTheVerdictAndTotals)
     ASSERT_TRUE(
         Launch(WriteJob(", \"station\": true, \"count\": 2, \"journal\": " + JsonText(journal))));
     EXPECT_FALSE(m_operator.IsEnabled(IDC_OPEN_JOB)); // locked to the job named
-    EXPECT_EQ("Idle", m_operator.Text(IDC_TILE_FIRST));
+    EXPECT_EQ("Idle", StateOf(Tile(0)));
     m_operator.Click(IDC_START_STATION);
 
     EXPECT_TRUE(
         WaitUntil(kRunMs, [&]
                   { return m_operator.Text(IDC_TOTALS_TEXT).rfind("passed 2  failed 0", 0) == 0; }))
         << m_operator.Text(IDC_TOTALS_TEXT);
-    EXPECT_EQ("PASSED", m_operator.Text(IDC_TILE_FIRST));
+    EXPECT_EQ("PASSED\nPassed 2   Failed 0", Tile(0));
     EXPECT_EQ(m_image.blocks, m_sim.Flash("main"));
     EXPECT_NE(std::string::npos, m_operator.Text(IDC_TOTALS_TEXT).find("yield 100.0 %"));
     EXPECT_TRUE(WaitUntil(e2e::kStepMs,
@@ -115,6 +125,70 @@ TEST_F(Station, RunsAPortToItsCountAndShowsTheVerdictAndTotals)
     EXPECT_EQ(2u, count);
 }
 
+TEST_F(Station, FourPortsEachEndTheirOwnWayWithTheirCountsAndJournalLines)
+{
+    // COM1 clean; COM2 fails block 5 once and recovers; COM3's handset is another model, which
+    // the job's default No refuses; COM4 is unplugged in its transfer (under Wine its reads go
+    // quiet rather than fail, so it ends by the job's time-out, short here).
+    e2e::Simulator sims[3];
+    for (unsigned com = 2; com <= 4; ++com)
+    {
+        ASSERT_TRUE(sims[com - 2].Connect(com)) << "no simulator for COM" << com;
+        sims[com - 2].Do("RESET");
+    }
+    sims[0].Do("FAULT write_fail main 5 1");
+    sims[1].Do("SETSTR product_id RT37-OTHER");
+    sims[2].Do("FAULT delay block 200 always"); // keeps COM4 in its blocks until the unplug
+    const std::string journal = TempFolder() + "station_four.jsonl";
+    DeleteFileA(journal.c_str());
+    ASSERT_TRUE(Launch(WriteJob(", \"station\": true, \"count\": 1, \"timeout\": 5, \"journal\": " +
+                                    JsonText(journal),
+                                "\"COM1\", \"COM2\", \"COM3\", \"COM4\"")));
+    m_operator.Click(IDC_START_STATION);
+    ASSERT_TRUE(sims[2].WaitFrame('w', 2, kRunMs));
+    sims[2].Do("UNPLUG");
+
+    ASSERT_TRUE(WaitUntil(kRunMs,
+                          [&] {
+                              return m_operator.Text(IDC_JOURNAL_TEXT).find(": 4 lines written") !=
+                                     std::string::npos;
+                          }))
+        << m_operator.Text(IDC_JOURNAL_TEXT);
+    EXPECT_TRUE(
+        WaitUntil(e2e::kStepMs, [&]
+                  { return m_operator.Text(IDC_TOTALS_TEXT).rfind("passed 2  failed 2", 0) == 0; }))
+        << m_operator.Text(IDC_TOTALS_TEXT);
+    EXPECT_EQ("PASSED\nPassed 1   Failed 0", Tile(0));
+    EXPECT_EQ("PASSED\nPassed 1   Failed 0", Tile(1));
+    EXPECT_EQ("ABORTED\nPassed 0   Failed 1\nModel number mismatch - Continue? No", Tile(2));
+    EXPECT_EQ("ABORTED\nPassed 0   Failed 1\nNo answer from the handset for 5 s.", Tile(3));
+    EXPECT_EQ(m_image.blocks, m_sim.Flash("main"));
+    EXPECT_EQ(m_image.blocks, sims[0].Flash("main"));
+    EXPECT_EQ(1u, sims[0].FramesOf('w').size() - m_image.BlockCount()); // block 5 once more
+    EXPECT_TRUE(sims[1].FramesOf('w').empty());
+    EXPECT_TRUE(m_operator.Close());
+
+    // A line per port, each with its tile and its verdict.
+    const char* const verdicts[] = {"passed", "passed", "aborted", "aborted"};
+    std::ifstream lines(journal);
+    std::string line;
+    std::set<unsigned> tiles;
+    while (std::getline(lines, line))
+    {
+        const std::size_t at = line.find("\"port\":\"COM");
+        ASSERT_NE(std::string::npos, at) << line;
+        const unsigned com = static_cast<unsigned>(line[at + 11] - '0');
+        ASSERT_TRUE(com >= 1 && com <= 4) << line;
+        tiles.insert(com);
+        EXPECT_NE(std::string::npos, line.find("\"tile\":" + std::to_string(com))) << line;
+        EXPECT_NE(std::string::npos,
+                  line.find(std::string("\"verdict\":\"") + verdicts[com - 1] + "\""))
+            << line;
+    }
+    EXPECT_EQ((std::set<unsigned>{1, 2, 3, 4}), tiles);
+    sims[2].Do("RESET"); // plugged in again for whoever comes next
+}
+
 TEST_F(Station, AFileThatIsNotTheApprovedOneIsRefusedAndNothingIsSent)
 {
     ASSERT_TRUE(Launch(WriteJob(", \"image_sha256\": \"" + std::string(64, '0') + "\"")));
@@ -124,7 +198,7 @@ TEST_F(Station, AFileThatIsNotTheApprovedOneIsRefusedAndNothingIsSent)
     EXPECT_NE(std::string::npos, box.text.find("station_image.rel is not the approved file"))
         << box.text;
     EXPECT_TRUE(m_operator.Answer(box, IDOK));
-    EXPECT_EQ("Idle", m_operator.Text(IDC_TILE_FIRST));
+    EXPECT_EQ("Idle", StateOf(Tile(0)));
     EXPECT_TRUE(m_sim.Frames().empty());
     EXPECT_TRUE(m_operator.Close());
 }
