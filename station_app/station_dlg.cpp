@@ -22,6 +22,7 @@ constexpr int kButtonHeight = 14;
 constexpr int kTilesPerRow = 4;
 
 const char kJobFilter[] = "Job files (*.json)|*.json|All files (*.*)|*.*||";
+const char kJobExtension[] = "json"; // added to a name the operator typed without one
 
 std::string FileLine(const char* section, const std::string& path)
 {
@@ -54,6 +55,7 @@ const MessageMap& CStationDlg::GetMessageMap() const
     using D = CStationDlg;
     static const MessageEntry kEntries[] = {
         On::Clicked<&D::OnOpenJob>(IDC_OPEN_JOB),
+        On::Clicked<&D::OnSaveJob>(IDC_SAVE_JOB),
         On::Clicked<&D::OnStartStation>(IDC_START_STATION),
         On::Clicked<&D::OnStopStation>(IDC_STOP_STATION),
         On::Clicked<&D::OnTileStart<0>>(IDC_TILE_START_FIRST + 0),
@@ -84,6 +86,7 @@ BOOL CStationDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     EnableWindow(GetDlgItem(IDC_OPEN_JOB), m_locked ? FALSE : TRUE);
+    EnableWindow(GetDlgItem(IDC_SAVE_JOB), m_locked ? FALSE : TRUE);
     if (!m_jobPath.empty())
     {
         OpenJob(m_jobPath);
@@ -125,6 +128,30 @@ void CStationDlg::OnOpenJob()
     {
         OpenJob(dialog.GetPathName());
     }
+}
+
+void CStationDlg::OnSaveJob()
+{
+    if (m_locked || !m_jobOpen)
+    {
+        ShowMessageBox("Open a job before saving it.");
+        return;
+    }
+    CFileDialog dialog(false, kJobFilter, m_hWnd);
+    dialog.m_ofn.lpstrDefExt = kJobExtension;
+    dialog.SetPathName(m_jobPath.c_str());
+    if (!dialog.DoModal())
+    {
+        return;
+    }
+    std::string error;
+    if (!WriteJobFile(dialog.GetPathName(), m_job, error))
+    {
+        ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
+        return;
+    }
+    m_jobPath = dialog.GetPathName();
+    ShowHeader();
 }
 
 bool CStationDlg::OpenJob(const std::string& path)

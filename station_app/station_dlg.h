@@ -34,6 +34,8 @@ private:
     using Clock = CTileModel::Clock;
 
     void OnOpenJob();
+    // Writes the open job to a job file of the operator's choice.
+    void OnSaveJob();
     void OnStartStation();
     void OnStopStation();
     template <unsigned Tile> void OnTileStart() { StartTile(Tile); }

@@ -13,6 +13,7 @@
 #define IDC_START_STATION 1005
 #define IDC_STOP_STATION 1006
 #define IDC_OPEN_JOB 1007
+#define IDC_SAVE_JOB 1008
 
 // ---- The tiles, made at run time: tile n has these plus n ------------------------------------
 #define IDC_TILE_FIRST 1100

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 namespace
@@ -187,6 +188,34 @@ TEST_F(Station, FourPortsEachEndTheirOwnWayWithTheirCountsAndJournalLines)
     }
     EXPECT_EQ((std::set<unsigned>{1, 2, 3, 4}), tiles);
     sims[2].Do("RESET"); // plugged in again for whoever comes next
+}
+
+TEST_F(Station, AnOpenedJobIsSavedToAJobFileThatReadsBackAlike)
+{
+    const std::string job = WriteJob(", \"station\": true, \"count\": 3, \"timeout\": 7");
+    const std::string saved = TempFolder() + "station_saved";
+    DeleteFileA((saved + ".json").c_str());
+    ASSERT_TRUE(m_operator.Launch(StationPath(), "", kLaunchMs, IDC_START_STATION));
+    EXPECT_TRUE(m_operator.IsEnabled(IDC_SAVE_JOB));
+    m_operator.Click(IDC_OPEN_JOB);
+    ASSERT_TRUE(m_operator.SaveAs(job, e2e::kStepMs)); // the open dialog, answered alike
+    ASSERT_TRUE(WaitUntil(e2e::kStepMs, [&] { return StateOf(Tile(0)) == "Idle"; }));
+    m_operator.Click(IDC_SAVE_JOB);
+    std::string proposed;
+    ASSERT_TRUE(m_operator.SaveAs(saved, e2e::kStepMs, &proposed));
+    EXPECT_NE(std::string::npos, proposed.find("station_job.json")) << proposed;
+    EXPECT_NE(std::string::npos, m_operator.Text(IDC_JOB_TEXT).find(saved + ".json"))
+        << m_operator.Text(IDC_JOB_TEXT);
+    EXPECT_TRUE(m_operator.Close());
+    // The job as written, its extension added: the fields given and the defaults of the rest.
+    std::ifstream in(saved + ".json");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* field :
+         {"\"model\": \"RT47\"", "\"count\": 3", "\"timeout\": 7.0", "\"baud\": 115200",
+          "\"station\": true", "\"gang\": false", "\"COM1\""})
+    {
+        EXPECT_NE(std::string::npos, text.find(field)) << field << " in " << text;
+    }
 }
 
 TEST_F(Station, AFileThatIsNotTheApprovedOneIsRefusedAndNothingIsSent)
