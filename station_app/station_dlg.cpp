@@ -2,6 +2,8 @@
 
 #include "framework/file_dialog.h"
 #include "runner/sha256.h"
+#include "settings/preset_registry.h"
+#include "station_app/preset_source.h"
 #include "station_app/station_ids.h"
 
 #include <cstdio>
@@ -48,6 +50,12 @@ CStationDlg::CStationDlg(std::string jobPath, bool locked)
 {
 }
 
+CStationDlg::CStationDlg(std::string preset, std::vector<std::string> ports)
+    : CDialog(IDD_STATION), m_jobPath(std::move(preset)), m_locked(true), m_fromPreset(true),
+      m_presetPorts(std::move(ports))
+{
+}
+
 CStationDlg::~CStationDlg() = default;
 
 const MessageMap& CStationDlg::GetMessageMap() const
@@ -87,7 +95,11 @@ BOOL CStationDlg::OnInitDialog()
     CDialog::OnInitDialog();
     EnableWindow(GetDlgItem(IDC_OPEN_JOB), m_locked ? FALSE : TRUE);
     EnableWindow(GetDlgItem(IDC_SAVE_JOB), m_locked ? FALSE : TRUE);
-    if (!m_jobPath.empty())
+    if (m_fromPreset)
+    {
+        OpenPreset();
+    }
+    else if (!m_jobPath.empty())
     {
         OpenJob(m_jobPath);
     }
@@ -163,6 +175,29 @@ bool CStationDlg::OpenJob(const std::string& path)
         ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
         return false;
     }
+    return UseJob(job, path);
+}
+
+bool CStationDlg::OpenPreset()
+try
+{
+    JobFile job;
+    std::string error;
+    if (!JobFromPreset(m_jobPath, StoredPreset(m_jobPath), m_presetPorts, job, error))
+    {
+        ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
+        return false;
+    }
+    return UseJob(job, m_jobPath);
+}
+catch (const PresetListFailure& failure)
+{
+    ShowMessageBox(failure.what(), MB_OK | MB_ICONSTOP);
+    return false;
+}
+
+bool CStationDlg::UseJob(const JobFile& job, const std::string& source)
+{
     if (job.ports.empty() || job.ports.size() > kMaxTiles)
     {
         ShowMessageBox("A station's job names one to eight \"ports\".", MB_OK | MB_ICONSTOP);
@@ -182,7 +217,7 @@ bool CStationDlg::OpenJob(const std::string& path)
         return false;
     }
     m_job = job;
-    m_jobPath = path;
+    m_jobPath = source;
     m_jobOpen = true;
     MakeTiles();
     m_started = Clock::time_point(); // a new job's totals start at its first Start
@@ -356,7 +391,8 @@ void CStationDlg::ShowHeader()
     sections += m_job.bootCode ? "boot " : "";
     sections += m_job.mainCode ? "main " : "";
     sections += m_job.languagePack ? "lp " : "";
-    ShowText(IDC_JOB_TEXT, "Job " + m_jobPath + ": " + m_job.model + ", " + rate + ", " + sections +
+    ShowText(IDC_JOB_TEXT, (m_fromPreset ? "Preset " : "Job ") + m_jobPath + ": " + m_job.model +
+                               ", " + rate + ", " + sections +
                                (m_job.yes ? "(questions: Yes)" : "(questions: No)") +
                                (m_locked ? ", locked" : ""));
     std::string files;

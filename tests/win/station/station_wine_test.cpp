@@ -4,12 +4,14 @@
 // runs that asks first.
 #include "station_app/station_ids.h"
 #include "tests/e2e/e2e_support.h"
+#include "preset_store.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -216,6 +218,49 @@ TEST_F(Station, AnOpenedJobIsSavedToAJobFileThatReadsBackAlike)
     {
         EXPECT_NE(std::string::npos, text.find(field)) << field << " in " << text;
     }
+}
+
+TEST_F(Station, AStoredPresetRunsOnThePortsNamedAndIsNeverWritten)
+{
+    const char kPreset[] = "Station Line";
+    char length[8];
+    std::snprintf(length, sizeof length, "%04u", static_cast<unsigned>(m_image.path.size()));
+    preset_store::Write(kPreset, {{"MainCodeDownload", "1"},
+                                  {"BootCodeDownload", "0"},
+                                  {"MobileModel", "RT47"},
+                                  {"BaudRate", "1"},
+                                  {"ImageFilenameLength", length},
+                                  {"ImageFilename", m_image.path}});
+    const std::vector<std::string> stored = preset_store::ValueNames(kPreset);
+    ASSERT_TRUE(Launch("/P" + std::string(kPreset) + "\" COM1 \"COM2"));
+    EXPECT_EQ(0u, m_operator.Text(IDC_JOB_TEXT).find("Preset Station Line: RT47, 57600 baud, main"))
+        << m_operator.Text(IDC_JOB_TEXT);
+    EXPECT_FALSE(m_operator.IsEnabled(IDC_OPEN_JOB));
+    EXPECT_FALSE(m_operator.IsEnabled(IDC_SAVE_JOB));
+    EXPECT_EQ("Idle", StateOf(Tile(1)));
+    // COM1 alone; its station goes on to the next unit at once (the simulator answers again), so
+    // its count tells the pass, the handset's checksum that the preset's image was sent.
+    m_operator.Click(IDC_TILE_START_FIRST);
+    ASSERT_TRUE(WaitUntil(kRunMs,
+                          [&]
+                          {
+                              const std::string text = Tile(0);
+                              return text.find("\nPassed ") != std::string::npos &&
+                                     text.find("\nPassed 0") == std::string::npos;
+                          }))
+        << Tile(0);
+    EXPECT_NE(std::string::npos, Tile(0).find("   Failed 0")) << Tile(0);
+    EXPECT_EQ('1', m_sim.FramesOf('p').at(0).bytes.at(2)); // the preset's 57600
+    EXPECT_EQ("Idle", StateOf(Tile(1)));
+    PostMessageA(m_operator.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    FoundMessageBox box;
+    ASSERT_TRUE(m_operator.WaitForMessageBox(box, e2e::kStepMs)); // COM1 awaits its next unit
+    EXPECT_TRUE(m_operator.Answer(box, IDYES));
+    DWORD exitCode = 1;
+    EXPECT_TRUE(m_operator.WaitForExit(exitCode, e2e::kStepMs));
+    EXPECT_EQ(stored, preset_store::ValueNames(kPreset));
+    EXPECT_EQ(m_image.path, preset_store::Read(kPreset, "ImageFilename").value_or(""));
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorvatek\\Tervolo\\1.0\\Options\\Station Line");
 }
 
 TEST_F(Station, AFileThatIsNotTheApprovedOneIsRefusedAndNothingIsSent)
