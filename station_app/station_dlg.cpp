@@ -3,6 +3,7 @@
 #include "framework/file_dialog.h"
 #include "runner/sha256.h"
 #include "settings/preset_registry.h"
+#include "station_app/preset_job_dlg.h"
 #include "station_app/preset_source.h"
 #include "station_app/station_ids.h"
 
@@ -64,6 +65,7 @@ const MessageMap& CStationDlg::GetMessageMap() const
     static const MessageEntry kEntries[] = {
         On::Clicked<&D::OnOpenJob>(IDC_OPEN_JOB),
         On::Clicked<&D::OnSaveJob>(IDC_SAVE_JOB),
+        On::Clicked<&D::OnPresetJob>(IDC_PRESET_JOB),
         On::Clicked<&D::OnStartStation>(IDC_START_STATION),
         On::Clicked<&D::OnStopStation>(IDC_STOP_STATION),
         On::Clicked<&D::OnTileStart<0>>(IDC_TILE_START_FIRST + 0),
@@ -95,6 +97,7 @@ BOOL CStationDlg::OnInitDialog()
     CDialog::OnInitDialog();
     EnableWindow(GetDlgItem(IDC_OPEN_JOB), m_locked ? FALSE : TRUE);
     EnableWindow(GetDlgItem(IDC_SAVE_JOB), m_locked ? FALSE : TRUE);
+    EnableWindow(GetDlgItem(IDC_PRESET_JOB), m_locked ? FALSE : TRUE);
     if (m_fromPreset)
     {
         OpenPreset();
@@ -142,6 +145,30 @@ void CStationDlg::OnOpenJob()
     }
 }
 
+void CStationDlg::OnPresetJob()
+{
+    if (m_locked || AnyRunning())
+    {
+        ShowMessageBox("Stop the station before opening another job.");
+        return;
+    }
+    CPresetJobDlg dialog(m_hWnd);
+    if (dialog.DoModal() != IDOK)
+    {
+        return;
+    }
+    const std::string previous = m_jobPath;
+    const bool previousFromPreset = m_fromPreset;
+    m_jobPath = dialog.Preset();
+    m_presetPorts = dialog.Ports();
+    m_fromPreset = true;
+    if (!OpenPreset())
+    {
+        m_jobPath = previous; // the job shown stays
+        m_fromPreset = previousFromPreset;
+    }
+}
+
 void CStationDlg::OnSaveJob()
 {
     if (m_locked || !m_jobOpen)
@@ -175,7 +202,13 @@ bool CStationDlg::OpenJob(const std::string& path)
         ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
         return false;
     }
-    return UseJob(job, path);
+    if (!UseJob(job, path))
+    {
+        return false;
+    }
+    m_fromPreset = false;
+    ShowHeader();
+    return true;
 }
 
 bool CStationDlg::OpenPreset()

@@ -36,6 +36,8 @@ private:
     using Clock = CTileModel::Clock;
 
     void OnOpenJob();
+    // A stored preset on ports the operator picks.
+    void OnPresetJob();
     // Writes the open job to a job file of the operator's choice.
     void OnSaveJob();
     void OnStartStation();
@@ -65,7 +67,7 @@ private:
 
     std::string m_jobPath; // or the preset's name, with m_fromPreset
     const bool m_locked;
-    const bool m_fromPreset = false;
+    bool m_fromPreset = false;
     std::vector<std::string> m_presetPorts;
     JobFile m_job;
     bool m_jobOpen = false;

@@ -1,6 +1,7 @@
 // A station's job from a stored preset: read as the main window reads it (defaults for what the
 // preset lacks, the baud list's order, only the sections it sends), and refused with a message
-// for what a station cannot run.
+// for what a station cannot run; and the order ports are offered in.
+#include "station/port_order.h"
 #include "station/preset_job.h"
 
 #include <gtest/gtest.h>
@@ -107,5 +108,17 @@ TEST(PresetJob, TheCommandLineNamesThePresetAfterSlashPAndThenItsPorts)
     {
         EXPECT_FALSE(ParsePresetArguments(other, preset, ports));
     }
+}
+} // namespace
+
+namespace
+{
+TEST(PortOrder, NumbersSortAsNumbersAndEachPortComesOnce)
+{
+    std::vector<std::string> ports = {"COM23", "COM3",         "com3", "COM10",
+                                      "COM1",  "/dev/ttyUSB1", "COM2"};
+    SortPortNames(ports);
+    EXPECT_EQ((std::vector<std::string>{"/dev/ttyUSB1", "COM1", "COM2", "COM3", "COM10", "COM23"}),
+              ports);
 }
 } // namespace

@@ -23,6 +23,7 @@ namespace
 constexpr unsigned kRunMs = 180000; // two small downloads, generously
 constexpr DWORD kPollMs = 50;
 constexpr unsigned kLaunchMs = 120000; // the first start of Wine in a test run is slow
+constexpr char kPreset[] = "Station Line";
 
 template <typename Condition> bool WaitUntil(unsigned timeoutMs, Condition condition)
 {
@@ -81,6 +82,25 @@ protected:
         std::ofstream(path) << "{\"model\": \"RT47\", \"image\": " << JsonText(m_image.path)
                             << ", \"ports\": [" << ports << "]" << extra << "}";
         return path;
+    }
+
+    // A preset of the main window's: RT47 main code at 57600 from the test's image.
+    void WritePreset()
+    {
+        char length[8];
+        std::snprintf(length, sizeof length, "%04u", static_cast<unsigned>(m_image.path.size()));
+        preset_store::Write(kPreset, {{"MainCodeDownload", "1"},
+                                      {"BootCodeDownload", "0"},
+                                      {"MobileModel", "RT47"},
+                                      {"BaudRate", "1"},
+                                      {"ImageFilenameLength", length},
+                                      {"ImageFilename", m_image.path}});
+    }
+    void DeletePreset()
+    {
+        RegDeleteTreeA(
+            HKEY_CURRENT_USER,
+            (std::string("Software\\Quorvatek\\Tervolo\\1.0\\Options\\") + kPreset).c_str());
     }
 
     std::string Tile(unsigned tile) const { return m_operator.Text(IDC_TILE_FIRST + tile); }
@@ -222,15 +242,7 @@ TEST_F(Station, AnOpenedJobIsSavedToAJobFileThatReadsBackAlike)
 
 TEST_F(Station, AStoredPresetRunsOnThePortsNamedAndIsNeverWritten)
 {
-    const char kPreset[] = "Station Line";
-    char length[8];
-    std::snprintf(length, sizeof length, "%04u", static_cast<unsigned>(m_image.path.size()));
-    preset_store::Write(kPreset, {{"MainCodeDownload", "1"},
-                                  {"BootCodeDownload", "0"},
-                                  {"MobileModel", "RT47"},
-                                  {"BaudRate", "1"},
-                                  {"ImageFilenameLength", length},
-                                  {"ImageFilename", m_image.path}});
+    WritePreset();
     const std::vector<std::string> stored = preset_store::ValueNames(kPreset);
     ASSERT_TRUE(Launch("/P" + std::string(kPreset) + "\" COM1 \"COM2"));
     EXPECT_EQ(0u, m_operator.Text(IDC_JOB_TEXT).find("Preset Station Line: RT47, 57600 baud, main"))
@@ -260,7 +272,46 @@ TEST_F(Station, AStoredPresetRunsOnThePortsNamedAndIsNeverWritten)
     EXPECT_TRUE(m_operator.WaitForExit(exitCode, e2e::kStepMs));
     EXPECT_EQ(stored, preset_store::ValueNames(kPreset));
     EXPECT_EQ(m_image.path, preset_store::Read(kPreset, "ImageFilename").value_or(""));
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorvatek\\Tervolo\\1.0\\Options\\Station Line");
+    DeletePreset();
+}
+
+TEST_F(Station, APresetIsPickedWithPortsWindowsListsAndSavedAsAJob)
+{
+    WritePreset();
+    const std::string saved = TempFolder() + "station_from_preset.json";
+    DeleteFileA(saved.c_str());
+    ASSERT_TRUE(m_operator.Launch(StationPath(), "", kLaunchMs, IDC_START_STATION));
+    m_operator.Click(IDC_PRESET_JOB);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil(e2e::kStepMs,
+                          [&] { return (dialog = FindWindowA(nullptr, "Job from a preset")); }));
+    const HWND presets = GetDlgItem(dialog, IDC_STATION_PRESET_LIST);
+    const HWND ports = GetDlgItem(dialog, IDC_STATION_PRESET_PORTS);
+    ASSERT_NE(CB_ERR, SendMessageA(presets, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(kPreset)));
+    // COM1 to COM4 at least: the ports the tests' prefix maps.
+    ASSERT_LE(4, SendMessageA(ports, LB_GETCOUNT, 0, 0));
+    for (const char* port : {"COM3", "COM1"})
+    {
+        const LRESULT index = SendMessageA(ports, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(port));
+        ASSERT_NE(LB_ERR, index) << port;
+        SendMessageA(ports, LB_SETSEL, TRUE, index);
+    }
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil(e2e::kStepMs, [&] { return StateOf(Tile(1)) == "Idle"; }));
+    EXPECT_EQ(0u, m_operator.Text(IDC_JOB_TEXT).find("Preset Station Line: RT47, 57600 baud"))
+        << m_operator.Text(IDC_JOB_TEXT);
+    EXPECT_EQ(nullptr, GetDlgItem(m_operator.MainWindow(), IDC_TILE_FIRST + 2));
+    m_operator.Click(IDC_SAVE_JOB);
+    ASSERT_TRUE(m_operator.SaveAs(saved, e2e::kStepMs));
+    EXPECT_TRUE(m_operator.Close());
+    std::ifstream in(saved);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, text.find("\"COM1\",\n    \"COM3\"\n  ]")) << text; // list order
+    EXPECT_NE(std::string::npos, text.find("\"baud\": 57600")) << text;
+    EXPECT_NE(std::string::npos, text.find("\"station\": true")) << text;
+    DeletePreset();
 }
 
 TEST_F(Station, AFileThatIsNotTheApprovedOneIsRefusedAndNothingIsSent)
