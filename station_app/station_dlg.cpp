@@ -189,7 +189,8 @@ void CStationDlg::OnSaveJob()
         ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
         return;
     }
-    m_jobPath = dialog.GetPathName();
+    m_jobPath = dialog.GetPathName(); // the job shown is now that file's, a preset's too
+    m_fromPreset = false;
     ShowHeader();
 }
 

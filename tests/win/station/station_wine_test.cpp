@@ -305,6 +305,9 @@ TEST_F(Station, APresetIsPickedWithPortsWindowsListsAndSavedAsAJob)
     EXPECT_EQ(nullptr, GetDlgItem(m_operator.MainWindow(), IDC_TILE_FIRST + 2));
     m_operator.Click(IDC_SAVE_JOB);
     ASSERT_TRUE(m_operator.SaveAs(saved, e2e::kStepMs));
+    EXPECT_TRUE(WaitUntil(e2e::kStepMs, [&]
+                          { return m_operator.Text(IDC_JOB_TEXT).rfind("Job " + saved, 0) == 0; }))
+        << m_operator.Text(IDC_JOB_TEXT);
     EXPECT_TRUE(m_operator.Close());
     std::ifstream in(saved);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
