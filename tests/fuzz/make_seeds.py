@@ -67,6 +67,40 @@ for name, args in {
 }.items():
     seed("command_lines", "cli_" + name, b"\0" + args.replace(" ", "\0").encode())
 
+# The simulator: steps of control lines (a step byte with bit 0 clear, the line, LF) and reads
+# (a step byte with bit 0 set, a count, the bytes).
+def line(text):
+    return b"\0" + text.encode() + b"\n"
+
+
+def read(data, gap=0):
+    out = b""
+    for at in range(0, len(data), 255):
+        piece = data[at:at + 255]
+        out += bytes([gap << 1 | 1, len(piece)]) + piece
+    return out
+
+
+block = b"<w\x00\x01" + bytes(block0)
+seed("sim", "download", read(b"<i") + read(b"<p04") + read(b"<e") + read(block) +
+     read(b"<c\x12\x34\x56\x78") + line("STATS") + line("FLASH main") + line("TRANSCRIPT"))
+seed("sim", "commands", b"".join(line(t) for t in (
+    "SETSTR mobile_id RT47X", "SET product_id 52543437", "SETNUM main_blocks 3",
+    "SETNUM split_gap_ms 10", "FAULT write_fail main 1 3", "FAULT garbage 2 3e45 always",
+    "FAULT split 1 1,2 2", "FAULT stray_i", "MODE raw", "PACE on", "SEND 3e69", "STATUS", "HELP",
+    "WAITFRAME w 1 10", "LINE", "UNPLUG", "ANSWERS", "RECEIVED", "bogus")))
+seed("sim", "stale_frame", read(b"<w\x00\x00" + bytes(100)) + read(b"<i", 100) + line("UNPLUG") +
+     read(b"<c\x00"))
+
+# The journal: texts as libFuzzer's data provider takes them (each ends at a backslash that
+# is not doubled), the numbers from the input's end.
+texts = ["1.0", "line3-pc2", "RT47", "main", "lp", "image", "/srv/fw/ma\"in.rel", "ab" * 32,
+         "/dev/ttyUSB0\x01\x7f", "RT47-SIM-\xff\xfe", "RT47X", "No answer\r\n\t\xe9t\xe9"]
+seed("journal", "quotes_controls_codepage",
+     "".join(t.replace("\\", "\\\\") + "\\ " for t in texts).encode("latin-1") +
+     bytes(range(1, 40)))
+seed("journal", "plain", b"1.0\\ host\\ RT47\\ " + bytes(24))
+
 
 def main():
     for target, files in seeds.items():
