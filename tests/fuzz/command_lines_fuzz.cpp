@@ -45,7 +45,7 @@ void CheckConsole(const std::vector<const char*>& argv)
     FUZZ_CHECK(!options.bootCode || !options.imagePath.empty());
     // The port loop turns the time-out into a clock deadline.
     FUZZ_CHECK(std::isfinite(options.timeoutSeconds) && options.timeoutSeconds >= 0.0);
-    FUZZ_CHECK(options.timeoutSeconds <= 1e9);
+    FUZZ_CHECK(options.timeoutSeconds <= kMaxTimeoutSeconds);
     for (const std::string& port : options.ports)
     {
         const std::string log = PortLogPath(options.logPath, port, options.ports.size() > 1);
