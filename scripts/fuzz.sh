@@ -32,13 +32,13 @@ cmake --build "$build" -j "${TERVOLO_JOBS:-2}" --target "${targets[@]/#/fuzz_}" 
 status=0
 printf '%-14s %10s %8s %6s %7s %7s %s\n' target runs exec/s cov ft corpus findings
 for target in "${targets[@]}"; do
-    work=$build/runs/$target
+    work=$build/$([ $smoke -eq 1 ] && echo smoke || echo runs)/$target
+    if [ $smoke -eq 1 ]; then rm -rf "$work"; fi
     mkdir -p "$work/corpus"
     log=$work/last.log
     if [ $smoke -eq 1 ]; then
         # A fixed seed and a bounded number of runs: the same inputs every time.
         args=(-seed=1 -runs=3000 -max_total_time=15 "$work/corpus" "$corpora/$target")
-        rm -f "$work"/corpus/*
     else
         args=(-max_total_time="$seconds" "$work/corpus" "$corpora/$target")
     fi
