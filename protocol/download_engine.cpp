@@ -1,6 +1,7 @@
 #include "protocol/download_engine.h"
 
 #include "protocol/model_check.h"
+#include "protocol/partial_answer.h"
 #include "protocol/verdict_texts.h"
 #include "serial/receive_buffer.h"
 
@@ -21,7 +22,6 @@ constexpr unsigned kTransferFailureLimit = 3;
 constexpr unsigned kChecksumAnswerMinBytes = 4;
 constexpr unsigned kStrayAnswerBytes = 2; // a late ">i" ahead of ">p"
 constexpr int kGangWaitTicks = 60;
-constexpr std::size_t kChecksumAnswerBytes = 6;
 
 // Two-byte responses of the handset.
 struct ResponseCode
@@ -69,6 +69,9 @@ void CDownloadEngine::Begin(const DownloadSetup& setup)
     m_gangPromptShown = false;
     m_gangCountdown = kGangWaitTicks;
     m_gangWaiting = false;
+    // The stop routine ended timer 4 with the last download.
+    m_partialCount = 0;
+    m_answerWaiting = false;
     ClearChecksums();
     ++m_downloadId;
     NewChannelEpoch();
@@ -98,6 +101,7 @@ void CDownloadEngine::NewChannelEpoch()
     ++m_channelEpoch;
     m_deferredHead = 0;
     m_deferredCount = 0;
+    DropPartialAnswer();
 }
 
 void CDownloadEngine::OnSerialData(const ReceivedBytes& received)
@@ -140,6 +144,9 @@ void CDownloadEngine::OnTimerTick(unsigned timerId)
     case kGangTimer:
         OnGangTick();
         m_host.ShowElapsedTime();
+        break;
+    case kAnswerTimer:
+        OnAnswerWaitOver();
         break;
     default:
         break;
@@ -201,6 +208,93 @@ void CDownloadEngine::Handle(const ReceivedBytes& received)
 
     // The running total follows the reader's index, which returns to 0 at the same bound.
     m_rxTotal = serial::NextWriteIndex(m_rxTotal, static_cast<std::uint32_t>(received.count));
+
+    if (GatherPartialAnswer(received))
+    {
+        return;
+    }
+    if (m_partialCount > 0)
+    {
+        JudgeGathered(received);
+        return;
+    }
+    Judge(Answer{received.chunk, received.count, LatestStretch(received)}, received);
+}
+
+// Adds the read to an answer that came only in part so far, or starts one with it. True while
+// the bytes are still only the start of an answer: the rest is waited for, without the settle
+// pause, until timer 4 ends the wait.
+bool CDownloadEngine::GatherPartialAnswer(const ReceivedBytes& received)
+{
+    const bool extended = IsExtendedModel(m_setup.modelName);
+    if (m_partialCount == 0 && !IsPartialAnswer(m_state, extended, received.chunk, received.count))
+    {
+        return false;
+    }
+    // Only the first bytes are ever judged; what lies past them is left as a whole read's tail.
+    const std::size_t room = kPartialCapacity - m_partialCount;
+    const std::size_t taken = received.count < room ? received.count : room;
+    std::memcpy(m_partial + m_partialCount, received.chunk, taken);
+    m_partialCount += taken;
+    if (!IsPartialAnswer(m_state, extended, m_partial, m_partialCount))
+    {
+        return false;
+    }
+    if (!m_answerWaiting)
+    {
+        // The wait runs from the answer's first byte, however many reads bring the rest.
+        m_answerWaiting = true;
+        m_host.StartTimer(kAnswerTimer, kAnswerWaitMs);
+    }
+    return true;
+}
+
+void CDownloadEngine::OnAnswerWaitOver()
+{
+    // Inside a handling the timer fires again; with nothing gathered it has no more to do.
+    if (!Running() || m_depth > 0)
+    {
+        return;
+    }
+    if (m_partialCount == 0)
+    {
+        DropPartialAnswer();
+        return;
+    }
+    {
+        HandlingScope scope(m_depth);
+        m_handledDownload = m_downloadId;
+        // Nothing more came: what did is judged as it stands, as a read of its own.
+        const ReceivedBytes gathered{m_partial, m_partial, m_partialCount,
+                                     static_cast<std::uint32_t>(m_partialCount)};
+        JudgeGathered(gathered);
+    }
+    ReplayDeferred();
+}
+
+// The gathered answer is judged as one chunk; bytes that followed it in the same reads (a
+// second answer to one command) are dropped with it, as those after an answer in one read are.
+void CDownloadEngine::JudgeGathered(const ReceivedBytes& received)
+{
+    std::uint8_t answer[kPartialCapacity];
+    const std::size_t count = m_partialCount;
+    std::memcpy(answer, m_partial, count);
+    Judge(Answer{answer, count, answer}, received);
+}
+
+void CDownloadEngine::DropPartialAnswer()
+{
+    m_partialCount = 0;
+    if (m_answerWaiting)
+    {
+        m_answerWaiting = false;
+        m_host.StopTimer(kAnswerTimer);
+    }
+}
+
+void CDownloadEngine::Judge(const Answer& answer, const ReceivedBytes& received)
+{
+    DropPartialAnswer();
     if (m_state != DownloadState::MainTransfer && m_state != DownloadState::LpTransfer)
     {
         m_host.Pause(kSettlePauseMs);
@@ -209,24 +303,24 @@ void CDownloadEngine::Handle(const ReceivedBytes& received)
     switch (m_state)
     {
     case DownloadState::Signalling:
-        OnSignalling(received);
+        OnSignalling(answer);
         break;
     case DownloadState::ParameterExchange:
         OnParameterExchange(received);
         break;
     case DownloadState::LpOverride:
-        OnLpOverride(received);
+        OnLpOverride(answer);
         break;
     case DownloadState::MainErase:
     case DownloadState::LpErase:
-        OnErase(received);
+        OnErase(answer);
         break;
     case DownloadState::MainTransfer:
     case DownloadState::LpTransfer:
-        OnTransfer(received);
+        OnTransfer(answer);
         break;
     case DownloadState::ChecksumWait:
-        OnChecksumWait(received);
+        OnChecksumWait(answer);
         break;
     default:
         m_host.ShowMessage("Unrecognised state!");
@@ -234,13 +328,13 @@ void CDownloadEngine::Handle(const ReceivedBytes& received)
     }
 }
 
-void CDownloadEngine::OnSignalling(const ReceivedBytes& received)
+void CDownloadEngine::OnSignalling(const Answer& answer)
 {
     if (m_rxTotal < kSignalAnswerMinBytes)
     {
         return;
     }
-    if (!Starts(received.chunk, received.count, kSignalAnswer))
+    if (!Starts(answer.bytes, answer.count, kSignalAnswer))
     {
         m_host.PurgePort();
         m_rxTotal = 0;
@@ -452,15 +546,15 @@ void CDownloadEngine::EnterLpOverride()
     m_host.AddReportLine("Erasing existing LP...");
 }
 
-void CDownloadEngine::OnLpOverride(const ReceivedBytes& received)
+void CDownloadEngine::OnLpOverride(const Answer& answer)
 {
-    if (Starts(received.chunk, received.count, kEraseDone))
+    if (Starts(answer.bytes, answer.count, kEraseDone))
     {
         m_host.PurgePort();
         m_host.WritePort(kOverrideCommand, kCommandSize);
         m_host.AddReportLine("Overriding RT47X cfg...");
     }
-    else if (Starts(received.chunk, received.count, kOverrideDone))
+    else if (Starts(answer.bytes, answer.count, kOverrideDone))
     {
         m_host.PurgePort();
         m_host.AddReportLine("Override succesfully completed...");
@@ -473,12 +567,12 @@ void CDownloadEngine::OnLpOverride(const ReceivedBytes& received)
     }
 }
 
-void CDownloadEngine::OnErase(const ReceivedBytes& received)
+void CDownloadEngine::OnErase(const Answer& answer)
 {
     const Section section =
         (m_state == DownloadState::MainErase) ? Section::MainCode : Section::LanguagePack;
 
-    if (Starts(received.chunk, received.count, kEraseDone))
+    if (Starts(answer.bytes, answer.count, kEraseDone))
     {
         if (m_setup.gangMode)
         {
@@ -494,8 +588,7 @@ void CDownloadEngine::OnErase(const ReceivedBytes& received)
         return;
     }
 
-    const std::uint8_t* latest = LatestStretch(received);
-    if (Starts(latest, received.count, kEraseFailed))
+    if (Starts(answer.latest, answer.count, kEraseFailed))
     {
         m_host.AddReportLine("Erase Failed!");
         if (m_retryCount >= kEraseRetryLimit)
@@ -547,7 +640,7 @@ Section CDownloadEngine::TransferSection() const
     return (m_state == DownloadState::MainTransfer) ? Section::MainCode : Section::LanguagePack;
 }
 
-void CDownloadEngine::OnTransfer(const ReceivedBytes& received)
+void CDownloadEngine::OnTransfer(const Answer& answer)
 {
     if (m_gangWaiting)
     {
@@ -555,14 +648,14 @@ void CDownloadEngine::OnTransfer(const ReceivedBytes& received)
         // ">e" of a slower unit) must not start the transfer early.
         return;
     }
-    if (Starts(received.chunk, received.count, kBlockWritten))
+    if (Starts(answer.bytes, answer.count, kBlockWritten))
     {
         ++m_blockIndex;
         m_retryCount = 0;
         SendFromCurrentBlock();
         return;
     }
-    if (Starts(received.chunk, received.count, kBlockFailed))
+    if (Starts(answer.bytes, answer.count, kBlockFailed))
     {
         m_host.AddReportLine("Write Failed!");
         m_host.Pause(kWriteFailedPauseMs);
@@ -632,14 +725,14 @@ void CDownloadEngine::CompleteSection(Section section)
     m_host.WritePort(m_checksumRequest.bytes, kChecksumRequestSize);
 }
 
-void CDownloadEngine::OnChecksumWait(const ReceivedBytes& received)
+void CDownloadEngine::OnChecksumWait(const Answer& answer)
 {
     if (m_rxTotal < kChecksumAnswerMinBytes)
     {
         return;
     }
-    const std::size_t count = received.count;
-    const std::uint8_t* latest = LatestStretch(received);
+    const std::size_t count = answer.count;
+    const std::uint8_t* latest = answer.latest;
     if (Starts(latest, count, kChecksumGood))
     {
         m_host.Concluded(DownloadVerdict::Passed);
@@ -660,9 +753,9 @@ void CDownloadEngine::OnChecksumWait(const ReceivedBytes& received)
     if (m_setup.diagnostics)
     {
         // Only the bytes of this stretch are the handset's figures.
-        std::uint8_t answer[kChecksumAnswerBytes] = {};
-        std::memcpy(answer, latest, count < sizeof answer ? count : sizeof answer);
-        AddLines(ChecksumLines(m_mainCrc, m_lpCrc, answer, IsExtendedModel(m_setup.modelName),
+        std::uint8_t figures[kLongestJudgedAnswer] = {};
+        std::memcpy(figures, latest, count < sizeof figures ? count : sizeof figures);
+        AddLines(ChecksumLines(m_mainCrc, m_lpCrc, figures, IsExtendedModel(m_setup.modelName),
                                m_setup.mainCode, m_setup.languagePack));
     }
     EndWithVerdict();

@@ -134,7 +134,8 @@ public:
     // one for a channel, download or state that has gone meanwhile is dropped.
     void OnSerialData(const ReceivedBytes& received);
     // A tick of one of the download's timers, whichever host runs them: timer 1 writes the
-    // signal, timer 2 shows the elapsed time, timer 3 counts the gang wait down and shows it.
+    // signal, timer 2 shows the elapsed time, timer 3 counts the gang wait down and shows it,
+    // timer 4 ends the wait for the rest of an answer.
     void OnTimerTick(unsigned timerId);
     // Timer 3. Also redisplays the elapsed time (not while it is ignored: inside a handling,
     // or once the first block went out).
@@ -161,6 +162,8 @@ public:
     bool Handling() const { return m_depth > 0; }
     // Notifications that arrived during the handling and wait to be replayed after it.
     std::size_t PendingNotifications() const { return m_deferredCount; }
+    // Bytes of an answer that came only in part and wait for the rest.
+    std::size_t PartialAnswerBytes() const { return m_partialCount; }
 
 private:
     // A notification that arrived while another was being handled.
@@ -171,6 +174,16 @@ private:
         DownloadState state;   // m_state when it arrived
     };
     static constexpr std::size_t kDeferredCapacity = 32;
+    static constexpr std::size_t kPartialCapacity = kLongestJudgedAnswer;
+
+    // What a state's rule judges: the newest chunk, or an answer gathered over several reads,
+    // and the same number of bytes ending at the end of received data (which some rules take).
+    struct Answer
+    {
+        const std::uint8_t* bytes;
+        std::size_t count;
+        const std::uint8_t* latest;
+    };
 
     // Counts handling depth for the lifetime of one entry into the engine.
     class HandlingScope
@@ -191,16 +204,21 @@ private:
     void Defer(const ReceivedBytes& received);
     void ReplayDeferred();
     void Handle(const ReceivedBytes& received);
+    bool GatherPartialAnswer(const ReceivedBytes& received);
+    void OnAnswerWaitOver();
+    void JudgeGathered(const ReceivedBytes& received);
+    void Judge(const Answer& answer, const ReceivedBytes& received);
+    void DropPartialAnswer();
 
-    void OnSignalling(const ReceivedBytes& received);
+    void OnSignalling(const Answer& answer);
     void OnParameterExchange(const ReceivedBytes& received);
     void ProcessParameterRecord(const std::uint8_t* recordBytes);
     bool AcceptImageModel(const ParameterRecord& record);
     void AcceptLanguagePackModel(const ParameterRecord& record);
-    void OnLpOverride(const ReceivedBytes& received);
-    void OnErase(const ReceivedBytes& received);
-    void OnTransfer(const ReceivedBytes& received);
-    void OnChecksumWait(const ReceivedBytes& received);
+    void OnLpOverride(const Answer& answer);
+    void OnErase(const Answer& answer);
+    void OnTransfer(const Answer& answer);
+    void OnChecksumWait(const Answer& answer);
     void GangTick();
 
     void EraseStep();
@@ -240,6 +258,11 @@ private:
     unsigned m_handledDownload = 0; // m_downloadId when the current handling began
     unsigned m_channelEpoch = 0;    // changes with every Begin and every reopened channel
     DeferredNotification m_deferred[kDeferredCapacity] = {};
+    // The start of an answer that the reads brought only in part (a USB adapter hands bytes over
+    // in packets), judged whole once the rest comes or when timer 4 ends the wait.
+    std::uint8_t m_partial[kPartialCapacity] = {};
+    std::size_t m_partialCount = 0;
+    bool m_answerWaiting = false; // timer 4 runs
     std::size_t m_deferredHead = 0;
     std::size_t m_deferredCount = 0;
 };

@@ -16,6 +16,9 @@ constexpr std::size_t kParameterRecordSize = 66;
 constexpr std::size_t kChecksumRequestSize = 6;
 constexpr std::size_t kProtocolChangeSize = 4;
 constexpr std::size_t kCommandSize = 2; // signal, erase and override commands
+// The longest answer judged by its bytes: ">c" or ">C" with an extended handset's four CRC
+// bytes (the parameter record is judged by the running total instead).
+constexpr std::size_t kLongestJudgedAnswer = 6;
 
 // Commands of the PC.
 constexpr std::uint8_t kSignalCommand[2] = {'<', 'i'};

@@ -111,7 +111,7 @@ TEST_F(Purges, NeverFollowAWriteInOneStep)
     {
         host.Receive(">w");
     }
-    host.Receive(Text(">c\x00\x00\x00\x00"));
+    host.Receive(ChecksumAnswer('c'));
     EXPECT_EQ(host.Reports().back(), "Download completed successfully...");
     EXPECT_FALSE(PurgeFollowsWrite(host.events, true));
 }
@@ -514,7 +514,7 @@ TEST_F(ReaderWrap, ChecksumVerdictIsStillRecognised)
     {
         host.Receive(">w");
     }
-    host.Post(StoreAtTheWrap(Text(">c\x00\x01\x00\x00")));
+    host.Post(StoreAtTheWrap(ChecksumAnswer('c', {0x00, 0x01, 0x00, 0x00})));
     EXPECT_EQ(host.Reports().back(), "Download completed successfully...");
 }
 

@@ -23,3 +23,12 @@ Bytes Text(const char* text)
 {
     return Bytes(text, text + std::strlen(text));
 }
+
+Bytes ChecksumAnswer(char letter, std::initializer_list<std::uint8_t> figures)
+{
+    Bytes answer(2 + figures.size());
+    answer[0] = '>';
+    answer[1] = static_cast<std::uint8_t>(letter);
+    std::copy(figures.begin(), figures.end(), answer.begin() + 2);
+    return answer;
+}
