@@ -2,6 +2,7 @@
 // stored text goes through the store's read path (a Length companion, a read size, the cut
 // into the caller's buffer) and the flag and list-position rules. What the encodings write
 // must read back as written.
+#include "files/recent_files.h"
 #include "fuzz_check.h"
 #include "settings/preset_names.h"
 #include "settings/registry_encoding.h"
@@ -62,9 +63,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char index[kIndexTextSize] = {};
     CopyCut(index, sizeof index, stored.data(), stored.size());
     const int position = IndexFromText(index);
-    const int count = data[1] >> 1;
-    const int selected = SelectableIndex(position, count);
-    FUZZ_CHECK(selected == -1 || (selected >= 0 && selected < count && selected == position));
+    const int listCount = data[1] >> 1;
+    const int selected = SelectableIndex(position, listCount);
+    FUZZ_CHECK(selected == -1 || (selected >= 0 && selected < listCount && selected == position));
+
+    // A recent list's stored count, and the folder a stored path gives the Browse... dialogs.
+    char countRoom[kLengthTextSize] = {};
+    CopyCut(countRoom, sizeof countRoom, lengthText.data(), lengthText.size());
+    std::size_t count = 0;
+    const int entries = LengthFromText(countRoom, count) ? RecentEntriesStored(count) : 0;
+    FUZZ_CHECK(entries >= 0 && entries <= kStoredRecentEntries);
+    const std::string folder = FolderOf(stored.c_str());
+    FUZZ_CHECK(folder.empty() ||
+               (folder.back() == '\\' && std::string(stored.c_str()).rfind(folder, 0) == 0));
 
     // What the encodings write reads back.
     FUZZ_CHECK(FlagFromText(FlagText(true)) && !FlagFromText(FlagText(false)));
