@@ -99,6 +99,7 @@ private:
         m_lpStarted = false;
         m_concluded = 0;
         m_checksumRequested = false;
+        m_protocolChanged = false;
         m_ended = false;
         m_pending.clear();
         m_host.Start(m_setup);
@@ -239,20 +240,33 @@ private:
                 static_cast<std::uint8_t>(m_lpCrc >> 8),
                 static_cast<std::uint8_t>(m_lpCrc & 0xFF)};
             FUZZ_CHECK(Is(bytes, request, sizeof request));
+            FUZZ_CHECK(m_protocolChanged && !m_checksumRequested);
             m_checksumRequested = true;
             return;
         }
-        FUZZ_CHECK(Is(bytes, kSignalCommand, kCommandSize) || Is(bytes, change, sizeof change) ||
-                   Is(bytes, modernErase ? kEraseCommand : kLegacyEraseCommand, kCommandSize) ||
-                   Is(bytes, kEraseCommand, kCommandSize) ||
-                   Is(bytes, kOverrideCommand, kCommandSize));
+        // The signal until the protocol change, which goes out once; then the erase in the
+        // form the model takes, the override of a language pack.
+        if (Is(bytes, kSignalCommand, kCommandSize))
+        {
+            FUZZ_CHECK(!m_protocolChanged);
+            return;
+        }
+        if (Is(bytes, change, sizeof change))
+        {
+            FUZZ_CHECK(!m_protocolChanged);
+            m_protocolChanged = true;
+            return;
+        }
+        FUZZ_CHECK(m_protocolChanged);
+        FUZZ_CHECK(Is(bytes, modernErase ? kEraseCommand : kLegacyEraseCommand, kCommandSize) ||
+                   (m_setup.languagePack && Is(bytes, kOverrideCommand, kCommandSize)));
     }
 
     void CheckBlock(const HostEvent& event)
     {
         const int section = event.section == Section::MainCode ? 0 : 1;
         FUZZ_CHECK(section == 0 ? m_setup.mainCode : m_setup.languagePack);
-        FUZZ_CHECK(!m_checksumRequested);
+        FUZZ_CHECK(m_protocolChanged && !m_checksumRequested);
         if (section == 1)
         {
             m_lpStarted = true;
@@ -339,6 +353,7 @@ private:
     long m_lastBlock[2] = {-1, -1};
     bool m_lpStarted = false;
     bool m_checksumRequested = false;
+    bool m_protocolChanged = false;
     bool m_ended = false;
     int m_nested = 0;
 };
