@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark of tervolo-cli, natively on Linux against the simulator over ptys: one port
 # unpaced, one port paced at 115200 baud, eight ports in parallel paced. Appends the figures to
-# bench/RESULTS.md. Needs build/native (scripts/build.sh); takes about four minutes.
+# bench/RESULTS.md. Builds the two programs it runs (bench/build-targets.sh); takes about four
+# minutes.
 #   bench/cli.sh [BLOCKS]        (default 1024 blocks, 1 MiB)
 # TERVOLO_BENCH_PORT: first control port of the simulators (default 47311; eight are used).
 set -euo pipefail
@@ -10,7 +11,7 @@ blocks=${1:-1024}
 base=${TERVOLO_BENCH_PORT:-47311}
 sim="$root/build/native/sim/tervolo-sim"
 cli="$root/build/native/cli/tervolo-cli"
-[ -x "$sim" ] && [ -x "$cli" ] || cmake --build "$root/build/native" --target tervolo-sim tervolo-cli
+"$root/bench/build-targets.sh" native tervolo-sim tervolo-cli
 work=$(mktemp -d /tmp/cli-bench-XXXXXX)
 pids=()
 cleanup() {

@@ -21,7 +21,9 @@ while [ $# -gt 0 ]; do
 done
 [ ${#modes[@]} -gt 0 ] || modes=(wait wait-once read)
 probe="$bench_root/build/win-x86_64/bench/serial_latency_probe.exe"
-[ -f "$probe" ] || cmake --build "$bench_root/build/win-x86_64" --target serial_latency_probe
+# The simulator maps COM1 to the peer's link (bench_map_com1).
+"$bench_root/bench/build-targets.sh" native tervolo-sim
+"$bench_root/bench/build-targets.sh" win-x86_64 serial_latency_probe
 tervolo_start_xvfb
 tervolo_ensure_prefix
 bench_map_com1

@@ -18,12 +18,8 @@ while [ $# -gt 0 ]; do
     *) echo "usage: bench/run.sh [--repeat N] [--no-paced]" >&2; exit 2 ;;
     esac
 done
-if [ ! -x "$bench_sim" ] || [ ! -d "$root/build/win-x86_64" ]; then
-    "$root/scripts/build.sh"
-fi
-cmake --build "$root/build/native" --target tervolo-sim >/dev/null
-cmake --build "$root/build/win-x86_64" --target TervoloPLUS tervolo-cli download_bench \
-    serial_latency_probe >/dev/null
+"$root/bench/build-targets.sh" native tervolo-sim
+"$root/bench/build-targets.sh" win-x86_64 TervoloPLUS tervolo-cli download_bench serial_latency_probe
 tervolo_start_xvfb
 tervolo_ensure_prefix
 work=$(mktemp -d /tmp/tervolo-bench-XXXXXX)

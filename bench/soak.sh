@@ -5,7 +5,12 @@
 # tervolo-cli natively (resident memory, descriptors and threads from /proc). One RESULT line per
 # program with the growth per download from the 50th download on; the figures, with N, are
 # appended to bench/RESULTS.md. A small image (80 blocks) keeps each download short.
-#   bench/soak.sh [N] [window] [cli-wine] [cli-native]     (default 1000 downloads, all three)
+# Beside the window (or alone, as "button") the Wine button copy: button_image_probe.exe gives a
+# button its picture by BM_SETIMAGE 2000 times with the program's manifest and without it, and
+# reports its own growth per call; a last line sets the window's growth per download against
+# the two calls (Start and Stop pictures) it makes a download.
+#   bench/soak.sh [N] [window] [button] [cli-wine] [cli-native]
+#                                                   (default 1000 downloads, all of them)
 # Runs in the benchmarks' own prefix and simulator control port (bench/bench-env.sh).
 # TERVOLO_WIN_BUILD names another Windows build folder (e.g. a copy of the programs to compare).
 set -euo pipefail
@@ -15,15 +20,30 @@ count=1000
 programs=()
 for arg in "$@"; do
     case "$arg" in
-    window | cli-wine | cli-native) programs+=("$arg") ;;
-    *[!0-9]* | "") echo "usage: bench/soak.sh [N] [window] [cli-wine] [cli-native]" >&2; exit 2 ;;
+    window | button | cli-wine | cli-native) programs+=("$arg") ;;
+    *[!0-9]* | "")
+        echo "usage: bench/soak.sh [N] [window] [button] [cli-wine] [cli-native]" >&2
+        exit 2
+        ;;
     *) count=$arg ;;
     esac
 done
 [ ${#programs[@]} -gt 0 ] || programs=(window cli-wine cli-native)
-cmake --build "$root/build/native" --target tervolo-sim tervolo-cli >/dev/null
+wants() { [[ " ${programs[*]} " == *" $1 "* ]]; }
+# The button probe comes right after the window, so that their figures stand side by side.
+if wants window && ! wants button; then
+    for i in "${!programs[@]}"; do
+        [ "${programs[i]}" = window ] && programs=("${programs[@]:0:i+1}" button "${programs[@]:i+1}")
+    done
+fi
+"$root/bench/build-targets.sh" native tervolo-sim tervolo-cli
 win_build=${TERVOLO_WIN_BUILD:-$root/build/win-x86_64}
-[ -n "${TERVOLO_WIN_BUILD:-}" ] || cmake --build "$win_build" --target soak_driver >/dev/null
+win_targets=()
+if wants button; then win_targets+=(button_image_probe button_image_probe_v5); fi
+if [ -z "${TERVOLO_WIN_BUILD:-}" ] && { wants window || wants cli-wine; }; then
+    win_targets+=(soak_driver)
+fi
+[ ${#win_targets[@]} -eq 0 ] || "$root/bench/build-targets.sh" win-x86_64 "${win_targets[@]}"
 tervolo_start_xvfb
 tervolo_ensure_prefix
 work=$(mktemp -d /tmp/tervolo-soak-XXXXXX)
@@ -55,6 +75,13 @@ for program in "${programs[@]}"; do
             wine "$win_build/bench/soak_driver.exe" "$driver" "$count" \
             "$work/image.rel" 2>>"$root/build/wine.log" | tr -d '\r' >"$work/$program.txt") || true
         "$root/scripts/sim-ctl.sh" stop 1
+        ;;
+    button)
+        # Always this tree's probe: it holds nothing of the programs TERVOLO_WIN_BUILD names.
+        for probe in button_image_probe button_image_probe_v5; do
+            wine "$root/build/win-x86_64/bench/$probe.exe" 2>>"$root/build/wine.log" | tr -d '\r' ||
+                true
+        done >"$work/$program.txt"
         ;;
     cli-native)
         # Any free control port: nothing talks to it; the link tells that the terminal is ready.
@@ -112,13 +139,24 @@ PY
         exit 1
     fi
     grep '^RESULT' "$work/$program.txt"
-    results+=("$(grep '^RESULT' "$work/$program.txt")")
+    while IFS= read -r line; do results+=("$line"); done < <(grep '^RESULT' "$work/$program.txt")
     cp "$work/$program.txt" "$root/build/soak-$program.txt"
 done
 
+# The window's growth per download against its two BM_SETIMAGE calls a download (the Start
+# picture and the Stop picture, 148x52 each) as the probe measured them.
+window_kib=$(printf '%s\n' "${results[@]}" |
+    sed -n 's/^RESULT program=window .* working_set_kib_per_download=\([0-9.-]*\).*/\1/p')
+button_kib=$(printf '%s\n' "${results[@]}" |
+    sed -n 's/^RESULT probe=button_image comctl32=6 width=148 height=52 .* kib_per_call=\([0-9.-]*\).*/\1/p')
+if [ -n "$window_kib" ] && [ -n "$button_kib" ]; then
+    results+=("RESULT window_kib_per_download=$window_kib button_148x52_kib_per_call=$button_kib start_and_stop_calls_per_download=2 calls_kib_per_download=$(awk -v b="$button_kib" 'BEGIN { printf "%.2f", 2 * b }')")
+    echo "${results[-1]}"
+fi
+
 {
     echo
-    echo "## soak, $count downloads, $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "## soak ($(IFS=,; echo "${programs[*]}")), $count downloads, $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
     echo
     for line in "${results[@]}"; do echo "    ${line#RESULT }"; done
 } >>"$root/bench/RESULTS.md"

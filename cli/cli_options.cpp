@@ -3,6 +3,7 @@
 #include "cli/exit_codes.h"
 #include "protocol/frames.h"
 #include "protocol/model_check.h"
+#include "tervolo_version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -131,6 +132,14 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
                  "tervolo-cli");
     app.require_subcommand(1);
     CLI::App* download = app.add_subcommand("download", "Download release files into handsets");
+    // Scripts on a line check the version first: the name and the build's one version setting,
+    // before the subcommand or after it.
+    const std::string version = std::string("tervolo-cli ") + TERVOLO_VERSION_TEXT;
+    for (CLI::App* level : {&app, download})
+    {
+        level->set_version_flag("--version", version,
+                                "Print the program's name and version and exit");
+    }
     download->footer(kExamples);
 
     AddDownloadOptions(*download, options);

@@ -32,7 +32,7 @@ struct CliOptions
 };
 
 // Reads the command line. Returns -1 when the program should go on with `options`, otherwise
-// the exit status (0 after --help). Help goes to `out`, errors to `err`.
+// the exit status (0 after --help or --version). Help and the version go to `out`, errors to `err`.
 int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
                      std::ostream& err);
 

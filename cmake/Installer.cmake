@@ -40,7 +40,8 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/TervoloPLUS.wxs.in ${TERVOLO_MSI_DI
 file(GENERATE OUTPUT ${TERVOLO_MSI_DIR}/TervoloPLUS.wxs INPUT ${TERVOLO_MSI_DIR}/TervoloPLUS.wxs.in)
 
 # Adds target `name` that writes `output`, an installer of version `version` (three numbers)
-# from this build's programs. Signed like the programs when a certificate is given.
+# from this build's programs, making its folder; the build fails when no installer came out
+# (cmake/Wixl.cmake). Signed like the programs when a certificate is given.
 function(tervolo_add_msi name version output)
     string(UUID _product NAMESPACE ${TERVOLO_UPGRADE_CODE} NAME "${version}-${TERVOLO_MSI_ARCH}"
            TYPE SHA1 UPPER)
@@ -62,15 +63,16 @@ function(tervolo_add_msi name version output)
         list(APPEND _commands COMMAND ${CMAKE_STRIP} ${_stage}/${_built})
     endforeach()
     list(APPEND _commands
-        COMMAND ${TERVOLO_WIXL} -a ${TERVOLO_MSI_ARCH} -D Version=${version}
-                -D ProductCode=${_product} -D Stage=${name} -o ${output} TervoloPLUS.wxs)
+        COMMAND ${CMAKE_COMMAND} -DWIXL=${TERVOLO_WIXL} -DARCH=${TERVOLO_MSI_ARCH}
+                -DVERSION=${version} -DPRODUCT_CODE=${_product} -DSTAGE=${name}
+                -DSOURCE=TervoloPLUS.wxs -DOUTPUT=${output} -P ${CMAKE_SOURCE_DIR}/cmake/Wixl.cmake)
     if(TERVOLO_SIGN_COMMAND)
         list(APPEND _commands COMMAND ${TERVOLO_SIGN_COMMAND} -DFILE=${output} -P
                                       ${CMAKE_SOURCE_DIR}/cmake/Sign.cmake)
     endif()
     add_custom_command(OUTPUT ${output} ${_commands}
         DEPENDS TervoloPLUS tervolo-cli ${TERVOLO_KIT_FILES} ${TERVOLO_MSI_DIR}/TervoloPLUS.wxs
-                ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt
+                ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt ${CMAKE_SOURCE_DIR}/cmake/Wixl.cmake
         WORKING_DIRECTORY ${TERVOLO_MSI_DIR}
         COMMENT "Installer ${output}"
         VERBATIM)

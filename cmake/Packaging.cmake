@@ -59,7 +59,7 @@ else()
             RENAME README.txt COMPONENT archive)
     install(FILES ${CMAKE_SOURCE_DIR}/sim/CONTROL.md DESTINATION doc COMPONENT archive)
     # The Debian package: under /usr, the documents where Debian keeps them, manual pages made
-    # from the programs' --help by help2man.
+    # by help2man from the programs' --help and --version.
     set(_doc share/doc/tervoloplus)
     install(FILES ${CMAKE_SOURCE_DIR}/packaging/README-linux.txt DESTINATION ${_doc}
             RENAME README.txt COMPONENT debian)
@@ -78,7 +78,7 @@ else()
             add_custom_command(OUTPUT ${_page}
                 COMMAND ${CMAKE_COMMAND} -E make_directory ${_man_dir}
                 COMMAND ${TERVOLO_HELP2MAN} --no-info --no-discard-stderr
-                        --version-string=${TERVOLO_VERSION} --help-option=${_help}
+                        --version-option=--version --help-option=${_help}
                         --name=${_name} --output=${_man_dir}/${_program}.1
                         $<TARGET_FILE:${_program}>
                 COMMAND gzip -9nf ${_man_dir}/${_program}.1

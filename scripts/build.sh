@@ -4,23 +4,19 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=${TERVOLO_JOBS:-$(nproc)}
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+"$root/scripts/configure.sh" native
 cmake --build "$root/build/native" -j "$jobs"
 # The tarball and the Debian package, which the package test unpacks.
 cmake --build "$root/build/native" --target package >/dev/null
 # The native tests once more under ASan and UBSan: the engine's random and hostile runs read
 # right up to the edges of their buffers.
-cmake -S "$root" -B "$root/build/native-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DTERVOLO_SANITIZE=ON >/dev/null
+"$root/scripts/configure.sh" native-sanitize
 cmake --build "$root/build/native-sanitize" -j "$jobs"
 # The tests where threads meet (the simulator, the console program, the POSIX serial channel)
 # once more under ThreadSanitizer.
-cmake -S "$root" -B "$root/build/native-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTERVOLO_TSAN=ON >/dev/null
+"$root/scripts/configure.sh" native-tsan
 cmake --build "$root/build/native-tsan" -j "$jobs"
 for arch in x86_64 i686; do
-    cmake -S "$root" -B "$root/build/win-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-        -DTERVOLO_SIM_EXE="$root/build/native/sim/tervolo-sim" >/dev/null
+    "$root/scripts/configure.sh" "win-$arch"
     cmake --build "$root/build/win-$arch" -j "$jobs"
 done

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes the demo's "Development" preset into the project's Wine prefix: the sample release
+# Writes the demo's "Development" preset into the demo's Wine prefix: the sample release
 # files of build/samples in the recent lists and file boxes, model RT47, COM1, 115200, main code.
 # A stored "Development" that names an image file is left alone unless --force is given.
 #   demo-preset.sh SAMPLES_DIR [--force]

@@ -8,7 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     tervolo_start_xvfb
-    echo "No X display: running on Xvfb $DISPLAY (take a screenshot with: xwd -display $DISPLAY -root)"
+    echo "No X display: running on Xvfb $DISPLAY (take a screenshot with: import -display $DISPLAY -window root screen.png)"
 fi
 tervolo_ensure_prefix
 "$root/scripts/make-samples.sh" "$root/build/samples"

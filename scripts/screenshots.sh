@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the program as the operator sees it, under Xvfb: the idle window, a download
 # running, the About box, the preset browser and the locked preset mode (/P). They go to
-# build/screenshots/*.png. Uses the project's prefix and its demo preset; set
+# build/screenshots/*.png. Uses the demo's prefix and its demo preset; set
 # TERVOLO_XVFB_DISPLAY and TERVOLO_SIM_CONTROL to run beside other users of the defaults.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

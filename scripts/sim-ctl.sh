@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Starts or stops a handset simulator in the background, wired to COMn of the project's prefix.
+# Starts or stops a handset simulator in the background, wired to COMn of the prefix
+# scripts/wine-env.sh names (the demo's, or the tests' or the benchmarks' own).
 #   sim-ctl.sh start SIM_EXE COM_NUMBER CONTROL_PORT [extra simulator options...]
 #   sim-ctl.sh stop COM_NUMBER
 #   sim-ctl.sh ask CONTROL_PORT COMMAND    one control command; prints its answer line ("OK ..."

@@ -1,5 +1,8 @@
 # Sourced by the scripts that run Windows programs: the project's own Wine prefix and X display,
-# never the user's ~/.wine.
+# never the user's ~/.wine. The prefix is the demo's (build/wineprefix: scripts/run.sh,
+# screenshots.sh) unless TERVOLO_WINEPREFIX names another: ctest gives the Windows tests their
+# own (tests/win/CMakeLists.txt), so that the presets they leave never reach the demo, and the
+# benchmarks name theirs (bench/bench-env.sh).
 TERVOLO_ROOT=${TERVOLO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${TERVOLO_WINEPREFIX:-$TERVOLO_ROOT/build/wineprefix}
 export WINEARCH=win64

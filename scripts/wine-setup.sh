@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Prepares the project's Wine prefix and X display for the Windows tests.
+# Prepares the Wine prefix scripts/wine-env.sh names (the tests' own, which ctest gives them) and
+# the X display for the Windows tests.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 tervolo_start_xvfb

@@ -49,6 +49,11 @@ int main(int argc, char** argv)
         std::cout << sim::kUsageText;
         return 0;
     }
+    if (options.version)
+    {
+        std::cout << sim::kVersionText;
+        return 0;
+    }
 
     // The Wine mapping comes first: the control port accepting connections tells scripts
     // that everything is in place, and a wineserver -k after that would hit their programs.

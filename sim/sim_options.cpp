@@ -1,6 +1,7 @@
 #include "sim/sim_options.h"
 
 #include "sim/hex_text.h"
+#include "tervolo_version.h"
 
 namespace sim
 {
@@ -8,7 +9,7 @@ namespace sim
 const char kUsageText[] =
     "Usage: tervolo-sim [--link PATH] [--wine-prefix DIR --com N] [--control PORT]\n"
     "                   [--mobile-id TEXT] [--product-id TEXT] [--pace] [--verbose]\n"
-    "                   [--transcript FILE] [--help]\n"
+    "                   [--transcript FILE] [--help] [--version]\n"
     "\n"
     "Plays a TervoloPLUS handset on a pseudo-terminal.\n"
     "\n"
@@ -23,8 +24,11 @@ const char kUsageText[] =
     "  --verbose          print every frame received and every answer sent\n"
     "  --transcript FILE  write frames, garbage and answers with times to FILE\n"
     "  --help             show this text\n"
+    "  --version          show the program's name and version\n"
     "\n"
     "SIGINT or SIGTERM removes the link and ends the program.\n";
+
+const char kVersionText[] = "tervolo-sim " TERVOLO_VERSION_TEXT "\n";
 
 namespace
 {
@@ -87,6 +91,8 @@ bool ApplyFlag(const std::string& name, CliOptions& options)
         options.config.verbose = true;
     else if (name == "--help" || name == "-h")
         options.help = true;
+    else if (name == "--version")
+        options.version = true;
     else
         return false;
     return true;

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/interrupt_rules.h"
 #include "cli_test_support.h"
+#include "tervolo_version.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,20 @@ TEST(CliOptions, HelpShowsExamplesAndExitCodes)
     EXPECT_EQ(0, Parse({"download", "--help"}, options, text));
     EXPECT_NE(std::string::npos, text.find("Examples:"));
     EXPECT_NE(std::string::npos, text.find("130 interrupted"));
+}
+
+// Alone or after the subcommand, whose required options it does not ask for.
+TEST(CliOptions, VersionNamesTheProgramAndTheBuildsVersion)
+{
+    sim::test::ScratchFolder scratch;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"}, std::vector<std::string>{"download", "--version"}})
+    {
+        CliRun run(scratch.Path(), args);
+        EXPECT_EQ(0, run.Wait()) << args.size();
+        EXPECT_EQ(std::string("tervolo-cli ") + TERVOLO_VERSION_TEXT + "\n", run.Out());
+        EXPECT_EQ("", run.Err());
+    }
 }
 
 TEST(CliOptions, LogFileOfEachPort)

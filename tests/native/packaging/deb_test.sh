@@ -39,6 +39,11 @@ diff -u "$work/expected" "$work/contents" || fail "the package's files differ"
 dpkg -x "$deb" "$work/root"
 zcat "$work/root/usr/share/man/man1/tervolo-cli.1.gz" | grep -q -- 'journal' ||
     fail "the manual page of tervolo-cli does not come from its --help"
+# help2man takes the version from the program's --version.
+for program in tervolo-cli tervolo-sim; do
+    zcat "$work/root/usr/share/man/man1/$program.1.gz" | grep -q "^\.TH .*\"$program $version\"" ||
+        fail "the manual page of $program does not show version $version"
+done
 grep -q dialout "$work/root/usr/share/doc/tervoloplus/README.txt" || fail "no word on dialout"
 
 python3 "$root/scripts/make-samples.py" "$work" >/dev/null

@@ -1,5 +1,6 @@
 // The tervolo-sim program itself: its exit codes and its clean-up on a signal.
 #include "sim_test_support.h"
+#include "tervolo_version.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,15 @@ TEST(Program, HelpExitsWithZero)
     Program program({"--help"});
     ASSERT_TRUE(program.Started());
     EXPECT_NE("", program.ReadUntil("--link"));
+    EXPECT_EQ(0, program.Wait());
+}
+
+TEST(Program, VersionNamesTheProgramAndTheBuildsVersion)
+{
+    Program program({"--version"});
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(std::string("tervolo-sim ") + TERVOLO_VERSION_TEXT + "\n",
+              program.ReadUntil("tervolo-sim"));
     EXPECT_EQ(0, program.Wait());
 }
 
