@@ -64,6 +64,7 @@ for name, args in {
     "station": "download --station --count 3 --port COM3 --port COM4 --model RT47X --image m.rel "
                "--boot --gang --yes --json --log run.log --journal j.jsonl --baud 57600 --timeout 2.5",
     "help": "download --help",
+    "version": "--version",
 }.items():
     seed("command_lines", "cli_" + name, b"\0" + args.replace(" ", "\0").encode())
 
