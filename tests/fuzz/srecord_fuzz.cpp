@@ -39,12 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         return 0;
     }
-    FUZZ_CHECK(!hasCount || (layout.maxBlocks >= 1 && layout.maxBlocks <= kMaxReleaseBlocks));
-    // The largest file a command file may ask for takes seconds to build; keep runs quick.
-    if (layout.maxBlocks > kMaxReleaseBlocks)
-    {
-        layout.maxBlocks = kMaxReleaseBlocks;
-    }
+    FUZZ_CHECK(layout.maxBlocks >= 1 && layout.maxBlocks <= kMaxReleaseBlocks);
+    FUZZ_CHECK(layout.minBlocks >= 1 && layout.minBlocks <= kMaxReleaseBlocks);
     std::vector<kit::DataRecord> records;
     if (!kit::ParseSRecords(source, records, error))
     {
