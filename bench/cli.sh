@@ -67,21 +67,31 @@ run() {
     }
 }
 
-# figures MODE COUNT: a RESULT line from the JSON lines and the simulators' turnarounds.
+# figures MODE COUNT: a RESULT line from the JSON lines and the simulators' turnarounds; paced,
+# each block's time over the line limit split into the simulators' share (their mean answer
+# delay, over all COUNT) and the program's (the rest: pty, reader, engine).
 figures() {
+    local delays=()
+    for ((i = 0; i < $2; i++)); do delays+=("$(stat "$i" answer_delay_mean_us)"); done
     python3 - "$1" "$2" "$work/out.json" "$(stat 0 turnaround_median_us)" \
-        "$(stat 0 turnaround_p99_us)" <<'PY'
+        "$(stat 0 turnaround_p99_us)" "${delays[@]}" <<'PY'
 import json, sys
 mode, count, path, median, p99 = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+delays = [int(d) for d in sys.argv[6:]]
 ports = [json.loads(line) for line in open(path)]
 assert len(ports) == count and all(p["verdict"] == "passed" for p in ports), ports
 rate = sum(p["blocks_per_second"] for p in ports)
 per_block_ms = 1000.0 / (rate / count)
 limit_ms = 1030 * 10 / 115200 * 1000
+shares = ""
+if mode.startswith("paced"):
+    simulator_ms = sum(delays) / len(delays) / 1000.0
+    shares = (f" simulator_share_ms={simulator_ms:.3f}"
+              f" program_share_ms={per_block_ms - limit_ms - simulator_ms:.3f}")
 print(f"RESULT tool=tervolo-cli mode={mode} ports={count} blocks={ports[0]['blocks']} "
       f"blocks_per_second={rate:.1f} per_block_ms={per_block_ms:.3f} "
       f"line_limit_ms={limit_ms:.3f} line_limit_ratio={limit_ms / per_block_ms:.4f} "
-      f"turnaround_median_us={median} turnaround_p99_us={p99}")
+      f"turnaround_median_us={median} turnaround_p99_us={p99}{shares}")
 PY
 }
 

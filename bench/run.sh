@@ -101,7 +101,14 @@ console_turnaround=$(median turnaround_median_us "${consoles[@]}")
 results+=("RESULT mode=unpaced runs=$repeat turnaround_median_us=$window_turnaround blocks_per_second=$(median blocks_per_second "${windows[@]}")")
 results+=("RESULT mode=cli-unpaced runs=$repeat turnaround_median_us=$console_turnaround blocks_per_second=$(median blocks_per_second "${consoles[@]}")")
 if [ "$paced" = 1 ]; then
-    results+=("$(window paced)")
+    # The block's time over the line limit: the simulator's share (its mean answer delay) and
+    # the window's (the rest).
+    line=$(window paced)
+    line="$line $(awk -v line="$line" -v delay="$(stat answer_delay_mean_us)" 'BEGIN {
+        match(line, / per_block_ms=[0-9.]+/); block = substr(line, RSTART + 14, RLENGTH - 14)
+        match(line, / line_limit_ms=[0-9.]+/); limit = substr(line, RSTART + 15, RLENGTH - 15)
+        printf "simulator_share_ms=%.3f program_share_ms=%.3f", delay / 1000, block - limit - delay / 1000 }')"
+    results+=("$line")
     echo "${results[-1]}"
 fi
 if [ -n "$floor" ] && [ "$floor" -gt 0 ]; then

@@ -1,7 +1,8 @@
 #include "cli/cli_options.h"
 
-#include "cli/exit_codes.h"
+#include "cli/job_options.h"
 #include "protocol/frames.h"
+#include "runner/exit_codes.h"
 #include "protocol/model_check.h"
 #include "tervolo_version.h"
 
@@ -79,20 +80,35 @@ std::string CheckChoices(CliOptions& options)
     return std::string();
 }
 
-// The options of the download command, each bound to its field of `options`.
-void AddDownloadOptions(CLI::App& download, CliOptions& options)
+// Whether the command line names a job file: its fields then stand in for the required options.
+bool NamesJob(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--job" || arg.rfind("--job=", 0) == 0)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The options of the download command, each bound to its field of `options`. With a job file
+// none is required on the command line.
+void AddDownloadOptions(CLI::App& download, CliOptions& options, bool job)
 {
     download
         .add_option("-p,--port", options.ports,
                     "Serial port (COM3, /dev/ttyUSB0); repeat it for several handsets at once")
-        ->required()
+        ->required(!job)
         ->allow_extra_args(false)
         ->take_all();
     download.add_option("-b,--baud", options.baudRate, "Line rate after the handshake")
         ->check(CLI::IsMember({115200, 57600, 38400, 19200}))
         ->capture_default_str();
     download.add_option("-m,--model", options.model, "Handset model")
-        ->required()
+        ->required(!job)
         ->check(CLI::IsMember(std::vector<std::string>(std::begin(kModels), std::end(kModels))));
     download.add_option("--image", options.imagePath, "Image release file (.rel): main code");
     download.add_option("--lp", options.lpPath, "Language-pack release file (.rel)");
@@ -122,6 +138,22 @@ void AddDownloadOptions(CLI::App& download, CliOptions& options)
                     "Abort when the handset answers nothing for this many seconds (0: never)")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
+    download.add_option("--job", options.jobPath,
+                        "Take the job from this JSON file (fields named as these options; an "
+                        "option given beside it wins)");
+}
+// The job file's fields where the command line gave none, then the choices checked together.
+std::string TakeJob(const CLI::App& download, CliOptions& options)
+{
+    JobFile job;
+    std::string problem;
+    if (!ReadJobFile(options.jobPath, job, problem))
+    {
+        return problem;
+    }
+    problem = ApplyJob(
+        job, [&download](const char* name) { return download.count(name) > 0; }, options);
+    return problem.empty() ? CheckChoices(options) : problem;
 }
 } // namespace
 
@@ -142,7 +174,7 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
     }
     download->footer(kExamples);
 
-    AddDownloadOptions(*download, options);
+    AddDownloadOptions(*download, options, NamesJob(argc, argv));
 
     try
     {
@@ -153,13 +185,19 @@ int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std
         const int code = app.exit(error, out, err);
         return code == 0 ? kExitSuccess : kExitBadArguments;
     }
-    const std::string problem = CheckChoices(options);
+    const std::string problem =
+        options.jobPath.empty() ? CheckChoices(options) : TakeJob(*download, options);
     if (!problem.empty())
     {
         err << "tervolo-cli: " << problem << "\n";
         return kExitBadArguments;
     }
     return -1;
+}
+
+bool IsKnownModel(const std::string& model)
+{
+    return std::find(std::begin(kModels), std::end(kModels), model) != std::end(kModels);
 }
 
 std::string PortShortName(const std::string& port)
@@ -211,25 +249,4 @@ std::string PortLogPath(const std::string& logPath, const std::string& port, boo
 std::string PortDebugLogPath(const std::string& portLogPath)
 {
     return portLogPath.empty() ? std::string() : WithSuffix(portLogPath, "debug");
-}
-
-const char* ExitCodeVerdict(int code)
-{
-    switch (code)
-    {
-    case kExitSuccess:
-        return "passed";
-    case kExitVerdictFailed:
-        return "failed";
-    case kExitAborted:
-        return "aborted";
-    case kExitPortError:
-        return "port error";
-    case kExitBadArguments:
-        return "bad arguments";
-    case kExitInterrupted:
-        return "interrupted";
-    default:
-        return "unknown";
-    }
 }

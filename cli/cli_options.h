@@ -29,12 +29,18 @@ struct CliOptions
     std::string logPath;
     std::string journalPath;      // empty: no journal
     double timeoutSeconds = 30.0; // no answer this long ends a download; 0 = wait for ever
+    std::string jobPath;          // --job: the choices above from a job file
+    std::string imageSha256;      // the job's approved content of each file; empty: any
+    std::string lpSha256;
 };
 
 // Reads the command line. Returns -1 when the program should go on with `options`, otherwise
 // the exit status (0 after --help or --version). Help and the version go to `out`, errors to `err`.
 int ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
                      std::ostream& err);
+
+// Whether the console program downloads into this model.
+bool IsKnownModel(const std::string& model);
 
 // The log file of one port: `logPath` itself for a single port; with several ports the port's
 // short name goes before the extension ("run.log" -> "run-ttyUSB0.log"), and without --log each

@@ -2,12 +2,13 @@
 // test racks and build servers. One download per port, all ports in parallel.
 #include "cli/cli_options.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
-#include "cli/journal.h"
+#include "runner/exit_codes.h"
+#include "runner/journal.h"
 #include "cli/platform.h"
-#include "cli/port_session.h"
-#include "cli/release_image.h"
+#include "cli/port_reporter.h"
 #include "cli/summary.h"
+#include "runner/job_file.h"
+#include "runner/port_session.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,35 +23,19 @@ bool PrepareJob(const CliOptions& options, DownloadJob& job)
 {
     DownloadSetup& setup = job.setup;
     setup.bootCode = options.bootCode;
-    setup.mainCode = !options.imagePath.empty();
-    setup.languagePack = !options.lpPath.empty();
     setup.baudIndex = options.baudIndex;
     setup.gangMode = options.gangMode;
     setup.diagnostics = options.diagnostics;
     std::snprintf(setup.modelName, sizeof setup.modelName, "%s", options.model.c_str());
 
     std::string error;
-    if (setup.mainCode)
+    // A job's approved files: any other content is refused before a port is touched.
+    if (!LoadReleaseFiles(job, options.imagePath, options.lpPath, error) ||
+        !IsApprovedFile(options.imagePath, options.imageSha256, "image_sha256", error) ||
+        !IsApprovedFile(options.lpPath, options.lpSha256, "lp_sha256", error))
     {
-        job.image = CReleaseImage::Load(options.imagePath, Section::MainCode, error);
-        if (job.image == nullptr)
-        {
-            std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
-            return false;
-        }
-        setup.mainBlockCount = job.image->BlockCount();
-        std::memcpy(setup.imageModel, job.image->ImageModel(), sizeof setup.imageModel);
-    }
-    if (setup.languagePack)
-    {
-        job.lp = CReleaseImage::Load(options.lpPath, Section::LanguagePack, error);
-        if (job.lp == nullptr)
-        {
-            std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
-            return false;
-        }
-        setup.lpBlockCount = job.lp->BlockCount();
-        std::memcpy(setup.lpModel, job.lp->LpModel(), sizeof setup.lpModel);
+        std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
+        return false;
     }
     job.yes = options.yes;
     job.station = options.station;
@@ -136,7 +121,9 @@ int main(int argc, char** argv)
     if (!options.journalPath.empty())
     {
         std::string error;
-        journal = CJournal::Open(options, error);
+        journal = CJournal::Open(JournalSetup{options.journalPath, options.model, options.bootCode,
+                                              options.imagePath, options.lpPath},
+                                 error);
         if (journal == nullptr)
         {
             std::fprintf(stderr, "tervolo-cli: %s\n", error.c_str());
@@ -152,15 +139,18 @@ int main(int argc, char** argv)
     const bool severalPorts = options.ports.size() > 1;
     CConsole console(human, terminal, options.ports.size(), width);
 
+    // Each port's report is its runner's observer, and outlives it.
+    std::vector<std::unique_ptr<CPortReporter>> reporters;
     std::vector<std::unique_ptr<CPortSession>> sessions;
     for (std::size_t slot = 0; slot < options.ports.size(); ++slot)
     {
         const std::string& port = options.ports[slot];
         const std::string logPath = PortLogPath(options.logPath, port, severalPorts);
-        sessions.push_back(std::make_unique<CPortSession>(port, slot, job, OpenSerialChannel,
-                                                          SilentReaderEndCheck(), console, logPath,
+        reporters.push_back(std::make_unique<CPortReporter>(console, slot, logPath));
+        sessions.push_back(std::make_unique<CPortSession>(port, job, OpenSerialChannel,
+                                                          SilentReaderEndCheck(), *reporters.back(),
                                                           PortDebugLogPath(logPath)));
-        if (!sessions.back()->LogOpen())
+        if (!reporters.back()->LogOpen())
         {
             std::fprintf(stderr, "tervolo-cli: cannot create log file %s\n", logPath.c_str());
             return kExitBadArguments;

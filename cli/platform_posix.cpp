@@ -1,7 +1,7 @@
 #include "cli/platform.h"
 
 #include "cli/console.h"
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 #include "cli/interrupt_rules.h"
 #include "serial/posix/posix_serial.h"
 

@@ -1,9 +1,9 @@
 #include "cli/platform.h"
 
 #include "cli/console.h"
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 #include "cli/interrupt_rules.h"
-#include "serial/serial_io_win.h"
+#include "runner/channel_win.h"
 
 #include <windows.h>
 
@@ -21,8 +21,6 @@
 namespace
 {
 constexpr std::size_t kDefaultColumns = 80;
-constexpr BYTE kDataBits = 8;
-const char kDevicePrefix[] = "\\\\.\\";
 
 // The one watch of the process: the console's handler runs on a thread of its own and finds it
 // here.
@@ -72,25 +70,12 @@ std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, std::u
                                                  serial::ChunkSink& sink,
                                                  serial::FailureReport& report)
 {
-    // COM10 and up open only by their device path; it serves COM1 to COM9 as well.
-    std::string device = port;
-    if (port.rfind(kDevicePrefix, 0) != 0 && port.find('\\') == std::string::npos)
-    {
-        device = kDevicePrefix + port;
-    }
-    return std::make_unique<CSerialIO>(device.c_str(), static_cast<DWORD>(baudRate), NOPARITY,
-                                       kDataBits, ONESTOPBIT, sink, report,
-                                       debugLogPath.empty() ? nullptr : debugLogPath.c_str());
+    return Win32ChannelOpener()(port, baudRate, debugLogPath, sink, report);
 }
 
 std::function<bool(const SerialChannel& channel)> SilentReaderEndCheck()
 {
-    return [](const SerialChannel& channel)
-    {
-        const CSerialIO* const win32 = dynamic_cast<const CSerialIO*>(&channel);
-        return win32 != nullptr && win32->m_hThread != nullptr &&
-               WaitForSingleObject(win32->m_hThread, 0) == WAIT_OBJECT_0;
-    };
+    return Win32ReaderEndCheck();
 }
 
 bool IsTerminal(std::FILE* stream, std::size_t& width)

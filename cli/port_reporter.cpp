@@ -1,6 +1,6 @@
 #include "cli/port_reporter.h"
 
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 #include "download/progress_text.h"
 
 #include <algorithm>
@@ -28,9 +28,8 @@ const char* SectionName(ProgressBar bar)
 
 } // namespace
 
-CPortReporter::CPortReporter(CConsole& console, std::size_t slot, const std::string& logPath,
-                             const DownloadSetup& setup, const CDownloadRecord& record)
-    : m_console(console), m_slot(slot), m_logPath(logPath), m_setup(setup), m_record(record)
+CPortReporter::CPortReporter(CConsole& console, std::size_t slot, const std::string& logPath)
+    : m_console(console), m_slot(slot), m_logPath(logPath)
 {
     if (!m_logPath.empty())
     {
@@ -38,53 +37,60 @@ CPortReporter::CPortReporter(CConsole& console, std::size_t slot, const std::str
     }
 }
 
-void CPortReporter::Begin()
+void CPortReporter::DownloadBegun()
 {
-    m_lastLine.clear();
     m_sendingLine.clear();
     m_pendingSendingLine.clear();
     m_section.clear();
     m_percent.clear();
     m_blocksDone = 0;
+    m_blocksTotal = 0;
+    m_transfer = TransferFigures();
     m_lastStatus = Clock::time_point();
     m_stopwatchRunning = false;
 }
 
-void CPortReporter::Line(const std::string& text)
+void CPortReporter::ReportLine(ReportKind kind, const std::string& text)
 {
-    PlainLine(text);
-    m_lastLine = text;
-}
-
-void CPortReporter::PlainLine(const std::string& text)
-{
-    CommitSendingLine();
-    Log(text, true);
-    m_console.Line(m_slot, text);
-}
-
-void CPortReporter::Error(const std::string& text)
-{
-    CommitSendingLine();
-    Log(text, true);
-    m_console.ErrorLine(m_slot, text);
-    m_lastLine = text;
-}
-
-void CPortReporter::Message(const char* text)
-{
-    if (m_lastLine == text)
+    if (kind == ReportKind::LogNote)
     {
+        Log(text, false);
         return;
     }
-    std::string line = std::string("Message: ") + text;
-    std::replace(line.begin(), line.end(), '\n', ' ');
-    Line(line);
+    CommitSendingLine();
+    Log(text, true);
+    if (kind == ReportKind::Error)
+    {
+        m_console.ErrorLine(m_slot, text);
+    }
+    else
+    {
+        m_console.Line(m_slot, text);
+    }
 }
 
-void CPortReporter::LogNote(const char* text)
+void CPortReporter::BlockProgressed(const BlockEvent& event)
 {
-    Log(text, false);
+    m_transfer = event.transfer;
+    switch (event.stage)
+    {
+    case BlockEvent::Stage::Ahead:
+        BlockAhead(event);
+        break;
+    case BlockEvent::Stage::Read:
+        ShowSendingLine(event.block);
+        break;
+    case BlockEvent::Stage::Skipped:
+    case BlockEvent::Stage::Sent:
+        UpdateStatus(false);
+        break;
+    }
+}
+
+void CPortReporter::ElapsedTick(const TransferFigures& transfer)
+{
+    m_transfer = transfer;
+    UpdateStatus(true);
 }
 
 void CPortReporter::Log(const std::string& text, bool flush)
@@ -99,23 +105,18 @@ void CPortReporter::Log(const std::string& text, bool flush)
     }
 }
 
-void CPortReporter::BlockAhead(Section section, std::uint32_t block)
+void CPortReporter::BlockAhead(const BlockEvent& event)
 {
-    const bool languagePack = section == Section::LanguagePack;
-    const BlockProgress progress = ProgressOfBlock(
-        section, block, languagePack ? m_setup.lpBlockCount : m_setup.mainBlockCount);
+    // The runner has reported a block outside its file already.
+    const BlockProgress progress = ProgressOfBlock(event.section, event.block, event.blockCount);
     if (progress.inFile)
     {
         m_section = SectionName(progress.bar);
         m_percent = progress.percent.c_str();
     }
-    else
-    {
-        Message("Invalid Block Number!");
-    }
     m_sendingLine = progress.sendingLine.c_str();
-    const std::uint32_t mainCount = m_setup.mainCode ? m_setup.mainBlockCount : 0;
-    m_blocksDone = (languagePack ? std::uint64_t{mainCount} : 0) + block + 1;
+    m_blocksDone = event.blocksDone;
+    m_blocksTotal = event.blocksTotal;
 }
 
 void CPortReporter::ShowSendingLine(std::uint32_t block)
@@ -148,7 +149,7 @@ void CPortReporter::CommitSendingLine()
     }
 }
 
-void CPortReporter::RestartStopwatch()
+void CPortReporter::StopwatchRestarted()
 {
     m_stopwatch = Clock::now();
     m_stopwatchRunning = true;
@@ -166,9 +167,8 @@ void CPortReporter::UpdateStatus(bool force)
         return;
     }
     m_lastStatus = now;
-    const std::uint64_t total = std::uint64_t{m_setup.mainCode ? m_setup.mainBlockCount : 0} +
-                                (m_setup.languagePack ? m_setup.lpBlockCount : 0);
-    const double rate = m_record.BlocksPerSecond(now);
+    const std::uint64_t total = m_blocksTotal;
+    const double rate = BlocksPerSecond(m_transfer, now);
     std::string line =
         m_sendingLine.empty() ? std::string("Waiting for the handset") : m_sendingLine;
     char tail[160];
@@ -192,7 +192,7 @@ void CPortReporter::UpdateStatus(bool force)
     m_console.Status(m_slot, line);
 }
 
-void CPortReporter::Finished(const DownloadResult& result)
+void CPortReporter::DownloadEnded(const DownloadResult& result)
 {
     if (m_console.Terminal())
     {

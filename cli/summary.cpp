@@ -1,6 +1,6 @@
 #include "cli/summary.h"
 
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/cli_options.h"
-#include "cli/port_session.h"
+#include "runner/port_session.h"
 
 #include <string>
 #include <vector>

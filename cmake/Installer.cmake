@@ -52,12 +52,13 @@ function(tervolo_add_msi name version output)
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${_stage}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${_stage}
         COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:TervoloPLUS> $<TARGET_FILE:tervolo-cli>
-                ${TERVOLO_KIT_FILES} ${_stage}
+                $<TARGET_FILE:TervoloStation> ${TERVOLO_KIT_FILES} ${_stage}
         COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt
                 ${_stage}/README.txt)
     if(NOT TERVOLO_SIGN_COMMAND)
         # Signed programs come stripped from their build; stripping would break the signature.
-        list(APPEND _commands COMMAND ${CMAKE_STRIP} ${_stage}/TervoloPLUS.exe ${_stage}/tervolo-cli.exe)
+        list(APPEND _commands COMMAND ${CMAKE_STRIP} ${_stage}/TervoloPLUS.exe ${_stage}/tervolo-cli.exe
+                                      ${_stage}/TervoloStation.exe)
     endif()
     foreach(_built IN LISTS TERVOLO_KIT_BUILT)
         list(APPEND _commands COMMAND ${CMAKE_STRIP} ${_stage}/${_built})
@@ -71,7 +72,7 @@ function(tervolo_add_msi name version output)
                                       ${CMAKE_SOURCE_DIR}/cmake/Sign.cmake)
     endif()
     add_custom_command(OUTPUT ${output} ${_commands}
-        DEPENDS TervoloPLUS tervolo-cli ${TERVOLO_KIT_FILES} ${TERVOLO_MSI_DIR}/TervoloPLUS.wxs
+        DEPENDS TervoloPLUS tervolo-cli TervoloStation ${TERVOLO_KIT_FILES} ${TERVOLO_MSI_DIR}/TervoloPLUS.wxs
                 ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt ${CMAKE_SOURCE_DIR}/cmake/Wixl.cmake
         WORKING_DIRECTORY ${TERVOLO_MSI_DIR}
         COMMENT "Installer ${output}"

@@ -35,6 +35,9 @@ if(WIN32)
     if(TARGET tervolo-cli)
         install(TARGETS tervolo-cli RUNTIME DESTINATION . ${_component})
     endif()
+    if(TARGET TervoloStation)
+        install(TARGETS TervoloStation RUNTIME DESTINATION . ${_component})
+    endif()
     install(FILES ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt DESTINATION .
             RENAME README.txt ${_component})
     # Our relconv as a target, so that CPack strips it like the programs.

@@ -44,6 +44,14 @@ bool Starts(const std::uint8_t* bytes, std::size_t count, ResponseCode code)
     return StartsWith(bytes, count, code.lead, code.letter);
 }
 
+// The parameter answer's length: the record, with a late ">i" ahead of it when there is one.
+unsigned ParameterAnswerBytes(const std::uint8_t* bufferStart)
+{
+    const bool strayFirst = Starts(bufferStart, 2, kSignalAnswer) &&
+                            Starts(bufferStart + kStrayAnswerBytes, 2, kParameterAnswer);
+    return static_cast<unsigned>(kParameterRecordSize) + (strayFirst ? kStrayAnswerBytes : 0);
+}
+
 // The count bytes that end at the end of received data. Once the reader's index has wrapped
 // since the chunk was stored (end < count) those bytes are not in one piece before the end;
 // the chunk itself is then the newest stretch that lies whole in the buffer.
@@ -295,7 +303,7 @@ void CDownloadEngine::DropPartialAnswer()
 void CDownloadEngine::Judge(const Answer& answer, const ReceivedBytes& received)
 {
     DropPartialAnswer();
-    if (m_state != DownloadState::MainTransfer && m_state != DownloadState::LpTransfer)
+    if (SettlePauseWanted(received))
     {
         m_host.Pause(kSettlePauseMs);
     }
@@ -325,6 +333,23 @@ void CDownloadEngine::Judge(const Answer& answer, const ReceivedBytes& received)
     default:
         m_host.ShowMessage("Unrecognised state!");
         break;
+    }
+}
+
+// Outside the block transfer an answer gets a pause for the rest of it to arrive before it is
+// judged. A parameter record still short of its length is not judged at all, so the pieces an
+// adapter makes of it cost nothing.
+bool CDownloadEngine::SettlePauseWanted(const ReceivedBytes& received) const
+{
+    switch (m_state)
+    {
+    case DownloadState::MainTransfer:
+    case DownloadState::LpTransfer:
+        return false;
+    case DownloadState::ParameterExchange:
+        return m_modelAccepted || m_rxTotal >= ParameterAnswerBytes(received.bufferStart);
+    default:
+        return true;
     }
 }
 
@@ -390,10 +415,8 @@ void CDownloadEngine::OnParameterExchange(const ReceivedBytes& received)
     // The channel was opened fresh at the protocol change, so the answer starts the buffer.
     const std::uint8_t* start = received.bufferStart;
     const std::uint32_t endIndex = received.endIndex;
-    const bool strayFirst =
-        Starts(start, 2, kSignalAnswer) && Starts(start + kStrayAnswerBytes, 2, kParameterAnswer);
-    const unsigned needed =
-        static_cast<unsigned>(kParameterRecordSize) + (strayFirst ? kStrayAnswerBytes : 0);
+    const unsigned needed = ParameterAnswerBytes(start);
+    const bool strayFirst = needed > kParameterRecordSize;
     if (strayFirst || Starts(start, 2, kParameterAnswer))
     {
         m_paramResponseSeen = true;

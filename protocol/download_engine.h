@@ -209,6 +209,7 @@ private:
     void JudgeGathered(const ReceivedBytes& received);
     void Judge(const Answer& answer, const ReceivedBytes& received);
     void DropPartialAnswer();
+    bool SettlePauseWanted(const ReceivedBytes& received) const;
 
     void OnSignalling(const Answer& answer);
     void OnParameterExchange(const ReceivedBytes& received);

@@ -64,3 +64,32 @@ session() {
 session "" shoot:idle about shoot:about dismiss presets shoot:preset-browser dismiss \
     start shoot:download-running close
 session '"/PLine 1"' shoot:preset-mode close
+
+# The station: COM1 has the simulator; COM2 to COM4 have nothing behind them, so their tiles
+# fail three times and ask for the fixture to be checked.
+job="$root/build/samples/station-job.json"
+image=$(winepath -w "$root/build/samples/RT47_image.rel" 2>/dev/null | sed 's/\\/\\\\/g')
+printf '{"model": "RT47", "image": "%s", "ports": ["COM1", "COM2", "COM3", "COM4"], "station": true}\n' \
+    "$image" >"$job"
+exe="$root/build/win-x86_64/station_app/TervoloStation.exe"
+shoot_station() {
+    sleep 4 # the empty ports' three tries
+    import -display "$DISPLAY" -window root -crop 1000x560+0+0 +repage -trim +repage "$out/$1.png"
+    echo "$out/$1.png"
+}
+station_session() {
+    coproc DRIVER { wine "$driver" "$exe" "\"$(winepath -w "$job")\"" 2>>"$root/build/wine.log"; }
+    driver_pid=$DRIVER_PID
+    local answer
+    read -r answer <&"${DRIVER[0]}"
+    [ "${answer%$'\r'}" = ready ] || { echo "the station did not start" >&2; exit 1; }
+    echo start-station >&"${DRIVER[1]}"
+    read -r answer <&"${DRIVER[0]}"
+    [ "${answer%$'\r'}" = ok ] || { echo "the station did not start its ports" >&2; exit 1; }
+    shoot_station station
+    echo close >&"${DRIVER[1]}"
+    read -r answer <&"${DRIVER[0]}" || true
+    wait "$driver_pid" || true
+    driver_pid=
+}
+station_session

@@ -63,16 +63,27 @@ bool ParseSectionWord(const std::string& word, Section& section)
 } // namespace
 
 const Simulator::Command Simulator::kCommands[] = {
-    {"RESET", &Simulator::OnReset},         {"SET", &Simulator::OnSet},
-    {"SETSTR", &Simulator::OnSetStr},       {"SETNUM", &Simulator::OnSetNum},
-    {"MODE", &Simulator::OnMode},           {"FAULT", &Simulator::OnFault},
-    {"PACE", &Simulator::OnPace},           {"SEND", &Simulator::OnSend},
-    {"RECEIVED", &Simulator::OnReceived},   {"TRANSCRIPT", &Simulator::OnTranscript},
-    {"ANSWERS", &Simulator::OnAnswers},     {"WAITFRAME", &Simulator::OnWaitFrame},
-    {"WAITBYTES", &Simulator::OnWaitBytes}, {"FLASH", &Simulator::OnFlash},
-    {"DUMP", &Simulator::OnDump},           {"LINE", &Simulator::OnLine},
-    {"UNPLUG", &Simulator::OnUnplug},       {"PLUG", &Simulator::OnPlug},
-    {"STATS", &Simulator::OnStats},         {"STATUS", &Simulator::OnStatus},
+    {"RESET", &Simulator::OnReset},
+    {"SET", &Simulator::OnSet},
+    {"SETSTR", &Simulator::OnSetStr},
+    {"SETNUM", &Simulator::OnSetNum},
+    {"MODE", &Simulator::OnMode},
+    {"FAULT", &Simulator::OnFault},
+    {"PACE", &Simulator::OnPace},
+    {"ADAPTER", &Simulator::OnAdapter},
+    {"SEND", &Simulator::OnSend},
+    {"RECEIVED", &Simulator::OnReceived},
+    {"TRANSCRIPT", &Simulator::OnTranscript},
+    {"ANSWERS", &Simulator::OnAnswers},
+    {"WAITFRAME", &Simulator::OnWaitFrame},
+    {"WAITBYTES", &Simulator::OnWaitBytes},
+    {"FLASH", &Simulator::OnFlash},
+    {"DUMP", &Simulator::OnDump},
+    {"LINE", &Simulator::OnLine},
+    {"UNPLUG", &Simulator::OnUnplug},
+    {"PLUG", &Simulator::OnPlug},
+    {"STATS", &Simulator::OnStats},
+    {"STATUS", &Simulator::OnStatus},
     {"HELP", &Simulator::OnHelp},
 };
 
@@ -148,7 +159,9 @@ void Simulator::OnReset(const Words& words, const std::string&)
     m_port.Flush();
     m_handset.Reset(m_config.record);
     m_assembler.Reset();
-    m_pace = m_config.pace;
+    SetPace(m_config.pace);
+    m_adapter = m_config.adapter;
+    m_adapterRandom.seed(m_adapter.seed);
     m_reopenWaitMs = m_config.reopenWaitMs;
     m_held = HeldReply();
     m_incoming.clear();
@@ -164,6 +177,7 @@ void Simulator::OnReset(const Words& words, const std::string&)
     m_garbageBytes = 0;
     m_answerCount = 0;
     m_turnarounds.Clear();
+    m_answerDelays.Clear();
     m_acknowledgementOnLine = false;
     m_epochUs = NowUs();
     if (m_transcriptFile.is_open())
@@ -289,11 +303,24 @@ void Simulator::OnPace(const Words& words, const std::string&)
 {
     if (words.size() == 2 && (words[1] == "on" || words[1] == "off"))
     {
-        m_pace = words[1] == "on";
+        SetPace(words[1] == "on");
         Respond("OK");
         return;
     }
     Respond("ERR usage: PACE on|off");
+}
+
+void Simulator::OnAdapter(const Words& words, const std::string&)
+{
+    AdapterProfile profile;
+    if (words.size() != 2 || !ParseAdapterProfile(words[1], profile))
+    {
+        Respond("ERR usage: ADAPTER none|ftdi[:<latency-ms>]|usb-poll|random[:<seed>]");
+        return;
+    }
+    m_adapter = profile;
+    m_adapterRandom.seed(profile.seed);
+    Respond("OK");
 }
 
 void Simulator::OnSend(const Words& words, const std::string&)
@@ -310,7 +337,7 @@ void Simulator::OnSend(const Words& words, const std::string&)
         return;
     }
     std::int64_t afterUs = NowUs();
-    QueueWrite(0, std::move(bytes), false, false, afterUs);
+    QueueWrite(0, std::move(bytes), false, false, false, afterUs);
     Respond("OK");
 }
 
@@ -455,6 +482,11 @@ void Simulator::OnStats(const Words&, const std::string&)
     text += " turnaround_median_us=" + std::to_string(m_turnarounds.Median());
     text += " turnaround_p99_us=" + std::to_string(m_turnarounds.Percentile(99.0));
     text += " turnaround_max_us=" + std::to_string(m_turnarounds.Maximum());
+    text += " answer_delays=" + std::to_string(m_answerDelays.Count());
+    text += " answer_delay_mean_us=" + std::to_string(m_answerDelays.Mean());
+    text += " answer_delay_median_us=" + std::to_string(m_answerDelays.Median());
+    text += " answer_delay_p99_us=" + std::to_string(m_answerDelays.Percentile(99.0));
+    text += " answer_delay_max_us=" + std::to_string(m_answerDelays.Maximum());
     Respond(text);
 }
 
@@ -466,6 +498,7 @@ void Simulator::OnStatus(const Words&, const std::string&)
     text += " link=" + (m_config.linkPath.empty() ? std::string("-") : m_config.linkPath);
     text += std::string(" mode=") + (m_handset.Mode() == HandsetMode::Raw ? "raw" : "handset");
     text += std::string(" pace=") + (m_pace ? "on" : "off");
+    text += " adapter=" + FormatAdapterProfile(m_adapter);
     text += " rate=" + std::to_string(m_handset.LineRate());
     text += " type=" + std::to_string(m_handset.DownloadTypeCode());
     text += " erase=" + (erase == 0 ? std::string("-") : std::string(1, static_cast<char>(erase)));

@@ -8,8 +8,9 @@ namespace sim
 
 const char kUsageText[] =
     "Usage: tervolo-sim [--link PATH] [--wine-prefix DIR --com N] [--control PORT]\n"
-    "                   [--mobile-id TEXT] [--product-id TEXT] [--pace] [--verbose]\n"
-    "                   [--transcript FILE] [--help] [--version]\n"
+    "                   [--mobile-id TEXT] [--product-id TEXT] [--pace]\n"
+    "                   [--adapter PROFILE] [--verbose] [--transcript FILE] [--help]\n"
+    "                   [--version]\n"
     "\n"
     "Plays a TervoloPLUS handset on a pseudo-terminal.\n"
     "\n"
@@ -21,6 +22,11 @@ const char kUsageText[] =
     "  --mobile-id TEXT   mobile_id of the handset, up to 5 characters (default \"RT47 \")\n"
     "  --product-id TEXT  product_id, up to 16 characters (default \"RT47-SIM-0001\")\n"
     "  --pace             take the real line time of every byte (10 bits a byte)\n"
+    "  --adapter PROFILE  hand the answers to the PC as a USB-serial adapter does:\n"
+    "                     none (default), ftdi[:LATENCY-MS] (62-byte packets, latency\n"
+    "                     timer 16 ms unless given), usb-poll (what has come, every\n"
+    "                     1 ms with jitter), random[:SEED] (each write in two, cut\n"
+    "                     at a random place)\n"
     "  --verbose          print every frame received and every answer sent\n"
     "  --transcript FILE  write frames, garbage and answers with times to FILE\n"
     "  --help             show this text\n"
@@ -36,7 +42,8 @@ namespace
 bool NeedsValue(const std::string& name)
 {
     return name == "--link" || name == "--wine-prefix" || name == "--com" || name == "--control" ||
-           name == "--mobile-id" || name == "--product-id" || name == "--transcript";
+           name == "--mobile-id" || name == "--product-id" || name == "--transcript" ||
+           name == "--adapter";
 }
 
 bool ParseNumberOption(const std::string& name, const std::string& value, std::uint64_t max,
@@ -140,6 +147,15 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions& o
     else if (name == "--transcript")
     {
         options.config.transcriptPath = value;
+    }
+    else if (name == "--adapter")
+    {
+        if (!ParseAdapterProfile(value, options.config.adapter))
+        {
+            error = "--adapter needs none, ftdi[:1-255], usb-poll or random[:SEED], not '" + value +
+                    "'";
+            return false;
+        }
     }
     else
     {

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace sim
@@ -21,6 +24,12 @@ constexpr std::int64_t kNoDeadline = -1;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 constexpr std::size_t kAnswerShownWhole = 8; // longer answers are shown by their start
 constexpr std::int64_t kMicrosecondsPerSecond = 1000000;
+// A sleeper wakes some tens of microseconds after its time: the last stretch before a write
+// is due (a paced answer's last byte) is waited awake, so that the answer leaves when the line
+// allows and a paced figure measures the PC.
+constexpr std::int64_t kAwakeWaitUs = 200;
+constexpr unsigned long kTimerSlackNs = 1; // the kernel's default lets a timer run 50 us late
+constexpr int kPacedPriority = 10;         // SCHED_FIFO, low among real-time threads
 
 // The time ppoll may wait until `deadline`; null (wait for ever) when there is none.
 timespec* PollTimeout(std::int64_t deadline, timespec& timeout)
@@ -91,6 +100,7 @@ std::string DescribeAnswer(const std::vector<std::uint8_t>& bytes)
 
 Simulator::Simulator(const SimConfig& config, std::ostream& out)
     : m_config(config), m_out(out), m_handset(config.record), m_pace(config.pace),
+      m_adapter(config.adapter), m_adapterRandom(config.adapter.seed),
       m_reopenWaitMs(config.reopenWaitMs)
 {
 }
@@ -181,8 +191,21 @@ void Simulator::Unplug()
     m_acknowledgementOnLine = false;
 }
 
+void Simulator::SetPace(bool on)
+{
+    m_pace = on;
+    // Paced, the simulator keeps to computed times. At normal priority a busy machine lets it
+    // wake a scheduling period late (up to milliseconds on two cores busy building), so it
+    // asks for a real-time priority where it may (root, CAP_SYS_NICE), normal otherwise.
+    sched_param priority{};
+    priority.sched_priority = on ? kPacedPriority : 0;
+    ::pthread_setschedparam(::pthread_self(), on ? SCHED_FIFO : SCHED_OTHER, &priority);
+}
+
 int Simulator::Run()
 {
+    ::prctl(PR_SET_TIMERSLACK, kTimerSlackNs, 0, 0, 0); // this thread's timers
+    SetPace(m_pace);
     for (;;)
     {
         timespec timeout{};
@@ -204,8 +227,23 @@ int Simulator::Run()
         }
         Serve(fds);
     }
+    SayFigures();
     Unplug();
     return 0;
+}
+
+void Simulator::SayFigures()
+{
+    if (m_answerDelays.Count() == 0)
+    {
+        return;
+    }
+    m_out << "tervolo-sim: since the last RESET: turnarounds=" << m_turnarounds.Count()
+          << " median_us=" << m_turnarounds.Median() << " p99_us=" << m_turnarounds.Percentile(99.0)
+          << "; answer delays=" << m_answerDelays.Count() << " mean_us=" << m_answerDelays.Mean()
+          << " median_us=" << m_answerDelays.Median()
+          << " p99_us=" << m_answerDelays.Percentile(99.0) << " max_us=" << m_answerDelays.Maximum()
+          << std::endl;
 }
 
 void Simulator::WatchedDescriptors(pollfd* fds) const
@@ -274,7 +312,7 @@ std::int64_t Simulator::NextDeadline() const
     }
     if (!m_outgoing.empty() && !m_lineFull)
     {
-        consider(m_outgoing.front().dueUs);
+        consider(m_outgoing.front().dueUs - kAwakeWaitUs); // then without sleeping
     }
     if (m_wait.active)
     {
@@ -385,7 +423,7 @@ void Simulator::QueueReply(const sim::Reply& reply, std::int64_t afterUs)
     for (std::size_t i = 0; i < reply.pieces.size(); ++i)
     {
         QueueWrite(reply.pieces[i].waitMs, reply.pieces[i].bytes, reply.blockAcknowledged, i > 0,
-                   afterUs);
+                   i + 1 == reply.pieces.size(), afterUs);
     }
 }
 
@@ -423,7 +461,8 @@ void Simulator::ReleaseHeldReply(const char* why)
 }
 
 void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes,
-                           bool acknowledgement, bool continuesPrevious, std::int64_t& afterUs)
+                           bool acknowledgement, bool continuesPrevious, bool endsAnswer,
+                           std::int64_t& afterUs)
 {
     if (!m_port.IsOpen())
     {
@@ -438,13 +477,51 @@ void Simulator::QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes
         due = std::max(due, m_txLineFreeUs) + lineUs;
         m_txLineFreeUs = due;
     }
+    if (m_adapter.kind != AdapterKind::None)
+    {
+        afterUs = due; // the handset's next piece counts from its own line, not the adapter's
+        QueueThroughAdapter(std::move(bytes), due - lineUs, due, acknowledgement, endsAnswer);
+        return;
+    }
     if (!m_outgoing.empty())
     {
         due = std::max(due, m_outgoing.back().dueUs); // the line keeps the order
     }
     afterUs = due;
-    m_outgoing.push_back(
-        {due, std::move(bytes), 0, acknowledgement, (continuesPrevious ? waitUs : 0) + lineUs});
+    m_outgoing.push_back({due, std::move(bytes), 0, acknowledgement,
+                          (continuesPrevious ? waitUs : 0) + lineUs, endsAnswer ? due : -1});
+}
+
+void Simulator::QueueThroughAdapter(std::vector<std::uint8_t> bytes, std::int64_t lineStartUs,
+                                    std::int64_t lineEndUs, bool acknowledgement, bool endsAnswer)
+{
+    // Byte i reaches the adapter once its last bit has crossed the line.
+    const std::int64_t lineUs = lineEndUs - lineStartUs;
+    const std::int64_t count = static_cast<std::int64_t>(bytes.size());
+    std::vector<std::int64_t> arrivalsUs;
+    for (std::int64_t i = 1; i <= count; ++i)
+    {
+        arrivalsUs.push_back(lineStartUs + lineUs * i / count);
+    }
+    const std::vector<AdapterPacket> packets =
+        CutIntoPackets(m_adapter, arrivalsUs, m_adapterRandom);
+    std::size_t offset = 0;
+    for (const AdapterPacket& packet : packets)
+    {
+        const bool last = offset + packet.bytes == bytes.size();
+        // In order, and as far after the packet before as planned even when that one was late.
+        const std::int64_t previousUs =
+            m_outgoing.empty() ? packet.timeUs : m_outgoing.back().dueUs;
+        const std::int64_t due = std::max(packet.timeUs, previousUs);
+        const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+        m_outgoing.push_back({due,
+                              {begin, begin + static_cast<std::ptrdiff_t>(packet.bytes)},
+                              0,
+                              acknowledgement && last,
+                              due - previousUs,
+                              endsAnswer && last ? lineEndUs : -1});
+        offset += packet.bytes;
+    }
 }
 
 void Simulator::WriteDue(std::int64_t nowUs)
@@ -492,6 +569,11 @@ void Simulator::OnWritten(const Outgoing& piece, std::int64_t timeUs)
     const std::uint64_t sinceEpoch = SinceEpochUs(timeUs);
     Log("ANSWER", sinceEpoch, piece.bytes);
     m_answers.push_back({sinceEpoch, piece.bytes, false});
+    if (piece.answerDueUs >= 0)
+    {
+        m_answerDelays.Add(
+            static_cast<std::uint64_t>(std::max<std::int64_t>(0, timeUs - piece.answerDueUs)));
+    }
     if (piece.blockAcknowledgement)
     {
         m_acknowledgementOnLine = true;

@@ -3,6 +3,7 @@
 // RequestStop may be called from elsewhere (another thread or a signal handler).
 #pragma once
 
+#include "sim/adapter_profile.h"
 #include "sim/control_server.h"
 #include "sim/frame_assembler.h"
 #include "sim/handset.h"
@@ -17,6 +18,7 @@
 #include <poll.h>
 #include <mutex>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,7 @@ struct SimConfig
     unsigned short controlPort = kDefaultControlPort;
     HandsetRecord record; // the record at start-up and after RESET
     bool pace = false;
+    AdapterProfile adapter; // how the answers reach the PC; at start-up and after RESET
     bool verbose = false;
     // How long the answer to '<' 'p' waits for the PC to reopen its port at the new rate
     // before it goes out all the same; 0: at once.
@@ -74,6 +77,8 @@ private:
         // Least time between the end of the previous write and the end of this one: a
         // split gap, and the line time when pacing. Late writes thus never squeeze the next.
         std::int64_t afterPreviousUs = 0;
+        // The last write of an answer: when its last byte left the handset (-1: not one).
+        std::int64_t answerDueUs = -1;
     };
 
     struct TimedBytes
@@ -103,6 +108,7 @@ private:
     };
 
     // Line.
+    void SetPace(bool on); // on the simulator's thread
     bool Plug(std::string& error);
     void Unplug();
     void ReadFromLine();
@@ -115,9 +121,13 @@ private:
     void ReleaseHeldReply(const char* why);
     void WatchPortUse();
     // Queues a write `waitMs` after `afterUs` (then the time this write is due); a piece
-    // that continues the previous write keeps its gap after that write's actual end.
+    // that continues the previous write keeps its gap after that write's actual end. The
+    // last piece of an answer (`endsAnswer`) is timed for the answer delays.
     void QueueWrite(std::uint32_t waitMs, std::vector<std::uint8_t> bytes, bool acknowledgement,
-                    bool continuesPrevious, std::int64_t& afterUs);
+                    bool continuesPrevious, bool endsAnswer, std::int64_t& afterUs);
+    // The same write handed over in the packets of the adapter profile.
+    void QueueThroughAdapter(std::vector<std::uint8_t> bytes, std::int64_t lineStartUs,
+                             std::int64_t lineEndUs, bool acknowledgement, bool endsAnswer);
     void WriteDue(std::int64_t nowUs);
     void OnWritten(const Outgoing& piece, std::int64_t timeUs);
     std::int64_t NextDeadline() const;
@@ -158,6 +168,7 @@ private:
     void OnMode(const Words& words, const std::string& line);
     void OnFault(const Words& words, const std::string& line);
     void OnPace(const Words& words, const std::string& line);
+    void OnAdapter(const Words& words, const std::string& line);
     void OnSend(const Words& words, const std::string& line);
     void OnReceived(const Words& words, const std::string& line);
     void OnTranscript(const Words& words, const std::string& line);
@@ -177,6 +188,7 @@ private:
     std::uint64_t SinceEpochUs(std::int64_t timeUs) const;
     void Log(const std::string& kind, std::uint64_t timeUs, const std::vector<std::uint8_t>& bytes);
     void Say(std::int64_t timeUs, const std::string& text);
+    void SayFigures(); // at the end of the run: the turnarounds and answer delays
 
     SimConfig m_config;
     std::ostream& m_out;
@@ -192,7 +204,9 @@ private:
     Handset m_handset;
     FrameAssembler m_assembler;
     bool m_pace = false;
-    std::int64_t m_epochUs = 0; // RESET or start
+    AdapterProfile m_adapter;
+    std::mt19937 m_adapterRandom; // seeded from m_adapter.seed: the same run cuts the same
+    std::int64_t m_epochUs = 0;   // RESET or start
     std::deque<Incoming> m_incoming;
     std::deque<Outgoing> m_outgoing;
     bool m_lineFull = false; // the head of m_outgoing waits for room in the terminal
@@ -209,6 +223,7 @@ private:
     std::uint64_t m_garbageBytes = 0;
     std::uint64_t m_answerCount = 0;
     TurnaroundStats m_turnarounds;
+    TurnaroundStats m_answerDelays;       // answer handed to the PC, after its last byte left us
     bool m_acknowledgementOnLine = false; // ">w" written, next frame not yet in
     std::int64_t m_acknowledgementUs = 0;
 

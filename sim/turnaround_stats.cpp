@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace sim
 {
@@ -18,6 +19,15 @@ std::uint64_t TurnaroundStats::Percentile(double percent) const
     const std::size_t index =
         rank < 1.0 ? 0 : std::min(sorted.size() - 1, static_cast<std::size_t>(rank) - 1);
     return sorted[index];
+}
+
+std::uint64_t TurnaroundStats::Mean() const
+{
+    if (m_samples.empty())
+    {
+        return 0;
+    }
+    return std::accumulate(m_samples.begin(), m_samples.end(), std::uint64_t{0}) / m_samples.size();
 }
 
 } // namespace sim

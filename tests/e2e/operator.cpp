@@ -35,6 +35,7 @@ struct Search
 {
     DWORD processId;
     HWND found;
+    int markerId; // a control only the program's main window has
 };
 
 BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
@@ -43,7 +44,7 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid == search->processId && IsWindowVisible(hwnd) && IsDialogClass(hwnd) &&
-        GetDlgItem(hwnd, IDC_COM_PORT) != nullptr &&
+        GetDlgItem(hwnd, search->markerId) != nullptr &&
         WindowTextOf(hwnd).rfind(kMainCaptionStart, 0) == 0)
     {
         search->found = hwnd;
@@ -74,7 +75,8 @@ Operator::~Operator()
     }
 }
 
-bool Operator::Launch(const std::string& exePath, const std::string& arguments, unsigned timeoutMs)
+bool Operator::Launch(const std::string& exePath, const std::string& arguments, unsigned timeoutMs,
+                      int markerId)
 {
     std::string commandLine = "\"" + ToWindowsPath(exePath) + "\"";
     if (!arguments.empty())
@@ -86,7 +88,7 @@ bool Operator::Launch(const std::string& exePath, const std::string& arguments, 
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &m_process))
         return false;
-    Search search{m_process.dwProcessId, nullptr};
+    Search search{m_process.dwProcessId, nullptr, markerId};
     const bool found =
         WaitUntil(timeoutMs,
                   [&]

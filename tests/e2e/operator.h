@@ -2,6 +2,7 @@
 // entries, types paths, presses buttons, answers message boxes and reads the report window.
 #pragma once
 
+#include "res/resource.h"
 #include "tests/support/message_boxes.h"
 
 #include <windows.h>
@@ -19,9 +20,10 @@ public:
     Operator& operator=(const Operator&) = delete;
     ~Operator();
 
-    // Starts the program (a Unix path is turned into its Z: form) and waits for its window.
+    // Starts the program (a Unix path is turned into its Z: form) and waits for its window, the
+    // dialog with the control `markerId` (by default the main window's port list).
     bool Launch(const std::string& exePath, const std::string& arguments = "",
-                unsigned timeoutMs = 60000);
+                unsigned timeoutMs = 60000, int markerId = IDC_COM_PORT);
     // Closes the window (answering Yes to the question of a running download) and waits.
     bool Close(unsigned timeoutMs = 30000);
     bool WaitForExit(DWORD& exitCode, unsigned timeoutMs);

@@ -5,6 +5,7 @@
 //   wait-done      wait for the verdict "Download completed successfully..."
 //   about          open the About box          presets   open the preset browser
 //   dismiss        close the open dialog       close     close the program
+#include "station_app/station_ids.h"
 #include "tests/e2e/operator.h"
 
 #include <windows.h>
@@ -64,6 +65,20 @@ HWND WaitForDialog(DWORD process, HWND main, const char* title)
     return nullptr;
 }
 
+// Until the control's text starts with `start`.
+bool WaitUntilText(const Operator& op, int id, const std::string& start)
+{
+    for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs)
+    {
+        if (op.Text(id).rfind(start, 0) == 0)
+        {
+            return true;
+        }
+        Sleep(kPollMs);
+    }
+    return false;
+}
+
 bool WaitForSending(const Operator& op)
 {
     for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs)
@@ -85,8 +100,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: screen_driver PROGRAM [ARGUMENTS]\n");
         return 2;
     }
+    // The station window is known by its first tile, the main window by its port list.
+    const std::string program = argv[1];
+    const bool station = program.find("TervoloStation") != std::string::npos;
     Operator op;
-    if (!op.Launch(argv[1], argc > 2 ? argv[2] : ""))
+    if (!op.Launch(program, argc > 2 ? argv[2] : "", kWaitMs * 4,
+                   station ? IDC_TILE_FIRST : IDC_COM_PORT))
     {
         std::printf("failed\n");
         return 1;
@@ -104,6 +123,11 @@ int main(int argc, char** argv)
         {
             op.Click(kStartButton);
             done = WaitForSending(op);
+        }
+        else if (command == "start-station")
+        {
+            op.Click(IDC_START_STATION);
+            done = WaitUntilText(op, IDC_TILE_FIRST, "Sending block");
         }
         else if (command == "wait-done")
         {

@@ -1,7 +1,7 @@
 // The traceability journal: its SHA-256 and clock against known values, whole lines under
 // appends from two processes at once, and real runs (four ports, a station) sharing one file.
-#include "cli/journal.h"
-#include "cli/sha256.h"
+#include "runner/journal.h"
+#include "runner/sha256.h"
 #include "cli_test_support.h"
 #include "tervolo_version.h"
 

@@ -3,10 +3,12 @@
 #include "cli/cli_options.h"
 #include "cli/interrupt_rules.h"
 #include "cli_test_support.h"
+#include "runner/sha256.h"
 #include "tervolo_version.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace cli::test
@@ -167,6 +169,90 @@ TEST(CliFiles, UnusableFilesAreBadArguments)
         EXPECT_EQ(4, run.Wait()) << bad.says;
         EXPECT_NE(std::string::npos, run.Err().find(bad.says)) << run.Err();
     }
+}
+
+// --job: the file's fields stand in for the options, an option beside it wins, and a bad job is
+// a bad argument that names the field.
+TEST(CliJob, TheJobGivesTheOptionsAndTheCommandLineWins)
+{
+    sim::test::ScratchFolder scratch;
+    const std::string job = scratch.File("job.json");
+    std::ofstream(job) << R"({"model": "RT47X", "ports": ["COM3", "COM4"], "baud": 57600,
+        "image": "a.rel", "lp": "b.rel", "sections": ["main"], "yes": true, "station": true,
+        "count": 2, "timeout": 4, "journal": "line.jsonl", "image_sha256": ")"
+                       << std::string(64, 'b') << R"("})";
+    CliOptions options;
+    std::string errors;
+    ASSERT_EQ(-1, Parse({"download", "--job", job}, options, errors)) << errors;
+    EXPECT_EQ((std::vector<std::string>{"COM3", "COM4"}), options.ports);
+    EXPECT_EQ("RT47X", options.model);
+    EXPECT_EQ(57600u, options.baudRate);
+    EXPECT_EQ(1, options.baudIndex);
+    EXPECT_EQ("a.rel", options.imagePath);
+    EXPECT_EQ("", options.lpPath); // not among the job's sections
+    EXPECT_TRUE(options.yes && options.station);
+    EXPECT_EQ(2u, options.count);
+    EXPECT_EQ(4.0, options.timeoutSeconds);
+    EXPECT_EQ("line.jsonl", options.journalPath);
+    EXPECT_EQ(std::string(64, 'b'), options.imageSha256);
+
+    CliOptions beside;
+    ASSERT_EQ(-1, Parse({"download", "--job", job, "--port", "COM9", "--model", "RT47", "--baud",
+                         "19200", "--timeout", "0"},
+                        beside, errors))
+        << errors;
+    EXPECT_EQ(std::vector<std::string>{"COM9"}, beside.ports);
+    EXPECT_EQ("RT47", beside.model);
+    EXPECT_EQ(19200u, beside.baudRate);
+    EXPECT_EQ(0.0, beside.timeoutSeconds);
+
+    struct Bad
+    {
+        const char* json;
+        const char* says;
+    };
+    for (const Bad& bad :
+         {Bad{R"({"model": "RT47", "image": "a.rel"})", "No port"},
+          Bad{R"({"ports": ["COM3"], "image": "a.rel"})", "No model"},
+          Bad{R"({"model": "RT99", "ports": ["COM3"], "image": "a.rel"})", "\"model\" RT99"},
+          Bad{R"({"model": "RT47", "ports": ["COM3"]})", "No sections selected"},
+          Bad{R"({"model": "RT47", "ports": ["COM3"], "baud": 1})", "\"baud\""}})
+    {
+        std::ofstream(job) << bad.json;
+        CliOptions refused;
+        EXPECT_EQ(4, Parse({"download", "--job", job}, refused, errors)) << bad.json;
+        EXPECT_NE(std::string::npos, errors.find(bad.says)) << errors;
+    }
+}
+
+// A job's approved files: other content is refused by name before the handset hears anything.
+TEST(CliJob, AFileThatIsNotTheApprovedOneIsRefusedBeforeAnythingIsSent)
+{
+    sim::test::ScratchFolder scratch;
+    Handset handset(scratch.Path(), "port");
+    ASSERT_TRUE(handset.Ready());
+    const std::vector<std::uint8_t> image = WriteImage(scratch.File("main.rel"), 70, "RT47", 4);
+    std::string sha;
+    std::string error;
+    ASSERT_TRUE(Sha256OfFile(scratch.File("main.rel"), sha, error)) << error;
+    const auto jobWith = [&](const std::string& approved)
+    {
+        std::ofstream(scratch.File("job.json"))
+            << R"({"model": "RT47", "image": "main.rel", "ports": [")" << handset.Port()
+            << R"("], "image_sha256": ")" << approved << R"("})";
+    };
+
+    jobWith(std::string(64, '0'));
+    CliRun refused(scratch.Path(), {"download", "--job", "job.json"});
+    EXPECT_EQ(4, refused.Wait()) << refused.Err();
+    EXPECT_NE(std::string::npos, refused.Err().find("main.rel is not the approved file"))
+        << refused.Err();
+    EXPECT_EQ(0, handset.Stat("received_bytes"));
+
+    jobWith(sha);
+    CliRun approved(scratch.Path(), {"download", "--job", "job.json"});
+    EXPECT_EQ(0, approved.Wait()) << approved.Err();
+    EXPECT_EQ(image, handset.Flash("main"));
 }
 
 } // namespace

@@ -199,6 +199,21 @@ TEST_F(SplitAnswer, ThePartWaitsWithoutThePauseAndTheWholeIsJudgedAtOnce)
     EXPECT_EQ(engine.PartialAnswerBytes(), 0u);
 }
 
+TEST_F(SplitAnswer, TheRecordsPiecesCostNoPauseBeforeItIsWhole)
+{
+    Start(MakeSetup(false, true, false, "RT47X"));
+    host.Receive(">i");
+    host.ClearEvents();
+    for (const Bytes& piece : Cut(Concat(Text(">i"), ParameterAnswer("RT47X", "RT47-0001")), 0))
+    {
+        host.Receive(piece);
+    }
+    EXPECT_EQ(host.CountReport("Protocol Response received..."), 1u);
+    // Only the piece that completes the record waits before it is judged.
+    EXPECT_EQ(host.Count(HostCall::Pause), 1u);
+    EXPECT_EQ(engine.State(), DownloadState::MainErase);
+}
+
 TEST_F(SplitAnswer, APartLeftAloneIsJudgedAsItStandsWhenTheWaitEnds)
 {
     Start(MakeSetup(false, true, false, "RT47X"));

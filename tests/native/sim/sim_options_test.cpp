@@ -21,7 +21,7 @@ TEST(CommandLine, AllOptions)
     std::string error;
     ASSERT_TRUE(ParseCommandLine({"--link", "/tmp/x/com1", "--control=5000", "--mobile-id", "RT50",
                                   "--product-id", "RT50-ABC", "--pace", "--verbose", "--transcript",
-                                  "/tmp/t.txt"},
+                                  "/tmp/t.txt", "--adapter", "ftdi:2"},
                                  options, error))
         << error;
     EXPECT_EQ("/tmp/x/com1", options.config.linkPath);
@@ -32,6 +32,8 @@ TEST(CommandLine, AllOptions)
     EXPECT_TRUE(options.config.pace);
     EXPECT_TRUE(options.config.verbose);
     EXPECT_EQ("/tmp/t.txt", options.config.transcriptPath);
+    EXPECT_EQ(AdapterKind::Ftdi, options.config.adapter.kind);
+    EXPECT_EQ(2u, options.config.adapter.latencyMs);
     EXPECT_FALSE(options.help);
 }
 
@@ -68,6 +70,7 @@ TEST(CommandLine, BadOptionsAreRefusedWithAReason)
         {"--mobile-id", "RT47XX"},
         {"--product-id", "12345678901234567"},
         {"--pace=yes"},
+        {"--adapter", "ftdi:0"},
         {"--link="},
         {"positional"},
     };

@@ -280,6 +280,47 @@ TEST_F(SimulatorTest, SplitAnswerGoesOutInPiecesWithAGap)
     EXPECT_GE(time(answers[1]) - time(answers[0]), 80000u);
 }
 
+TEST_F(SimulatorTest, AdapterProfilesCutTheAnswers)
+{
+    const auto time = [](const std::string& line)
+    { return std::stoull(line.substr(line.find(' ') + 1, line.rfind(' ') - line.find(' ') - 1)); };
+    const auto hexBytes = [](const std::string& line)
+    { return (line.size() - line.rfind(' ') - 1) / 2; };
+    Start();
+    EXPECT_EQ(0u, control.Last("ADAPTER ftdi:0").find("ERR"));
+    ASSERT_EQ("OK", control.Last("ADAPTER ftdi"));
+    EXPECT_EQ("ftdi:16", Value(control.Last("STATUS"), "adapter"));
+    ASSERT_EQ(Bytes(">i"), Exchange(Bytes("<i"), 2));
+    ASSERT_EQ(66u, Exchange({'<', 'p', '0', 2}, 66).size());
+    // ">i" waits for the latency timer; the record goes as a full packet and four bytes later.
+    const std::vector<std::string> frames = control.Command("TRANSCRIPT");
+    const std::vector<std::string> answers = control.Command("ANSWERS");
+    ASSERT_EQ(4u, answers.size());
+    EXPECT_GE(time(answers[0]) - time(frames[0]), 16000u);
+    EXPECT_EQ(62u, hexBytes(answers[1]));
+    EXPECT_EQ(4u, hexBytes(answers[2]));
+    EXPECT_GE(time(answers[2]) - time(answers[1]), 16000u);
+    EXPECT_GE(std::stoul(Value(control.Last("STATS"), "answer_delay_median_us")), 16000u);
+
+    // Random cuts come again with their seed after a RESET.
+    std::vector<std::vector<std::string>> runs;
+    for (int run = 0; run < 2; ++run)
+    {
+        ASSERT_EQ("OK", control.Last("RESET"));
+        ASSERT_EQ("OK", control.Last("ADAPTER random:5"));
+        ASSERT_EQ("OK", control.Last("SEND 3E693E693E693E69"));
+        ASSERT_EQ(Bytes(">i>i>i>i"), pc.Read(8));
+        std::vector<std::string> sizes;
+        for (const std::string& line : control.Command("ANSWERS"))
+        {
+            sizes.push_back(line.substr(line.rfind(' ') + 1));
+        }
+        runs.push_back(sizes);
+    }
+    EXPECT_GT(runs[0].size(), 2u);
+    EXPECT_EQ(runs[0], runs[1]);
+}
+
 TEST_F(SimulatorTest, PacingTakesTheLineTimeOfEveryBlock)
 {
     config.pace = true;

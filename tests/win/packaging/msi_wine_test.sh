@@ -19,13 +19,16 @@ folder="$WINEPREFIX/drive_c/Program Files/TervoloPLUS"
 # Windows puts a per-machine product's shortcut into the common Start menu; Wine's msiexec puts
 # it into the installing user's.
 shortcuts() {
-    local menu='Microsoft/Windows/Start Menu/Programs/TervoloPLUS.lnk'
-    ls "$WINEPREFIX/drive_c/ProgramData/$menu" "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"$menu" \
-        2>/dev/null || true
+    local menu='Microsoft/Windows/Start Menu/Programs'
+    local name
+    for name in TervoloPLUS.lnk 'TervoloPLUS Station.lnk'; do
+        ls "$WINEPREFIX/drive_c/ProgramData/$menu/$name" \
+            "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"$menu/$name" 2>/dev/null || true
+    done
 }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 preset_key='HKCU\Software\Quorvatek\Tervolo\1.0\Options\Installer check'
-files=(TervoloPLUS.exe tervolo-cli.exe README.txt relconv.exe tervolo.bat IMAGE.CMD RT47X_LP.CMD
+files=(TervoloPLUS.exe tervolo-cli.exe TervoloStation.exe README.txt relconv.exe tervolo.bat IMAGE.CMD RT47X_LP.CMD
     RT37_LP.CMD RT47_LP.CMD)
 log=$(mktemp -d /tmp/msi-wine-XXXXXX)
 trap 'rm -rf "$log"' EXIT
@@ -53,7 +56,7 @@ expect_installed() {
     for file in "${files[@]}"; do
         [ -f "$folder/$file" ] || fail "$file not installed"
     done
-    [ "$(shortcuts | wc -l)" -eq 1 ] || fail "not one Start-menu shortcut: $(shortcuts)"
+    [ "$(shortcuts | wc -l)" -eq 2 ] || fail "not one Start-menu shortcut per window: $(shortcuts)"
     [ "$(entries)" = "$1 Quorvatek" ] || fail "Programs and Features shows '$(entries)', not '$1 Quorvatek'"
 }
 

@@ -1,4 +1,4 @@
-#include "cli/journal_file.h"
+#include "runner/journal_file.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "cli/journal.h"
+#include "runner/journal.h"
 
-#include "cli/exit_codes.h"
-#include "cli/sha256.h"
+#include "runner/exit_codes.h"
+#include "runner/sha256.h"
 #include "tervolo_version.h"
 
 #include <nlohmann/json.hpp>
@@ -60,7 +60,7 @@ std::string UtcTimeText(std::chrono::system_clock::time_point time)
 }
 
 std::string JournalLine(const JournalRun& run, const std::string& port,
-                        const DownloadResult& result)
+                        const DownloadResult& result, unsigned tile)
 {
     nlohmann::json files = nlohmann::json::array();
     for (const JournalRun::File& file : run.files)
@@ -72,6 +72,10 @@ std::string JournalLine(const JournalRun& run, const std::string& port,
     line["end"] = UtcTimeText(result.ended);
     line["host"] = run.host;
     line["port"] = port;
+    if (tile > 0)
+    {
+        line["tile"] = tile;
+    }
     line["model"] = run.model;
     line["product_id"] = result.productId;
     line["mobile_id"] = result.mobileId;
@@ -89,13 +93,13 @@ std::string JournalLine(const JournalRun& run, const std::string& port,
     return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-std::unique_ptr<CJournal> CJournal::Open(const CliOptions& options, std::string& error)
+std::unique_ptr<CJournal> CJournal::Open(const JournalSetup& options, std::string& error)
 {
     std::unique_ptr<CJournal> journal(new CJournal());
     std::string reason;
-    if (!journal->m_file.Open(options.journalPath, reason))
+    if (!journal->m_file.Open(options.path, reason))
     {
-        error = "cannot open journal " + options.journalPath + ": " + reason;
+        error = "cannot open journal " + options.path + ": " + reason;
         return nullptr;
     }
     JournalRun& run = journal->m_run;
@@ -130,4 +134,9 @@ std::unique_ptr<CJournal> CJournal::Open(const CliOptions& options, std::string&
 bool CJournal::Record(const std::string& port, const DownloadResult& result)
 {
     return m_file.Append(JournalLine(m_run, port, result));
+}
+
+bool CJournal::RecordTile(const std::string& port, unsigned tile, const DownloadResult& result)
+{
+    return m_file.Append(JournalLine(m_run, port, result, tile));
 }

@@ -1,7 +1,8 @@
-// The console program's answers to the engine: block senders, writes, questions and the
-// download's milestones.
-#include "cli/port_session.h"
+// A port's answers to the engine: block senders, writes, questions and the download's
+// milestones.
+#include "runner/port_session.h"
 
+#include "download/progress_text.h"
 #include "files/release_file.h"
 
 #include <algorithm>
@@ -16,24 +17,47 @@ bool CPortSession::SendBlock(Section section, std::uint32_t block)
     std::uint8_t* const frame = m_frame.data();
     FillBlockHeader(frame, block, section);
     std::uint8_t* const data = frame + kFrameHeaderSize;
-    m_reporter.BlockAhead(section, block);
+    const bool languagePack = section == Section::LanguagePack;
+    const std::uint32_t blockCount =
+        languagePack ? m_job.setup.lpBlockCount : m_job.setup.mainBlockCount;
+    const BlockProgress progress = ProgressOfBlock(section, block, blockCount);
+    if (!progress.inFile)
+    {
+        ShowMessage("Invalid Block Number!");
+    }
+    m_sendingLine = progress.sendingLine.c_str();
+    const std::uint32_t mainCount = m_job.setup.mainCode ? m_job.setup.mainBlockCount : 0;
+    m_block.section = section;
+    m_block.block = block;
+    m_block.blockCount = blockCount;
+    m_block.blocksDone = (languagePack ? std::uint64_t{mainCount} : 0) + block + 1;
+    m_block.blocksTotal =
+        std::uint64_t{mainCount} + (m_job.setup.languagePack ? m_job.setup.lpBlockCount : 0);
+    NoteBlock(BlockEvent::Stage::Ahead);
     if (!ReadBlock(section, block, data))
     {
-        m_reporter.PlainLine(m_reporter.SendingLine());
+        PlainLine(m_sendingLine);
         ShowMessage("Error reading LP");
         m_record.SetReason("Error reading LP");
         m_engine.Abort();
         // true: the engine must not go on to another block of the ended download.
         return true;
     }
-    m_reporter.ShowSendingLine(block);
+    NoteBlock(BlockEvent::Stage::Read);
     if (IsBlankBlock(data))
     {
-        m_reporter.UpdateStatus(false);
+        NoteBlock(BlockEvent::Stage::Skipped);
         return false;
     }
     WriteBlockFrame();
     return true;
+}
+
+void CPortSession::NoteBlock(BlockEvent::Stage stage)
+{
+    m_block.stage = stage;
+    m_block.transfer = m_record.Transfer();
+    m_observer.BlockProgressed(m_block);
 }
 
 bool CPortSession::ReadBlock(Section section, std::uint32_t block, std::uint8_t* data) const
@@ -67,7 +91,7 @@ void CPortSession::WriteBlockFrame()
     {
         ShowMessage("Error writing block to COM Port!");
     }
-    m_reporter.UpdateStatus(false);
+    NoteBlock(BlockEvent::Stage::Sent);
 }
 
 void CPortSession::WritePort(const std::uint8_t* bytes, std::size_t count)
@@ -91,18 +115,19 @@ std::uint16_t CPortSession::SectionCrc(Section section)
 void CPortSession::HandsetIdentified(const ParameterRecord& record)
 {
     m_record.HandsetIdentified(record);
+    m_observer.HandsetIdentified(m_record.ProductId(), m_record.MobileId());
 }
 
 void CPortSession::Concluded(DownloadVerdict verdict)
 {
     // The line before the abort's says what went wrong, unless the host already knows better.
-    m_record.Concluded(verdict, m_reporter.LastLine());
+    m_record.Concluded(verdict, m_lastLine);
 }
 
 bool CPortSession::AskOkCancel(const char* text)
 {
     // The gang prompt: nobody is there to press OK, so Gang Mode goes on.
-    m_reporter.Line(std::string(text) + " OK (Gang Mode)");
+    Line(std::string(text) + " OK (Gang Mode)");
     return true;
 }
 
@@ -110,11 +135,11 @@ bool CPortSession::AskYesNo(const char* text)
 {
     if (m_job.yes)
     {
-        m_reporter.Line(std::string(text) + " Yes (--yes)");
+        Line(std::string(text) + " Yes (--yes)");
         return true;
     }
-    m_reporter.Line(std::string(text) + " No (--yes answers Yes)");
-    m_record.SetReason(std::string(text) + " No");
+    Line(std::string(text) + " No (--yes answers Yes)");
+    m_record.SetReason(std::string(text) + " No", FailureClass::ModelMismatch);
     return false;
 }
 

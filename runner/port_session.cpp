@@ -1,11 +1,11 @@
 // One port's downloads: one or a station's run of them, each from the first signal to its
 // result, and what the event loop hands on.
-#include "cli/port_session.h"
+#include "runner/port_session.h"
 
-#include "cli/exit_codes.h"
-#include "cli/journal.h"
 #include "download/stop_texts.h"
+#include "runner/exit_codes.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -19,12 +19,12 @@ const char kReaderReopenedNote[] = "(the serial reader ended by itself: port reo
 
 } // namespace
 
-CPortSession::CPortSession(std::string port, std::size_t slot, const DownloadJob& job,
-                           ChannelOpener opener, ReaderCheck readerCheck, CConsole& console,
-                           const std::string& logPath, std::string debugLogPath)
-    : m_port(std::move(port)), m_job(job), m_reporter(console, slot, logPath, job.setup, m_record),
-      m_engine(*this), m_loop(m_port, std::move(debugLogPath), std::move(opener),
-                              std::move(readerCheck), job.timeoutSeconds, *this),
+CPortSession::CPortSession(std::string port, const DownloadJob& job, ChannelOpener opener,
+                           ReaderCheck readerCheck, PortObserver& observer,
+                           std::string debugLogPath)
+    : m_port(std::move(port)), m_job(job), m_observer(observer), m_engine(*this),
+      m_loop(m_port, std::move(debugLogPath), std::move(opener), std::move(readerCheck),
+             job.timeoutSeconds, *this),
       m_frame(kBlockFrameSize)
 {
 }
@@ -58,8 +58,10 @@ void CPortSession::Fail(const std::string& reason)
         DownloadResult result;
         result.exitCode = kExitAborted;
         result.reason = reason;
-        m_reporter.Error(reason);
+        result.failure = FailureClass::Other;
+        Error(reason);
         m_results.push_back(std::move(result));
+        m_observer.PortFailed(m_results.back());
     }
     catch (const std::exception&)
     {
@@ -87,7 +89,7 @@ void CPortSession::RunDownloads()
         Journal(result);
         const std::string line = ResultLine(result);
         m_results.push_back(std::move(result));
-        m_reporter.Line(line);
+        Line(line);
         if (m_results.back().exitCode == kExitPortError)
         {
             m_loop.WaitForStop(kStationRetryDelay);
@@ -106,23 +108,33 @@ DownloadResult CPortSession::TimedDownload()
 
 void CPortSession::Journal(const DownloadResult& result)
 {
-    if (m_job.journal != nullptr && !m_job.journal->Record(m_port, result))
+    if (m_job.journal == nullptr)
     {
-        m_reporter.Error("Journal: the line of this download could not be written");
+        return;
+    }
+    const bool written = m_job.journal->Record(m_port, result);
+    m_observer.JournalWritten(written);
+    if (!written)
+    {
+        Error("Journal: the line of this download could not be written");
     }
 }
 
 DownloadResult CPortSession::RunDownload()
 {
     m_record.Begin();
-    m_reporter.Begin();
+    m_lastLine.clear();
+    m_sendingLine.clear();
+    m_block = BlockEvent();
+    m_phase = PortPhase::Signalling;
+    m_observer.DownloadBegun();
     m_loop.Begin();
     m_engine.Begin(m_job.setup);
-    m_reporter.Line("Signalling...");
+    Line("Signalling...");
     if (!m_loop.OpenChannel(kSignallingBaudRate))
     {
         m_record.PortFailed();
-        m_reporter.Line(kPortInUseText);
+        Line(kPortInUseText);
         StopDownload();
         return Finish();
     }
@@ -130,7 +142,7 @@ DownloadResult CPortSession::RunDownload()
     if (m_loop.Run())
     {
         // As the Stop button: the line, then the stop routine.
-        m_reporter.Line(kTerminatedByUserText);
+        Line(kTerminatedByUserText);
         m_record.Interrupted();
         StartStopDownload();
     }
@@ -140,8 +152,94 @@ DownloadResult CPortSession::RunDownload()
 DownloadResult CPortSession::Finish()
 {
     DownloadResult result = m_record.Result();
-    m_reporter.Finished(result);
+    m_observer.DownloadEnded(result);
     return result;
+}
+
+void CPortSession::Line(const std::string& text)
+{
+    PlainLine(text);
+    m_lastLine = text;
+}
+
+void CPortSession::PlainLine(const std::string& text)
+{
+    m_observer.ReportLine(ReportKind::Line, text);
+}
+
+void CPortSession::Error(const std::string& text)
+{
+    m_observer.ReportLine(ReportKind::Error, text);
+    m_lastLine = text;
+}
+
+void CPortSession::ShowMessage(const char* text)
+{
+    // The abort's box repeats the line just written.
+    if (m_lastLine == text)
+    {
+        return;
+    }
+    std::string line = std::string("Message: ") + text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    Line(line);
+}
+
+void CPortSession::LastBlockAnswered()
+{
+    m_record.LastBlockAnswered();
+    m_observer.TransferEnded(m_record.Transfer());
+}
+
+void CPortSession::OnBytes(const ReceivedBytes& received)
+{
+    m_engine.OnSerialData(received);
+    NotePhase();
+}
+
+void CPortSession::OnTimerTick(unsigned timerId)
+{
+    m_engine.OnTimerTick(timerId);
+    NotePhase();
+}
+
+namespace
+{
+PortPhase PhaseOf(DownloadState state)
+{
+    switch (state)
+    {
+    case DownloadState::Signalling:
+        return PortPhase::Signalling;
+    case DownloadState::ParameterExchange:
+    case DownloadState::LpOverride:
+        return PortPhase::Identifying;
+    case DownloadState::MainErase:
+    case DownloadState::LpErase:
+        return PortPhase::Erasing;
+    case DownloadState::MainTransfer:
+    case DownloadState::LpTransfer:
+        return PortPhase::Sending;
+    case DownloadState::ChecksumWait:
+        break;
+    }
+    return PortPhase::Checking;
+}
+} // namespace
+
+void CPortSession::NotePhase()
+{
+    // A download that has ended keeps the phase it ended in.
+    if (!m_loop.Running())
+    {
+        return;
+    }
+    const PortPhase phase = PhaseOf(m_engine.State());
+    if (phase != m_phase)
+    {
+        m_phase = phase;
+        m_observer.PhaseChanged(phase);
+    }
 }
 
 void CPortSession::StopDownload()
@@ -171,23 +269,23 @@ void CPortSession::OpenAgain(std::uint32_t baudRate, bool freshBuffer)
 
 void CPortSession::OnChannelLost(const std::string& reason)
 {
-    m_record.SetReason(reason);
-    m_reporter.Error(reason);
+    m_record.SetReason(reason, FailureClass::PortError);
+    Error(reason);
     m_engine.Abort();
 }
 
 void CPortSession::OnOpenFailure(const std::string& text)
 {
     m_record.SetPortError(text);
-    m_reporter.Error(text);
+    Error(text);
 }
 
 void CPortSession::OnSilence()
 {
     char line[96];
     std::snprintf(line, sizeof line, "No answer from the handset for %g s.", m_job.timeoutSeconds);
-    m_record.SetReason(line);
-    m_reporter.Line(line);
+    m_record.SetReason(line, FailureClass::NoAnswer);
+    Line(line);
     m_engine.Abort();
 }
 
@@ -195,7 +293,7 @@ void CPortSession::OnReaderEnded()
 {
     // The port is opened again at the same rate; the engine goes on as if nothing happened,
     // since its view of the buffer goes on too. A port that is really gone fails to open.
-    m_reporter.LogNote(kReaderReopenedNote);
+    m_observer.ReportLine(ReportKind::LogNote, kReaderReopenedNote);
     OpenAgain(m_loop.BaudRate(), false);
 }
 

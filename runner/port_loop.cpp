@@ -1,4 +1,4 @@
-#include "cli/port_loop.h"
+#include "runner/port_loop.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,9 @@
 // One port's session in-process: what is thrown on the port's thread ends that port with a
 // reason instead of ending the program, and its event loop against a handset on a fake channel.
-#include "cli/exit_codes.h"
-#include "cli/port_session.h"
 #include "download/stop_texts.h"
+#include "runner/exit_codes.h"
+#include "runner/port_session.h"
+#include "runner_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +26,11 @@ constexpr std::chrono::seconds kPatience(60); // generous: each case ends in abo
 DownloadResult RunWithOpener(ChannelOpener opener)
 {
     DownloadJob job;
-    std::FILE* const output = std::tmpfile();
-    CConsole console(output, false, 1, 80);
-    CPortSession session("/dev/ttyTEST", 0, job, std::move(opener), nullptr, console, "", "");
+    runner::test::EventLog events;
+    CPortSession session("/dev/ttyTEST", job, std::move(opener), nullptr, events, "");
     session.Run();
-    std::fclose(output);
     EXPECT_EQ(1u, session.Results().size());
+    EXPECT_EQ(1, events.Count("failed")) << events.Text();
     return session.Results().empty() ? DownloadResult() : session.Results().front();
 }
 
@@ -147,7 +147,6 @@ struct LoopRun
             session.RequestStop(); // a case that failed half-way must not hang here
             done.wait();
         }
-        std::fclose(output);
     }
 
     void Start()
@@ -170,9 +169,8 @@ struct LoopRun
     const DownloadJob job;
     const ReaderCheck readerCheck;
     FakeHandset handset;
-    std::FILE* output = std::tmpfile();
-    CConsole console{output, false, 1, 80};
-    CPortSession session{"/dev/ttyFAKE", 0, job, handset.Opener(), readerCheck, console, "", ""};
+    runner::test::EventLog events;
+    CPortSession session{"/dev/ttyFAKE", job, handset.Opener(), readerCheck, events, ""};
     std::future<void> done;
 };
 
@@ -193,6 +191,7 @@ TEST(PortLoop, HandsetAnswerDrivesTheEngineToItsNextFrameAndAStopEndsTheLoop)
     EXPECT_EQ(BaudRateAt(0), run.handset.rates.back());
     EXPECT_EQ(kExitInterrupted, result.exitCode);
     EXPECT_EQ(kTerminatedByUserText, result.reason);
+    EXPECT_EQ(FailureClass::Stopped, result.failure);
 }
 
 // The signal written every tick is no answer of the handset's: the watchdog ends the download
@@ -205,6 +204,7 @@ TEST(PortLoop, SilentHandsetOrLostReaderEndsTheDownloadWithItsReason)
     const DownloadResult unanswered = silent.Result();
     EXPECT_EQ(kExitAborted, unanswered.exitCode);
     EXPECT_EQ("No answer from the handset for 0.3 s.", unanswered.reason);
+    EXPECT_EQ(FailureClass::NoAnswer, unanswered.failure);
 
     LoopRun lost(0.0);
     lost.handset.readerEnds = true;
@@ -212,6 +212,7 @@ TEST(PortLoop, SilentHandsetOrLostReaderEndsTheDownloadWithItsReason)
     const DownloadResult gone = lost.Result();
     EXPECT_EQ(kExitAborted, gone.exitCode);
     EXPECT_EQ("TracingThread: the port has gone", gone.reason);
+    EXPECT_EQ(FailureClass::PortError, gone.failure);
 }
 
 // A reader that ended by itself is replaced: the port is opened again at the same rate, and the

@@ -1,8 +1,8 @@
-#include "cli/download_record.h"
+#include "runner/download_record.h"
 
-#include "cli/exit_codes.h"
-#include "protocol/verdict_texts.h"
 #include "download/stop_texts.h"
+#include "protocol/verdict_texts.h"
+#include "runner/exit_codes.h"
 
 #include <cstdio>
 
@@ -43,15 +43,15 @@ void CDownloadRecord::Begin()
     *this = CDownloadRecord();
     m_start = Clock::now();
     m_end = m_start;
-    m_firstBlock = m_start;
-    m_transferEnd = m_start;
+    m_transfer.firstBlock = m_start;
+    m_transfer.transferEnd = m_start;
 }
 
 void CDownloadRecord::BlockGoingOut()
 {
-    if (m_blocksSent == 0)
+    if (m_transfer.blocksSent == 0)
     {
-        m_firstBlock = Clock::now();
+        m_transfer.firstBlock = Clock::now();
     }
 }
 
@@ -70,11 +70,12 @@ void CDownloadRecord::Concluded(DownloadVerdict verdict, const std::string& last
     }
 }
 
-double CDownloadRecord::BlocksPerSecond(Clock::time_point until) const
+double BlocksPerSecond(const TransferFigures& transfer, TransferFigures::Clock::time_point until)
 {
-    const double transfer =
-        Seconds((m_transferEnd > m_firstBlock ? m_transferEnd : until) - m_firstBlock);
-    return (m_blocksSent > 0 && transfer > 0) ? m_blocksSent / transfer : 0.0;
+    const double seconds =
+        Seconds((transfer.transferEnd > transfer.firstBlock ? transfer.transferEnd : until) -
+                transfer.firstBlock);
+    return (transfer.blocksSent > 0 && seconds > 0) ? transfer.blocksSent / seconds : 0.0;
 }
 
 DownloadResult CDownloadRecord::Result() const
@@ -83,8 +84,8 @@ DownloadResult CDownloadRecord::Result() const
     result.productId = m_productId;
     result.mobileId = m_mobileId;
     result.seconds = Seconds(m_end - m_start);
-    result.blocks = m_blocksSent;
-    result.blocksPerSecond = BlocksPerSecond(m_end);
+    result.blocks = m_transfer.blocksSent;
+    result.blocksPerSecond = BlocksPerSecond(m_transfer, m_end);
     if (m_verdict == DownloadVerdict::Passed)
     {
         result.exitCode = kExitSuccess;
@@ -93,21 +94,25 @@ DownloadResult CDownloadRecord::Result() const
     {
         result.exitCode = kExitVerdictFailed;
         result.reason = kFailedText;
+        result.failure = FailureClass::ChecksumMismatch;
     }
     else if (m_portFailed)
     {
         result.exitCode = kExitPortError;
         result.reason = m_portError.empty() ? "Failed to open com port" : m_portError;
+        result.failure = FailureClass::PortError;
     }
     else if (m_interrupted)
     {
         result.exitCode = kExitInterrupted;
         result.reason = kTerminatedByUserText;
+        result.failure = FailureClass::Stopped;
     }
     else
     {
         result.exitCode = kExitAborted;
         result.reason = m_reason.empty() ? kAbortedText : m_reason;
+        result.failure = m_failure;
     }
     return result;
 }

@@ -1,4 +1,4 @@
-#include "cli/release_image.h"
+#include "runner/release_image.h"
 
 #include "base/unique_file.h"
 

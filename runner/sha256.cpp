@@ -1,4 +1,4 @@
-#include "cli/sha256.h"
+#include "runner/sha256.h"
 
 #include "base/unique_file.h"
 
