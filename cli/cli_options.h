@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-// The longest --timeout: about 31 years, far inside what the port loop's clock deadline holds
-// (its nanoseconds overflow after 292 years).
-constexpr double kMaxTimeoutSeconds = 1e9;
-
 struct CliOptions
 {
     std::vector<std::string> ports;

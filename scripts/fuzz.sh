@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build/fuzz
 corpora=$root/tests/fuzz/corpus
-targets=(release_file srecord registry command_lines journal sim engine)
+targets=(release_file srecord registry command_lines job_file journal sim engine)
 
 smoke=0
 seconds=60

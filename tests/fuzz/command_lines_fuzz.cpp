@@ -2,6 +2,7 @@
 // input's first byte picks one; the rest, split at NUL bytes, are the arguments.
 #include "app/command_line.h"
 #include "cli/cli_options.h"
+#include "runner/job_file.h"
 #include "fuzz_check.h"
 #include "protocol/frames.h"
 

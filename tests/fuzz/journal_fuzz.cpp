@@ -2,8 +2,8 @@
 // file system gave them (quotes, control characters, invalid UTF-8, code-page bytes), times far
 // from now. Each line must be one line that parses back to what was written, with the bytes of
 // a text that is not UTF-8 replaced rather than the line lost.
-#include "cli/exit_codes.h"
-#include "cli/journal.h"
+#include "runner/exit_codes.h"
+#include "runner/journal.h"
 #include "fuzz_check.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     result.started = std::chrono::system_clock::time_point(std::chrono::milliseconds(startMs));
     result.ended = std::chrono::system_clock::time_point(std::chrono::milliseconds(endMs));
 
-    const std::string line = JournalLine(run, port, result);
+    const unsigned tile = input.ConsumeIntegralInRange<unsigned>(0, 8); // a station's, 1 to 8
+    const std::string line = JournalLine(run, port, result, tile);
     FUZZ_CHECK(!line.empty() && line.back() == '\n');
     FUZZ_CHECK(line.find('\n') == line.size() - 1 && line.find('\r') == std::string::npos);
     const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
@@ -122,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckText(parsed["files"][i]["path"], run.files[i].path);
         CheckText(parsed["files"][i]["sha256"], run.files[i].sha256);
     }
+    FUZZ_CHECK(parsed.contains("tile") == (tile > 0) && (tile == 0 || parsed["tile"] == tile));
     FUZZ_CHECK(parsed["exit_code"] == result.exitCode);
     FUZZ_CHECK(parsed["verdict"] == ExitCodeVerdict(result.exitCode));
     FUZZ_CHECK(parsed.contains("reason") == (result.exitCode != kExitSuccess));

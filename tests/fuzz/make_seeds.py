@@ -102,6 +102,19 @@ seed("journal", "quotes_controls_codepage",
      bytes(range(1, 40)))
 seed("journal", "plain", b"1.0\\ host\\ RT47\\ " + bytes(24))
 
+# Job files: the example of runner/job_file.h, a small one, and values at their edges.
+seed("job_file", "example", '{"model": "RT47", "baud": 115200, "sections": ["main", "lp"], '
+     '"image": "main.rel", "image_sha256": "' + "0123456789abcdef" * 4 + '", "lp": "lang.rel", '
+     '"lp_sha256": "", "journal": "line3.jsonl", "ports": ["COM3", "COM4"], "yes": false, '
+     '"station": true, "count": 0, "timeout": 30, "gang": false}')
+seed("job_file", "small", '{"image": "m.rel", "sections": ["boot", "main"]}')
+seed("job_file", "edges", '{"lp": "\\u00e9t\\u00e9.rel", "count": 4294967295, "station": true, '
+     '"timeout": 0.5, "baud": 19200, "ports": []}')
+seed("job_file", "regress_timeout_1e300", '{"model": "RT47", "image": "main.rel", "ports": ["COM3"], '
+     '"timeout": 1e300}')
+seed("job_file", "regress_nul_in_path", '{"image": "a.abs\\u0000.rel", "ports": ["COM3"]}')
+seed("job_file", "regress_timeout_3e10", '{"image": "m.rel", "timeout": 3e10}')
+
 
 def main():
     for target, files in seeds.items():

@@ -2,7 +2,7 @@
 // reading into memory, over any file. Both must see the same blocks, model fields and CRC, and
 // every block must be the file's bytes padded with 0xFF.
 #include "base/unique_file.h"
-#include "cli/release_image.h"
+#include "runner/release_image.h"
 #include "files/release_file.h"
 #include "fuzz_check.h"
 #include "protocol/crc_x25.h"
