@@ -35,6 +35,15 @@ constexpr DWORD kOpenRetryDelayMs = 100;
 constexpr int kLogFailedExitCode = 0;
 // Consecutive rounds whose read time-outs the driver refused, after which the port counts as gone.
 constexpr unsigned kRefusedRoundsOfALostPort = 100;
+// Rounds that bring nothing although no purge explains it: a driver whose waiting read returns at
+// once (CH340), or an adapter that is gone while its handle still answers. After a few in a row
+// the reader waits between rounds instead of spinning. Reads aborted round after round are a
+// removal (about half a second of them); empty ones a driver that does not wait, which only
+// counts as gone after a silence longer than any step of a download (about 30 s).
+constexpr unsigned kEmptyRoundsBeforeBackOff = 3;
+constexpr DWORD kEmptyRoundBackOffMs = 10;
+constexpr unsigned kAbortedRoundsOfALostPort = 50;
+constexpr unsigned kEmptyRoundsOfALostPort = 3000;
 
 constexpr DWORD kDriverQueueBytes = 50000;
 constexpr DWORD kInQueueWarningBytes = 3000;
@@ -49,6 +58,12 @@ constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURG
 constexpr DWORD kPostRetryMs = 10;
 // How often a close looks whether the driver has sent what it holds.
 constexpr DWORD kDrainPollMs = 5;
+// A USB adapter's driver counts bytes as sent once they are in the adapter's own FIFO: the close
+// waits the last frame's time on the line and this much more before the line may change.
+constexpr DWORD kDeviceFifoMarginMs = 2;
+// A driver that does not complete a write's cancellation gets this long, and then as long again
+// after a purge's write abort, before the channel gives the write up for good.
+constexpr DWORD kWriteCancelWaitMs = 1000;
 
 // Software flow control stays off; the two characters only have to differ, since drivers refuse
 // a line whose XON and XOFF are the same. These are the usual DC1 and DC3.
@@ -340,8 +355,7 @@ void CSerialIO::StopReader()
         // log and this object stay as they are for the rest of the program.
         m_readerAbandoned = true;
         LogText(kReaderLeftText);
-        std::lock_guard<std::mutex> hold(g_abandonedLock);
-        g_abandoned.push_back(this);
+        Abandon();
         return;
     }
     CloseHandle(m_hThread);
@@ -366,11 +380,14 @@ void CSerialIO::operator delete(void* memory)
 void CSerialIO::Close()
 {
     StopReader();
-    if (m_readerAbandoned)
-        return;
-    if (m_logFile != nullptr)
+    // The log is the reader's and ours alone: a write the driver keeps does not touch it.
+    if (!m_readerAbandoned && m_logFile != nullptr)
+    {
         std::fclose(m_logFile);
-    m_logFile = nullptr;
+        m_logFile = nullptr;
+    }
+    if (Abandoned())
+        return;
     if (m_hPort != INVALID_HANDLE_VALUE)
     {
         DrainOutput();
@@ -417,29 +434,57 @@ void CSerialIO::Interrupt()
 // window. What a cancelled write did send stays sent; the caller sees fewer bytes written.
 std::size_t CSerialIO::Write(const std::uint8_t* bytes, std::size_t count)
 {
-    if (m_hPort == INVALID_HANDLE_VALUE || m_readerAbandoned || m_interrupted)
+    if (m_hPort == INVALID_HANDLE_VALUE || Abandoned() || m_interrupted)
         return 0;
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = m_hWriteEvent;
+    m_writeOverlapped = OVERLAPPED{};
+    m_writeOverlapped.hEvent = m_hWriteEvent;
     DWORD written = 0;
-    BOOL done = m_api.WriteFile(m_hPort, bytes, static_cast<DWORD>(count), &written, &overlapped);
-    if (!done && GetLastError() == ERROR_IO_PENDING)
+    BOOL done =
+        m_api.WriteFile(m_hPort, bytes, static_cast<DWORD>(count), nullptr, &m_writeOverlapped);
+    if (done || GetLastError() == ERROR_IO_PENDING)
     {
         const DWORD boundMs = serial::WriteBoundMs(count, m_baudRate);
         const HANDLE ends[] = {m_hWriteEvent, m_hInterruptEvent};
-        if (WaitForMultipleObjects(2, ends, FALSE, boundMs) != WAIT_OBJECT_0)
-            m_api.CancelIoEx(m_hPort, &overlapped);
-        // Waits also for a cancelled write, which the driver may still hold for a moment.
-        done = m_api.GetOverlappedResult(m_hPort, &overlapped, &written, TRUE);
+        if (!done && WaitForMultipleObjects(2, ends, FALSE, boundMs) != WAIT_OBJECT_0 &&
+            !TakeWriteBack())
+            return 0;
+        done = m_api.GetOverlappedResult(m_hPort, &m_writeOverlapped, &written, FALSE);
     }
+    m_lastWriteBytes = count;
     m_outputQueued = done && written == count;
     return done ? written : std::min<std::size_t>(written, count == 0 ? 0 : count - 1);
 }
 
+// Cancels the write in progress and waits, bounded, until the driver has let go of it; a driver
+// that ignores the cancellation gets a purge's write abort. One that ignores both keeps the write:
+// the channel is then given up as a whole (its record, buffer and port are the driver's for
+// good), so that the window goes on. False then.
+bool CSerialIO::TakeWriteBack()
+{
+    m_api.CancelIoEx(m_hPort, &m_writeOverlapped);
+    if (WaitForSingleObject(m_hWriteEvent, kWriteCancelWaitMs) == WAIT_OBJECT_0)
+        return true;
+    m_api.PurgeComm(m_hPort, PURGE_TXABORT);
+    if (WaitForSingleObject(m_hWriteEvent, kWriteCancelWaitMs) == WAIT_OBJECT_0)
+        return true;
+    m_writeAbandoned = true;
+    Abandon();
+    return false;
+}
+
+void CSerialIO::Abandon()
+{
+    std::lock_guard<std::mutex> hold(g_abandonedLock);
+    if (std::find(g_abandoned.begin(), g_abandoned.end(), this) == g_abandoned.end())
+        g_abandoned.push_back(this);
+}
+
 void CSerialIO::Purge()
 {
-    if (m_hPort == INVALID_HANDLE_VALUE || m_readerAbandoned)
+    if (m_hPort == INVALID_HANDLE_VALUE || Abandoned())
         return;
+    // Counted first, so the reader sees the count moved by the time the purge aborts its read.
+    ++m_purges;
     m_api.PurgeComm(m_hPort, kPurgeAll);
     m_outputQueued = false;
 }
@@ -449,15 +494,18 @@ void CSerialIO::Purge()
 // like a write, and after a failed write nothing is waited for, so a device that stopped taking
 // data cannot hold the close. FlushFileBuffers, which on Windows returns once the device has sent
 // everything, is called only when the driver held bytes and has handed them on: Wine's serial
-// layer discards the output instead, which is then harmless.
+// layer discards the output instead, which is then harmless. A USB adapter's driver reports an
+// empty queue, and returns from the flush, once the bytes are in the adapter: the last frame's
+// time on the line lets them out before the close.
 void CSerialIO::DrainOutput()
 {
     if (!m_outputQueued)
         return;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!m_api.ClearCommError(m_hPort, &errors, &status) || status.cbOutQue == 0)
+    if (!m_api.ClearCommError(m_hPort, &errors, &status))
         return;
+    const bool held = status.cbOutQue > 0;
     const ULONGLONG deadline = GetTickCount64() + serial::WriteBoundMs(status.cbOutQue, m_baudRate);
     while (status.cbOutQue > 0 && GetTickCount64() < deadline)
     {
@@ -465,8 +513,11 @@ void CSerialIO::DrainOutput()
         if (!m_api.ClearCommError(m_hPort, &errors, &status))
             return;
     }
-    if (status.cbOutQue == 0)
+    if (status.cbOutQue > 0)
+        return;
+    if (held)
         m_api.FlushFileBuffers(m_hPort);
+    Sleep(serial::LineTimeMs(m_lastWriteBytes, m_baudRate) + kDeviceFifoMarginMs);
 }
 
 bool CSerialIO::ReaderWait(OVERLAPPED& overlapped)
@@ -522,12 +573,16 @@ bool CSerialIO::ReadPort()
     const DWORD room = serial::ReadSizeAt(index);
     if (!WaitForRoom(room))
         return true;
+    // A purge of the owner's from here on explains a read of this round that it aborts.
+    const unsigned purges = m_purges;
     DWORD bytesRead = 0;
+    bool aborted = false;
     if (status.cbInQue == 0)
     {
         const ReadResult first = Read(kWaitForAByte, chunk, 1, bytesRead);
-        if (first != ReadResult::Done)
+        if (first != ReadResult::Done && first != ReadResult::Aborted)
             return first == ReadResult::Stopped || ReadFailed(first);
+        aborted = first == ReadResult::Aborted;
         // A line error that came with the character is logged before the character.
         if (bytesRead == 1 && !LookAtQueue(status))
             return false;
@@ -538,12 +593,48 @@ bool CSerialIO::ReadPort()
     {
         DWORD more = 0;
         const ReadResult rest = Read(kAtOnce, chunk + bytesRead, room - bytesRead, more);
-        if (rest != ReadResult::Done)
-            return rest == ReadResult::Stopped || ReadFailed(rest);
+        if (rest == ReadResult::Stopped)
+            return true;
+        if (rest == ReadResult::Refused || rest == ReadResult::Failed)
+        {
+            // The character the waiting read got came before the refusal: it is handed on.
+            if (bytesRead > 0)
+                EndRound(index, chunk, bytesRead, purges, false);
+            return ReadFailed(rest);
+        }
+        aborted = aborted || rest == ReadResult::Aborted;
         bytesRead += more;
     }
     m_refusedRounds = 0;
-    Deliver(index, chunk, bytesRead);
+    return EndRound(index, chunk, bytesRead, purges, aborted);
+}
+
+// Hands on what a round read, unless a purge of the owner's aborted one of its reads: what the
+// round read before is from before the purge, which is there to drop it, so the round counts as
+// the purge's read of nothing (the bytes are still logged: they came on the line). A read that
+// was pending at a purge and not aborted by it (Wine's way) brings what came after it: kept.
+// False when empty rounds say the port has gone.
+bool CSerialIO::EndRound(std::uint32_t index, BYTE* chunk, DWORD bytesRead, unsigned purges,
+                         bool aborted)
+{
+    const bool purged = aborted && m_purges != purges;
+    if (bytesRead == 0 && !purged)
+        return EmptyRound(aborted);
+    m_emptyRounds = 0;
+    m_abortedRounds = 0;
+    Deliver(index, chunk, bytesRead, purged ? 0 : bytesRead);
+    return true;
+}
+
+// A round that brought nothing, with no purge to explain it; handed on as nothing at all.
+bool CSerialIO::EmptyRound(bool aborted)
+{
+    ++m_emptyRounds;
+    m_abortedRounds += aborted ? 1 : 0;
+    if (m_abortedRounds >= kAbortedRoundsOfALostPort || m_emptyRounds >= kEmptyRoundsOfALostPort)
+        return false;
+    if (m_emptyRounds > kEmptyRoundsBeforeBackOff)
+        WaitForSingleObject(m_hStopEvent, kEmptyRoundBackOffMs);
     return true;
 }
 
@@ -567,9 +658,8 @@ bool CSerialIO::LookAtQueue(COMSTAT& status)
     return true;
 }
 
-// One overlapped read under the given time-outs, which are written only when they change. A purge
-// by the owner aborts a read in flight: what it would have brought is gone, which is what the
-// purge is for, so it counts as a read of nothing.
+// One overlapped read under the given time-outs, which are written only when they change. An
+// aborted read brings nothing: a purge of the owner's, or an adapter that has gone.
 CSerialIO::ReadResult CSerialIO::Read(const COMMTIMEOUTS& timeouts, BYTE* into, DWORD size,
                                       DWORD& bytesRead)
 {
@@ -586,17 +676,19 @@ CSerialIO::ReadResult CSerialIO::Read(const COMMTIMEOUTS& timeouts, BYTE* into, 
     }
     OVERLAPPED overlapped{};
     overlapped.hEvent = m_hReaderEvent;
-    BOOL read = m_api.ReadFile(m_hReaderPort, into, size, &bytesRead, &overlapped);
-    if (!read && GetLastError() == ERROR_IO_PENDING)
+    // The count of an overlapped read is the record's to tell, even when the read is done at once:
+    // the one ReadFile would write may be wrong for it.
+    BOOL read = m_api.ReadFile(m_hReaderPort, into, size, nullptr, &overlapped);
+    if (read || GetLastError() == ERROR_IO_PENDING)
     {
-        if (!ReaderWait(overlapped))
+        if (!read && !ReaderWait(overlapped))
             return ReadResult::Stopped;
         read = m_api.GetOverlappedResult(m_hReaderPort, &overlapped, &bytesRead, FALSE);
     }
     if (!read && GetLastError() == ERROR_OPERATION_ABORTED)
     {
         bytesRead = 0;
-        return m_stopRequested ? ReadResult::Stopped : ReadResult::Done;
+        return m_stopRequested ? ReadResult::Stopped : ReadResult::Aborted;
     }
     if (m_stopRequested)
         return ReadResult::Stopped;
@@ -617,8 +709,8 @@ bool CSerialIO::ReadFailed(ReadResult result)
     return false;
 }
 
-// Logs the chunk and hands it on.
-void CSerialIO::Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead)
+// Logs the `bytesRead` bytes of the chunk and hands the first `handedOn` of them on.
+void CSerialIO::Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead, DWORD handedOn)
 {
     if (m_logFile != nullptr)
     {
@@ -629,11 +721,11 @@ void CSerialIO::Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead)
         return;
     // The index moves on before the post, so the window, which takes the end of received data
     // from it, always finds the chunk it is told about before that end.
-    m_writeIndex = serial::NextWriteIndex(index, bytesRead);
+    m_writeIndex = serial::NextWriteIndex(index, handedOn);
     if (m_sink == nullptr)
-        PostChunk(bytesRead, chunk);
+        PostChunk(handedOn, chunk);
     else
-        m_sink->OnChunk(bytesRead, chunk);
+        m_sink->OnChunk(handedOn, chunk);
 }
 
 // Only the window reads chunks in place after they were handed on; a sink has taken its copy.

@@ -23,8 +23,9 @@ namespace serial
 {
 // Exit code of the reader thread that ended after a stop request.
 constexpr DWORD kReaderEndedExitCode = 1;
-// The reader ended by itself because the port went away (ClearCommError or ReadFile failing, or
-// the driver refusing the read time-outs round after round).
+// The reader ended by itself because the port went away (ClearCommError or ReadFile failing, the
+// driver refusing the read time-outs round after round, or reads that bring nothing, aborted or
+// empty, round after round with no purge to explain them).
 constexpr DWORD kReaderLostPortExitCode = 2;
 } // namespace serial
 
@@ -105,7 +106,8 @@ private:
     static unsigned __stdcall TracingThread(void* channel);
     enum class ReadResult
     {
-        Done,    // what the read brought is in bytesRead, maybe nothing after a purge
+        Done,    // what the read brought is in bytesRead
+        Aborted, // a purge or a removal aborted the read: it brought nothing
         Stopped, // the owner stops the reader
         Refused, // the driver refused the time-outs
         Failed,  // the read failed
@@ -114,7 +116,9 @@ private:
     bool LookAtQueue(COMSTAT& status);
     ReadResult Read(const COMMTIMEOUTS& timeouts, BYTE* into, DWORD size, DWORD& bytesRead);
     bool ReadFailed(ReadResult result);
-    void Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead);
+    bool EndRound(std::uint32_t index, BYTE* chunk, DWORD bytesRead, unsigned purges, bool aborted);
+    bool EmptyRound(bool aborted);
+    void Deliver(std::uint32_t index, BYTE* chunk, DWORD bytesRead, DWORD handedOn);
     bool WaitForRoom(std::uint32_t readSize);
     void PostChunk(std::uint32_t count, const BYTE* chunk);
     void ReportReaderFailure(const char* text);
@@ -127,6 +131,10 @@ private:
     void StartReader();
     void DrainOutput();
     void CloseEvents();
+    bool TakeWriteBack();
+    // Nothing the driver may still touch is ever freed: the port, the events, the log, this object.
+    void Abandon();
+    bool Abandoned() const { return m_readerAbandoned || m_writeAbandoned; }
 
     serial::ChunkSink* m_sink;       // reader: where every read goes, unless posted
     serial::FailureReport& m_report; // owner at open; reader for its own failures
@@ -141,11 +149,19 @@ private:
     std::atomic<bool> m_readerWantsRoom{false}; // reader: it waits for the owner to handle bytes
     std::atomic<bool> m_stopRequested;          // owner sets, reader polls after every wake-up
     std::atomic<bool> m_interrupted{false};     // any thread sets: writes fail from now on
+    // The owner's purges so far, counted before each: a read one aborts is no removal, and what
+    // the round read before it is dropped.
+    std::atomic<unsigned> m_purges{0};
     unsigned m_refusedRounds = 0; // reader: rounds in a row whose time-outs were refused
+    unsigned m_emptyRounds = 0;   // reader: rounds in a row that brought nothing unexplained
+    unsigned m_abortedRounds = 0; // reader: how many of them were aborted reads
     const COMMTIMEOUTS* m_readTimeouts = nullptr; // reader: the time-outs last written, if known
-    bool m_readerAbandoned = false; // owner: the reader would not end; nothing is freed
-    bool m_outputQueued = false;    // owner: the last write succeeded, nothing purged since
-    DWORD m_baudRate = 0;           // owner, set at open: bounds the writes
-    bool m_logFailureEndsProgram;   // set once: the window's channel, whose log is required
-    char m_logPath[MAX_PATH];       // owner, set at open
+    bool m_readerAbandoned = false;   // owner: the reader would not end; nothing is freed
+    bool m_writeAbandoned = false;    // owner: the driver kept a write; nothing is freed
+    OVERLAPPED m_writeOverlapped{};   // owner: the write's, which the driver may keep after it
+    std::size_t m_lastWriteBytes = 0; // owner: the last frame, whose line time ends a close
+    bool m_outputQueued = false;      // owner: the last write succeeded, nothing purged since
+    DWORD m_baudRate = 0;             // owner, set at open: bounds the writes
+    bool m_logFailureEndsProgram;     // set once: the window's channel, whose log is required
+    char m_logPath[MAX_PATH];         // owner, set at open
 };

@@ -18,6 +18,16 @@ constexpr std::uint32_t WriteBoundMs(std::size_t bytes, std::uint32_t baudRate)
     return static_cast<std::uint32_t>(2 * lineMs + kWriteMarginMs);
 }
 
+// The bytes' time on the line, rounded up to whole milliseconds.
+constexpr std::uint32_t LineTimeMs(std::size_t bytes, std::uint32_t baudRate)
+{
+    return baudRate == 0
+               ? 0
+               : static_cast<std::uint32_t>(
+                     (std::uint64_t{bytes} * kBitsPerCharacter * 1000 + baudRate - 1) / baudRate);
+}
+
 static_assert(WriteBoundMs(1028, 115200) == 2 * 89 + 1000, "a block at 115200 baud");
+static_assert(LineTimeMs(4, 115200) == 1 && LineTimeMs(4, 19200) == 3, "a short frame");
 
 } // namespace serial

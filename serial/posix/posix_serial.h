@@ -49,15 +49,17 @@ public:
     void Purge() override;
     const std::uint8_t* RxBufferStart() const override { return m_rxBuffer; }
     std::uint32_t RxWriteIndex() const override { return m_writeIndex.load(); }
-    // Lets what was written leave the line (bounded), stops the reader, closes the port.
+    // Lets what was written leave the line (bounded; what did not is dropped), stops the reader,
+    // closes the port.
     void Close() override;
     // Any thread: a write waiting for the line fails now and later ones at once; the reader ends.
     void Interrupt() override;
 
 private:
     bool Open(const std::string& path, std::uint32_t baudRate, const std::string& logPath);
-    // Waits until the driver has sent what it holds, at most WriteBound() of it.
-    void Drain();
+    // Waits until the driver has sent what it holds, at most WriteBound() of it; false when it
+    // gave up, was stopped or the device failed.
+    bool Drain();
     void ReaderLoop();
     // One read of what poll() announced; false once the device has gone.
     bool ReadOnce(short events);

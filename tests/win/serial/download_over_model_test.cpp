@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "download/download_platform_win.h"
@@ -36,9 +37,14 @@ public:
     explicit RecordingView(HWND window) : m_window(window) {}
 
     std::vector<std::string> report;
+    std::vector<std::string> added; // every line added, also those a later line replaced
     std::vector<std::string> boxes;
 
-    void AddReportLine(const char* text) override { report.push_back(text); }
+    void AddReportLine(const char* text) override
+    {
+        report.push_back(text);
+        added.push_back(text);
+    }
     void ReplaceLastReportLine(const char* text) override
     {
         if (!report.empty())
@@ -242,5 +248,136 @@ TEST_F(DownloadOverModelTest, ADeviceThatStopsTakingDataEndsInTheWriteFailureAnd
     EXPECT_TRUE(Reported("Download terminated by User."));
     handset.Driver().StallWire(false);
 }
+
+// How an adapter hands the handset's answers to the PC: every answer split at every point, or in
+// small USB packets whose bytes cbInQue counts only a tick later.
+struct Arrivals
+{
+    const char* name;
+    std::size_t pieceBytes;
+    DWORD intervalMs;
+    bool laggingCount;
+};
+
+struct WholeDownload
+{
+    const char* name;
+    const char* model;              // the window's choice and the image's product field
+    const char* mobileId;           // the handset's, when not its own
+    const char* productId;          // the same
+    std::vector<std::string> fault; // one FAULT of the simulator, if any
+    bool mainCode;
+    bool languagePack;
+    std::vector<std::string> lines; // report lines among the others, the last one kSuccess
+    std::vector<std::string> boxes;
+    char eraseLetter; // the handset's last erase: 'E' for a legacy model without boot code
+};
+
+void PrintTo(const WholeDownload& download, std::ostream* out)
+{
+    *out << download.name;
+}
+
+void PrintTo(const Arrivals& arrivals, std::ostream* out)
+{
+    *out << arrivals.name;
+}
+
+const WholeDownload kWholeDownloads[] = {
+    {"ImageAndLanguagePack", "RT47", nullptr, nullptr, {}, true, true, {}, {}, 'e'},
+    {"EraseRetry",
+     "RT47",
+     nullptr,
+     nullptr,
+     {"erase_fail", "1"},
+     true,
+     false,
+     {"Erase Failed!", "Retrying..."},
+     {},
+     'e'},
+    {"WriteFailure",
+     "RT47",
+     nullptr,
+     nullptr,
+     {"write_fail", "main", "64", "1"},
+     true,
+     false,
+     {"Write Failed!"},
+     {},
+     'e'},
+    {"Rt47xOverride",
+     "RT47X",
+     "RT47X",
+     nullptr,
+     {},
+     false,
+     true,
+     {"Erasing existing LP...", "Overriding RT47X cfg...", "Override succesfully completed..."},
+     {"Downloading RT47 LP into a RT47X - Are you sure?"},
+     'e'},
+    {"LegacyModel", "RT50", "RT50 ", "RT50-LEGACY", {}, true, false, {}, {}, 'E'},
+};
+
+const Arrivals kArrivalKinds[] = {
+    {"ByteByByte", 1, 1, false},
+    {"UsbPacketsCountedLate", 3, 1, true},
+};
+
+class WholeDownloadOverModelTest
+    : public DownloadOverModelTest,
+      public ::testing::WithParamInterface<std::tuple<WholeDownload, Arrivals>>
+{
+};
+
+// Whole downloads through an adapter that splits the answers: each is recognised as if it had
+// come whole, and the download ends as it would.
+TEST_P(WholeDownloadOverModelTest, EndsAsWithAnswersThatComeWhole)
+{
+    const WholeDownload& download = std::get<0>(GetParam());
+    const Arrivals& arrivals = std::get<1>(GetParam());
+    handset.With(
+        [&download](sim::Handset& h)
+        {
+            std::string error;
+            EXPECT_TRUE(download.fault.empty() || h.Faults().Add(download.fault, error)) << error;
+            EXPECT_TRUE(download.mobileId == nullptr ||
+                        h.Record().SetText("mobile_id", download.mobileId, ' ', error))
+                << error;
+            EXPECT_TRUE(download.productId == nullptr ||
+                        h.Record().SetText("product_id", download.productId, ' ', error))
+                << error;
+        });
+    handset.Driver().PaceArrivals(arrivals.pieceBytes, arrivals.intervalMs);
+    if (arrivals.laggingCount)
+        handset.Driver().LagInQueueCount();
+    DownloadChoices choices = Choices();
+    choices.mainCode = download.mainCode;
+    choices.languagePack = download.languagePack;
+    std::snprintf(choices.modelName, sizeof choices.modelName, "%s", download.model);
+    // Blank blocks are not sent: the download's answers, not its line time, make up the test.
+    std::vector<std::size_t> blank;
+    for (std::size_t n = 2; n < 63; ++n)
+        blank.push_back(n);
+    std::snprintf(choices.imagePath, sizeof choices.imagePath, "%s",
+                  File("model_image.rel", RandomImage(66, download.model, 1, blank)).c_str());
+    session->OnStartStop(choices);
+    ASSERT_TRUE(session->Running());
+    EXPECT_TRUE(PumpUntil([this] { return !session->Running(); }))
+        << "last line: " << (view->report.empty() ? "" : view->report.back());
+    EXPECT_EQ(kSuccess, view->report.empty() ? "" : view->report.back());
+    for (const std::string& line : download.lines)
+        EXPECT_NE(view->added.end(), std::find(view->added.begin(), view->added.end(), line))
+            << line;
+    EXPECT_EQ(download.boxes, view->boxes);
+    EXPECT_EQ(0u, handset.MisheardBytes());
+    handset.With([&download](sim::Handset& h)
+                 { EXPECT_EQ(download.eraseLetter, static_cast<char>(h.LastEraseLetter())); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ThroughAnAdapter, WholeDownloadOverModelTest,
+    ::testing::Combine(::testing::ValuesIn(kWholeDownloads), ::testing::ValuesIn(kArrivalKinds)),
+    [](const ::testing::TestParamInfo<WholeDownloadOverModelTest::ParamType>& info)
+    { return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name; });
 
 } // namespace

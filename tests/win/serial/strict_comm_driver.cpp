@@ -34,8 +34,80 @@ StrictCommDriver::~StrictCommDriver()
 void StrictCommDriver::Arrive(const Bytes& bytes, DWORD lineErrors, DWORD afterMs)
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    m_arrivals.push_back({Clock::now() + std::chrono::milliseconds(afterMs), bytes, lineErrors});
+    // Never before an earlier arrival: the wire keeps their order.
+    Clock::time_point due = std::max(Clock::now() + std::chrono::milliseconds(afterMs), m_lastDue);
+    const std::size_t piece =
+        m_pieceBytes == 0 ? std::max<std::size_t>(bytes.size(), 1) : m_pieceBytes;
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+    {
+        const auto end =
+            bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, bytes.size()));
+        m_arrivals.push_back({due, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at), end),
+                              at == 0 ? lineErrors : 0});
+        m_lastDue = due;
+        due += std::chrono::milliseconds(m_pieceIntervalMs);
+    }
+    if (bytes.empty())
+        m_errors |= lineErrors;
     m_changed.notify_all();
+}
+
+void StrictCommDriver::PaceArrivals(std::size_t bytesPerPiece, DWORD intervalMs)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_pieceBytes = bytesPerPiece;
+    m_pieceIntervalMs = intervalMs;
+}
+
+void StrictCommDriver::LagInQueueCount()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_lagInQueue = true;
+}
+
+void StrictCommDriver::ReturnWaitsAtOnce()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_waitsAtOnce = true;
+}
+
+void StrictCommDriver::Remove()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_removed = true;
+    m_input.clear();
+    m_arrivals.clear();
+    Cancel([](const Request& r, const void*) { return r.kind == Kind::Read; }, nullptr);
+}
+
+void StrictCommDriver::IgnoreWriteAborts()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_ignoreWriteAborts = true;
+}
+
+void StrictCommDriver::IgnoreReadAborts()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_ignoreReadAborts = true;
+}
+
+void StrictCommDriver::SetDeviceFifoBytes(std::size_t bytes)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_deviceFifoBytes = bytes;
+}
+
+void StrictCommDriver::FailSetCommTimeouts(unsigned times)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_failSetCommTimeouts = times;
+}
+
+std::size_t StrictCommDriver::ReadCalls() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_readCalls;
 }
 
 void StrictCommDriver::StallWire(bool stalled)
@@ -209,62 +281,74 @@ void StrictCommDriver::Cancel(bool (*matches)(const Request&, const void*), cons
     for (auto it = m_requests.begin(); it != m_requests.end();)
     {
         const auto next = std::next(it);
-        if (matches(*it, key))
+        if (matches(*it, key) && !(m_ignoreWriteAborts && it->kind == Kind::Write))
             Complete(it, ERROR_OPERATION_ABORTED);
         it = next;
     }
 }
 
+void StrictCommDriver::Transmit(Clock::time_point now)
+{
+    const double seconds = std::chrono::duration<double>(now - m_lineSince).count();
+    m_lineSince = now;
+    m_uncounted = 0;
+    // Arrivals are kept in the order they are due.
+    while (!m_arrivals.empty() && m_arrivals.front().due <= now)
+    {
+        const Arrival& arrival = m_arrivals.front();
+        if (m_open && !m_unplugged && !m_removed)
+        {
+            const std::size_t room =
+                m_input.size() < m_inputQueueBytes ? m_inputQueueBytes - m_input.size() : 0;
+            const std::size_t taken = std::min(room, arrival.bytes.size());
+            m_input.insert(m_input.end(), arrival.bytes.begin(),
+                           arrival.bytes.begin() + static_cast<std::ptrdiff_t>(taken));
+            m_uncounted += taken;
+            m_errors |= arrival.errors | (taken < arrival.bytes.size() ? CE_RXOVER : 0);
+        }
+        m_arrivals.pop_front();
+    }
+    Bytes sent;
+    if (m_open && !m_stalled && !m_unplugged && !m_output.empty())
+    {
+        m_lineCredit += seconds * m_dcb.BaudRate / kBitsPerCharacter;
+        while (m_lineCredit >= 1 && !m_output.empty())
+        {
+            m_stalled = m_transmitted.size() + sent.size() >= m_stallAfter;
+            if (m_stalled)
+                break;
+            sent.push_back(m_output.front());
+            m_output.pop_front();
+            m_lineCredit -= 1;
+        }
+    }
+    if (m_output.empty())
+        m_lineCredit = 0;
+    m_transmitted.insert(m_transmitted.end(), sent.begin(), sent.end());
+    if (!sent.empty())
+        m_unheard.push_back({m_dcb.BaudRate, sent});
+}
+
 void StrictCommDriver::WireLoop()
 {
     std::unique_lock<std::mutex> hold(m_lock);
-    Clock::time_point last = Clock::now();
     while (!m_quit)
     {
         m_changed.wait_for(hold, kWireTick);
         const Clock::time_point now = Clock::now();
-        const double seconds = std::chrono::duration<double>(now - last).count();
-        last = now;
-        for (auto it = m_arrivals.begin(); it != m_arrivals.end();)
-        {
-            if (it->due > now)
-            {
-                ++it;
-                continue;
-            }
-            if (m_open && !m_unplugged)
-            {
-                m_input.insert(m_input.end(), it->bytes.begin(), it->bytes.end());
-                m_errors |= it->errors;
-            }
-            it = m_arrivals.erase(it);
-        }
-        Bytes sent;
-        if (m_open && !m_stalled && !m_unplugged && !m_output.empty())
-        {
-            m_lineCredit += seconds * m_dcb.BaudRate / kBitsPerCharacter;
-            while (m_lineCredit >= 1 && !m_output.empty())
-            {
-                m_stalled = m_transmitted.size() + sent.size() >= m_stallAfter;
-                if (m_stalled)
-                    break;
-                sent.push_back(m_output.front());
-                m_output.pop_front();
-                m_lineCredit -= 1;
-            }
-        }
-        if (m_output.empty())
-            m_lineCredit = 0;
+        Transmit(now);
         Progress(now);
-        if (sent.empty())
+        if (m_unheard.empty())
             continue;
-        m_transmitted.insert(m_transmitted.end(), sent.begin(), sent.end());
-        const DWORD baud = m_dcb.BaudRate;
+        // Only this thread tells the far end, so it hears the bytes in the order they were sent.
+        std::deque<Heard> heard;
+        heard.swap(m_unheard);
         m_changed.notify_all();
         if (m_farEnd != nullptr)
         {
             hold.unlock();
-            m_farEnd->OnBytesFromPc(sent, baud);
+            for (const Heard& piece : heard)
+                m_farEnd->OnBytesFromPc(piece.bytes, piece.baud);
             hold.lock();
         }
     }
@@ -334,6 +418,11 @@ BOOL StrictCommDriver::SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts)
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_BAD_COMMAND))
         return FALSE;
+    if (m_failSetCommTimeouts > 0)
+    {
+        --m_failSetCommTimeouts;
+        return Fail(ERROR_GEN_FAILURE);
+    }
     // Both MAXDWORD multipliers and a MAXDWORD constant is a combination drivers refuse.
     if (timeouts->ReadIntervalTimeout == MAXDWORD &&
         timeouts->ReadTotalTimeoutMultiplier == MAXDWORD &&
@@ -344,10 +433,13 @@ BOOL StrictCommDriver::SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts)
     return TRUE;
 }
 
-BOOL StrictCommDriver::SetupComm(HANDLE port, DWORD, DWORD)
+BOOL StrictCommDriver::SetupComm(HANDLE port, DWORD inQueueBytes, DWORD)
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    return Usable(port, ERROR_BAD_COMMAND) ? TRUE : FALSE;
+    if (!Usable(port, ERROR_BAD_COMMAND))
+        return FALSE;
+    m_inputQueueBytes = inQueueBytes;
+    return TRUE;
 }
 
 BOOL StrictCommDriver::ClearCommError(HANDLE port, DWORD* errors, COMSTAT* status)
@@ -358,8 +450,10 @@ BOOL StrictCommDriver::ClearCommError(HANDLE port, DWORD* errors, COMSTAT* statu
     *errors = m_errors;
     m_errors = 0;
     *status = COMSTAT{};
-    status->cbInQue = static_cast<DWORD>(m_input.size());
-    DWORD outgoing = static_cast<DWORD>(m_output.size());
+    const std::size_t uncounted = m_lagInQueue ? std::min(m_uncounted, m_input.size()) : 0;
+    status->cbInQue = static_cast<DWORD>(m_input.size() - uncounted);
+    const std::size_t inFifo = std::min(m_deviceFifoBytes, m_output.size());
+    DWORD outgoing = static_cast<DWORD>(m_output.size() - inFifo);
     for (const Request& r : m_requests)
         outgoing += r.kind == Kind::Write ? r.size - r.done : 0;
     status->cbOutQue = outgoing;
@@ -372,11 +466,19 @@ BOOL StrictCommDriver::ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* re
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_GEN_FAILURE))
         return FALSE;
+    ++m_readCalls;
+    if (read != nullptr)
+        *read = 0; // "potentially erroneous" for an overlapped read: here always 0
     if (m_failReads)
         return Fail(ERROR_GEN_FAILURE);
+    if (m_removed)
+        return Fail(ERROR_OPERATION_ABORTED);
     const COMMTIMEOUTS& t = m_timeouts;
-    const bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
-                        t.ReadTotalTimeoutConstant == 0;
+    const bool noTimeouts = t.ReadIntervalTimeout == 0 && t.ReadTotalTimeoutMultiplier == 0 &&
+                            t.ReadTotalTimeoutConstant == 0;
+    const bool atOnce = (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+                         t.ReadTotalTimeoutConstant == 0) ||
+                        (m_waitsAtOnce && noTimeouts);
     const bool firstByte =
         t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD;
     const DWORD totalMs = firstByte
@@ -385,7 +487,7 @@ BOOL StrictCommDriver::ReadFile(HANDLE port, void* buffer, DWORD size, DWORD* re
     return Submit({Kind::Read, overlapped, GetCurrentThreadId(), static_cast<std::uint8_t*>(buffer),
                    nullptr, size, 0, atOnce || totalMs != 0,
                    Clock::now() + std::chrono::milliseconds(totalMs), firstByte},
-                  read);
+                  nullptr);
 }
 
 BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DWORD* written,
@@ -394,6 +496,8 @@ BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DW
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_GEN_FAILURE))
         return FALSE;
+    if (written != nullptr)
+        *written = 0; // as for a read
     return Submit({Kind::Write,
                    overlapped,
                    GetCurrentThreadId(),
@@ -403,7 +507,7 @@ BOOL StrictCommDriver::WriteFile(HANDLE port, const void* bytes, DWORD count, DW
                    0,
                    false,
                    {}},
-                  written);
+                  nullptr);
 }
 
 BOOL StrictCommDriver::Submit(const Request& request, DWORD* transferred)
@@ -476,7 +580,7 @@ BOOL StrictCommDriver::PurgeComm(HANDLE port, DWORD flags)
     std::lock_guard<std::mutex> hold(m_lock);
     if (!Usable(port, ERROR_GEN_FAILURE))
         return FALSE;
-    if ((flags & PURGE_RXABORT) != 0)
+    if ((flags & PURGE_RXABORT) != 0 && !m_ignoreReadAborts)
         Cancel([](const Request& r, const void*) { return r.kind == Kind::Read; }, nullptr);
     if ((flags & PURGE_TXABORT) != 0)
         Cancel([](const Request& r, const void*) { return r.kind == Kind::Write; }, nullptr);
@@ -496,7 +600,7 @@ BOOL StrictCommDriver::FlushFileBuffers(HANDLE port)
                    [this]
                    {
                        return m_unplugged || !m_open ||
-                              (m_output.empty() &&
+                              (m_output.size() <= m_deviceFifoBytes &&
                                std::none_of(m_requests.begin(), m_requests.end(),
                                             [](const Request& r)
                                             { return r.kind == Kind::Write; }));
@@ -509,6 +613,8 @@ BOOL StrictCommDriver::CloseHandle(HANDLE port)
     std::lock_guard<std::mutex> hold(m_lock);
     if (!m_open || port != reinterpret_cast<HANDLE>(kHandleBase + m_generation))
         return Fail(ERROR_INVALID_HANDLE);
+    // What the line has had time for is out, whenever the wire last ticked.
+    Transmit(Clock::now());
     m_droppedAtClose += m_output.size();
     m_output.clear();
     m_input.clear();
@@ -517,6 +623,7 @@ BOOL StrictCommDriver::CloseHandle(HANDLE port)
     if (m_ignoreCancel)
         m_requests.clear();
     Cancel([](const Request&, const void*) { return true; }, nullptr);
+    m_requests.clear(); // writes whose aborts are ignored
     m_open = false;
     m_changed.notify_all();
     return TRUE;

@@ -10,6 +10,14 @@
 //   FlushFileBuffers, which waits for the queue to drain, gets it all out.
 // - CancelIo cancels the calling thread's requests, CancelIoEx any; PurgeComm aborts and clears.
 // - An unplugged device fails every call (ERROR_BAD_COMMAND, or ERROR_GEN_FAILURE for I/O).
+// - An overlapped ReadFile or WriteFile leaves a count it is given at 0: only
+//   GetOverlappedResult tells.
+// - The input queue holds what SetupComm asked for (4096 bytes before); more is lost, CE_RXOVER.
+// What USB-serial adapters and their drivers do, each on request: arrivals in pieces (a byte or
+// a USB packet at a time), a cbInQue that leaves out the newest arrival, reads under all-zero
+// time-outs that return at once (CH340), a removal that aborts every read while ClearCommError
+// still answers, writes whose cancellation and purge are ignored, and a device FIFO that still
+// holds bytes the driver no longer counts in cbOutQue (only time gets them onto the line).
 // Overlapped requests signal their OVERLAPPED's event and answer GetOverlappedResult.
 #pragma once
 
@@ -49,7 +57,26 @@ public:
     StrictCommDriver& operator=(const StrictCommDriver&) = delete;
 
     // Bytes from the far end into the input queue after `afterMs`, raising line errors (CE_*).
+    // Paced arrivals come in pieces, each after the one before, in the order they were given.
     void Arrive(const Bytes& bytes, DWORD lineErrors = 0, DWORD afterMs = 0);
+    // From now on every arrival comes `bytesPerPiece` at a time, a piece every `intervalMs`.
+    void PaceArrivals(std::size_t bytesPerPiece, DWORD intervalMs);
+    // cbInQue leaves out what came in the latest tick of the wire.
+    void LagInQueueCount();
+    // A read under all-zero time-outs returns at once with what is queued, maybe nothing.
+    void ReturnWaitsAtOnce();
+    // The adapter is gone but its handle still answers: reads abort (ERROR_OPERATION_ABORTED),
+    // ClearCommError reports an empty port, nothing more arrives.
+    void Remove();
+    // CancelIo, CancelIoEx and PURGE_TXABORT leave a write pending.
+    void IgnoreWriteAborts();
+    // PURGE_RXABORT leaves a pending read pending (Wine's serial layer).
+    void IgnoreReadAborts();
+    // The adapter's own FIFO: the first `bytes` of the output queue are not in cbOutQue and
+    // FlushFileBuffers does not wait for them; the close drops what is still in it.
+    void SetDeviceFifoBytes(std::size_t bytes);
+    // Makes the next SetCommTimeouts calls fail.
+    void FailSetCommTimeouts(unsigned times);
     void StallWire(bool stalled);
     // The wire stalls once this many bytes in all have crossed it.
     void StallWireAfter(std::size_t transmitted);
@@ -71,6 +98,7 @@ public:
     bool AwaitPendingWrite(DWORD timeoutMs);
     // Until every byte that arrived has been read; false after the time.
     bool AwaitInputTaken(DWORD timeoutMs);
+    std::size_t ReadCalls() const; // ReadFile calls so far
     // The time-outs of every SetCommTimeouts call so far, in order.
     std::vector<COMMTIMEOUTS> TimeoutsSet() const;
     DCB LineSettings() const;
@@ -114,6 +142,11 @@ private:
         Clock::time_point deadline;
         bool firstByte = false; // a read that returns on its first byte
     };
+    struct Heard // bytes the far end has yet to be told of, at the rate they were sent
+    {
+        DWORD baud;
+        Bytes bytes;
+    };
     struct Arrival
     {
         Clock::time_point due;
@@ -135,6 +168,8 @@ private:
     // Completes what the queues and the history now allow.
     void Progress(Clock::time_point now);
     void Cancel(bool (*matches)(const Request&, const void*), const void* key);
+    // Moves due arrivals into the input queue and what the line has had time for onto it.
+    void Transmit(Clock::time_point now);
     void WireLoop();
 
     FarEnd* m_farEnd;
@@ -146,6 +181,19 @@ private:
     bool m_stalled = false;
     std::size_t m_stallAfter = SIZE_MAX;
     bool m_ignoreCancel = false;
+    bool m_ignoreWriteAborts = false;
+    bool m_ignoreReadAborts = false;
+    bool m_lagInQueue = false;
+    bool m_waitsAtOnce = false;
+    bool m_removed = false;
+    std::size_t m_pieceBytes = 0; // 0: arrivals come whole
+    DWORD m_pieceIntervalMs = 0;
+    Clock::time_point m_lastDue{};
+    std::size_t m_uncounted = 0; // bytes of the latest tick that cbInQue leaves out
+    std::size_t m_inputQueueBytes = 4096;
+    std::size_t m_deviceFifoBytes = 0;
+    std::size_t m_readCalls = 0;
+    unsigned m_failSetCommTimeouts = 0;
     unsigned m_failSetCommState = 0;
     bool m_failReads = false;
     unsigned m_generation = 0;
@@ -159,7 +207,9 @@ private:
     std::list<Request> m_requests;
     std::list<Arrival> m_arrivals;
     Bytes m_transmitted;
+    std::deque<Heard> m_unheard;
     std::size_t m_droppedAtClose = 0;
-    double m_lineCredit = 0; // characters the line may still send in this tick
+    double m_lineCredit = 0;                      // characters the line may still send in this tick
+    Clock::time_point m_lineSince = Clock::now(); // when the line's credit was last counted
     std::thread m_wire;
 };
