@@ -324,6 +324,19 @@ std::string JobText(const JobFile& job)
     return object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+bool WriteJobFile(const std::string& path, const JobFile& job, std::string& error)
+{
+    const std::string text = JobText(job);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file || !file.write(text.data(), static_cast<std::streamsize>(text.size())) ||
+        !file.flush())
+    {
+        error = path + ": the job file cannot be written";
+        return false;
+    }
+    return true;
+}
+
 bool IsApprovedFile(const std::string& path, const std::string& sha256, const char* field,
                     std::string& error)
 {

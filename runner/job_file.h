@@ -48,6 +48,8 @@ bool ParseJob(const std::string& text, JobFile& job, std::string& error);
 bool ReadJobFile(const std::string& path, JobFile& job, std::string& error);
 // The job as the text of a job file (every field written out), which ParseJob reads back alike.
 std::string JobText(const JobFile& job);
+// Writes JobText(job) as the whole file; false with `error` naming the file when it could not be.
+bool WriteJobFile(const std::string& path, const JobFile& job, std::string& error);
 
 // Whether the file at `path` has the approved content `sha256` (empty: anything is approved).
 // False with `error` naming the file and the job's field (`field`, "image_sha256" or

@@ -15,6 +15,18 @@ LONG CRegistryKey::Open(HKEY parent, const char* name)
     return result;
 }
 
+LONG CRegistryKey::OpenForReading(HKEY parent, const char* name)
+{
+    Close();
+    HKEY key = nullptr;
+    const LONG result = RegOpenKeyExA(parent, name, 0, KEY_READ, &key);
+    if (result == ERROR_SUCCESS)
+    {
+        m_key = key;
+    }
+    return result;
+}
+
 LONG CRegistryKey::Create(HKEY parent, const char* name)
 {
     Close();

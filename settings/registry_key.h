@@ -30,6 +30,8 @@ public:
 
     // RegOpenKeyExA with KEY_ALL_ACCESS
     LONG Open(HKEY parent, const char* name);
+    // RegOpenKeyExA with KEY_READ: for keys a user may read but not change (under HKLM)
+    LONG OpenForReading(HKEY parent, const char* name);
     // RegCreateKeyExA with KEY_ALL_ACCESS: opens the key, making it first if it is missing
     LONG Create(HKEY parent, const char* name);
     // RegCloseKey; returns ERROR_SUCCESS for a key that was not open

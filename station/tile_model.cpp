@@ -257,6 +257,17 @@ std::string CTileModel::StateText() const
     return "Check fixture";
 }
 
+std::string CTileModel::CountsText() const
+{
+    return "Passed " + std::to_string(m_passed) + "   Failed " + std::to_string(m_failures);
+}
+
+std::string CTileModel::Summary() const
+{
+    std::string text = StateText() + "\n" + CountsText();
+    return m_lastReason.empty() ? text : text + "\n" + m_lastReason;
+}
+
 unsigned CTileModel::Percent() const
 {
     if (m_block.blocksTotal == 0)

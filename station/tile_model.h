@@ -61,6 +61,11 @@ public:
     TileState State() const { return m_state; }
     // "Sending block 12 of 70", "PASSED", ...
     std::string StateText() const;
+    // "Passed 3   Failed 1"
+    std::string CountsText() const;
+    // What the tile says as text, a line each: its state, its counts and the last failure's
+    // reason if any (the tile's window text: read aloud, and read by tests).
+    std::string Summary() const;
     // While a station waits for its next handset the last verdict stays shown with this below.
     bool AwaitingNext() const { return m_awaitingNext; }
     // Whether the port is out of the station's loop until it is started again.

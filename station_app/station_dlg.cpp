@@ -2,6 +2,9 @@
 
 #include "framework/file_dialog.h"
 #include "runner/sha256.h"
+#include "settings/preset_registry.h"
+#include "station_app/preset_job_dlg.h"
+#include "station_app/preset_source.h"
 #include "station_app/station_ids.h"
 
 #include <cstdio>
@@ -22,6 +25,7 @@ constexpr int kButtonHeight = 14;
 constexpr int kTilesPerRow = 4;
 
 const char kJobFilter[] = "Job files (*.json)|*.json|All files (*.*)|*.*||";
+const char kJobExtension[] = "json"; // added to a name the operator typed without one
 
 std::string FileLine(const char* section, const std::string& path)
 {
@@ -47,6 +51,12 @@ CStationDlg::CStationDlg(std::string jobPath, bool locked)
 {
 }
 
+CStationDlg::CStationDlg(std::string preset, std::vector<std::string> ports)
+    : CDialog(IDD_STATION), m_jobPath(std::move(preset)), m_locked(true), m_fromPreset(true),
+      m_presetPorts(std::move(ports))
+{
+}
+
 CStationDlg::~CStationDlg() = default;
 
 const MessageMap& CStationDlg::GetMessageMap() const
@@ -54,6 +64,8 @@ const MessageMap& CStationDlg::GetMessageMap() const
     using D = CStationDlg;
     static const MessageEntry kEntries[] = {
         On::Clicked<&D::OnOpenJob>(IDC_OPEN_JOB),
+        On::Clicked<&D::OnSaveJob>(IDC_SAVE_JOB),
+        On::Clicked<&D::OnPresetJob>(IDC_PRESET_JOB),
         On::Clicked<&D::OnStartStation>(IDC_START_STATION),
         On::Clicked<&D::OnStopStation>(IDC_STOP_STATION),
         On::Clicked<&D::OnTileStart<0>>(IDC_TILE_START_FIRST + 0),
@@ -84,7 +96,13 @@ BOOL CStationDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     EnableWindow(GetDlgItem(IDC_OPEN_JOB), m_locked ? FALSE : TRUE);
-    if (!m_jobPath.empty())
+    EnableWindow(GetDlgItem(IDC_SAVE_JOB), m_locked ? FALSE : TRUE);
+    EnableWindow(GetDlgItem(IDC_PRESET_JOB), m_locked ? FALSE : TRUE);
+    if (m_fromPreset)
+    {
+        OpenPreset();
+    }
+    else if (!m_jobPath.empty())
     {
         OpenJob(m_jobPath);
     }
@@ -127,6 +145,55 @@ void CStationDlg::OnOpenJob()
     }
 }
 
+void CStationDlg::OnPresetJob()
+{
+    if (m_locked || AnyRunning())
+    {
+        ShowMessageBox("Stop the station before opening another job.");
+        return;
+    }
+    CPresetJobDlg dialog(m_hWnd);
+    if (dialog.DoModal() != IDOK)
+    {
+        return;
+    }
+    const std::string previous = m_jobPath;
+    const bool previousFromPreset = m_fromPreset;
+    m_jobPath = dialog.Preset();
+    m_presetPorts = dialog.Ports();
+    m_fromPreset = true;
+    if (!OpenPreset())
+    {
+        m_jobPath = previous; // the job shown stays
+        m_fromPreset = previousFromPreset;
+    }
+}
+
+void CStationDlg::OnSaveJob()
+{
+    if (m_locked || !m_jobOpen)
+    {
+        ShowMessageBox("Open a job before saving it.");
+        return;
+    }
+    CFileDialog dialog(false, kJobFilter, m_hWnd);
+    dialog.m_ofn.lpstrDefExt = kJobExtension;
+    dialog.SetPathName(m_jobPath.c_str());
+    if (!dialog.DoModal())
+    {
+        return;
+    }
+    std::string error;
+    if (!WriteJobFile(dialog.GetPathName(), m_job, error))
+    {
+        ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
+        return;
+    }
+    m_jobPath = dialog.GetPathName(); // the job shown is now that file's, a preset's too
+    m_fromPreset = false;
+    ShowHeader();
+}
+
 bool CStationDlg::OpenJob(const std::string& path)
 {
     JobFile job;
@@ -136,6 +203,35 @@ bool CStationDlg::OpenJob(const std::string& path)
         ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
         return false;
     }
+    if (!UseJob(job, path))
+    {
+        return false;
+    }
+    m_fromPreset = false;
+    ShowHeader();
+    return true;
+}
+
+bool CStationDlg::OpenPreset()
+try
+{
+    JobFile job;
+    std::string error;
+    if (!JobFromPreset(m_jobPath, StoredPreset(m_jobPath), m_presetPorts, job, error))
+    {
+        ShowMessageBox(error.c_str(), MB_OK | MB_ICONSTOP);
+        return false;
+    }
+    return UseJob(job, m_jobPath);
+}
+catch (const PresetListFailure& failure)
+{
+    ShowMessageBox(failure.what(), MB_OK | MB_ICONSTOP);
+    return false;
+}
+
+bool CStationDlg::UseJob(const JobFile& job, const std::string& source)
+{
     if (job.ports.empty() || job.ports.size() > kMaxTiles)
     {
         ShowMessageBox("A station's job names one to eight \"ports\".", MB_OK | MB_ICONSTOP);
@@ -155,7 +251,7 @@ bool CStationDlg::OpenJob(const std::string& path)
         return false;
     }
     m_job = job;
-    m_jobPath = path;
+    m_jobPath = source;
     m_jobOpen = true;
     MakeTiles();
     m_started = Clock::time_point(); // a new job's totals start at its first Start
@@ -296,12 +392,13 @@ void CStationDlg::MakeTiles()
             SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             m_tileWindows.push_back(window);
         };
-        make("STATIC", "Idle", SS_OWNERDRAW, box, IDC_TILE_FIRST + static_cast<int>(tile));
+        const std::string summary = m_ports.back()->Tile().Summary();
+        make("STATIC", summary.c_str(), SS_OWNERDRAW, box, IDC_TILE_FIRST + static_cast<int>(tile));
         make("BUTTON", "Start", BS_PUSHBUTTON | WS_TABSTOP, start,
              IDC_TILE_START_FIRST + static_cast<int>(tile));
         make("BUTTON", "Stop", BS_PUSHBUTTON | WS_TABSTOP, stop,
              IDC_TILE_STOP_FIRST + static_cast<int>(tile));
-        m_tileTexts.push_back("Idle");
+        m_tileTexts.push_back(summary);
     }
 }
 
@@ -328,7 +425,8 @@ void CStationDlg::ShowHeader()
     sections += m_job.bootCode ? "boot " : "";
     sections += m_job.mainCode ? "main " : "";
     sections += m_job.languagePack ? "lp " : "";
-    ShowText(IDC_JOB_TEXT, "Job " + m_jobPath + ": " + m_job.model + ", " + rate + ", " + sections +
+    ShowText(IDC_JOB_TEXT, (m_fromPreset ? "Preset " : "Job ") + m_jobPath + ": " + m_job.model +
+                               ", " + rate + ", " + sections +
                                (m_job.yes ? "(questions: Yes)" : "(questions: No)") +
                                (m_locked ? ", locked" : ""));
     std::string files;
@@ -371,8 +469,8 @@ void CStationDlg::Refresh()
             port.RequestStop();
         }
         tiles.push_back(&port.Tile());
-        // The state as the tile's text too: read aloud, and read by tests.
-        const std::string text = port.Tile().StateText();
+        // What the tile shows as its text too: read aloud, and read by tests.
+        const std::string text = port.Tile().Summary();
         if (text != m_tileTexts[tile])
         {
             m_tileTexts[tile] = text;

@@ -21,6 +21,8 @@ class CStationDlg : public CDialog
 public:
     // jobPath: the job to load at once (empty: none); locked: only Start and Stop work.
     CStationDlg(std::string jobPath, bool locked);
+    // The job of a stored preset on these ports, locked.
+    CStationDlg(std::string preset, std::vector<std::string> ports);
     ~CStationDlg() override;
 
 protected:
@@ -34,6 +36,10 @@ private:
     using Clock = CTileModel::Clock;
 
     void OnOpenJob();
+    // A stored preset on ports the operator picks.
+    void OnPresetJob();
+    // Writes the open job to a job file of the operator's choice.
+    void OnSaveJob();
     void OnStartStation();
     void OnStopStation();
     template <unsigned Tile> void OnTileStart() { StartTile(Tile); }
@@ -43,6 +49,10 @@ private:
 
     // Reads the job and makes its tiles; a message names what is wrong.
     bool OpenJob(const std::string& path);
+    // The same from the stored preset and ports given on the command line.
+    bool OpenPreset();
+    // Takes a job read from `source` (a file's path, or the preset's name) if a station runs it.
+    bool UseJob(const JobFile& job, const std::string& source);
     // The job's files read and approved, once for every port that starts while none runs.
     bool PrepareDownload();
     void StartTile(unsigned tile);
@@ -55,8 +65,10 @@ private:
     bool AnyRunning() const;
     void ShowText(int id, const std::string& text);
 
-    std::string m_jobPath;
+    std::string m_jobPath; // or the preset's name, with m_fromPreset
     const bool m_locked;
+    bool m_fromPreset = false;
+    std::vector<std::string> m_presetPorts;
     JobFile m_job;
     bool m_jobOpen = false;
     DownloadJob m_download; // read by every running port: replaced only while none runs

@@ -4,6 +4,7 @@
 
 #define IDR_STATION_ICON 128
 #define IDD_STATION 300
+#define IDD_STATION_PRESET 301
 
 // ---- The header ----------------------------------------------------------------------------
 #define IDC_JOB_TEXT 1001
@@ -13,6 +14,12 @@
 #define IDC_START_STATION 1005
 #define IDC_STOP_STATION 1006
 #define IDC_OPEN_JOB 1007
+#define IDC_SAVE_JOB 1008
+#define IDC_PRESET_JOB 1009
+
+// ---- Job from a preset ----------------------------------------------------------------------
+#define IDC_STATION_PRESET_LIST 1050
+#define IDC_STATION_PRESET_PORTS 1051
 
 // ---- The tiles, made at run time: tile n has these plus n ------------------------------------
 #define IDC_TILE_FIRST 1100

@@ -118,9 +118,7 @@ void CTilePainter::Paint(HDC dc, const RECT& area, const std::string& port, cons
                                     ? std::string("Handset: -")
                                     : "Handset: " + tile.ProductId() + "  " + tile.MobileId();
     Line(dc, row, kLine, handset);
-    char counts[64];
-    std::snprintf(counts, sizeof counts, "Passed %u   Failed %u", tile.Passed(), tile.Failures());
-    Line(dc, row, kLine, counts);
+    Line(dc, row, kLine, tile.CountsText());
     if (!tile.LastReason().empty())
     {
         Line(dc, row, kLine, tile.LastReason());

@@ -44,10 +44,11 @@ ReleaseFile MakeLanguagePack(const std::string& name, std::uint32_t blockCount,
     return WriteRelease(name, RandomLanguagePack(blockCount, model, blockCount * 13 + 5));
 }
 
-bool Simulator::Connect()
+bool Simulator::Connect(unsigned com)
 {
     const char* port = std::getenv("TERVOLO_SIM_CONTROL");
-    const unsigned short number = static_cast<unsigned short>(port ? std::atoi(port) : 47001);
+    const unsigned short number =
+        static_cast<unsigned short>((port ? std::atoi(port) : 47001) + static_cast<int>(com) - 1);
     return m_client.Connect(number, 10000);
 }
 

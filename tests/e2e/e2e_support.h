@@ -60,7 +60,8 @@ struct Frame
 class Simulator
 {
 public:
-    bool Connect();
+    // The simulator on COMn: control port TERVOLO_SIM_CONTROL (COM1's) + n - 1.
+    bool Connect(unsigned com = 1);
     // Sends a command; an answer whose last line is not OK fails the calling test.
     std::vector<std::string> Do(const std::string& line, unsigned timeoutMs = kStepMs);
     std::vector<Frame> Frames();

@@ -32,13 +32,23 @@ JobFile FullJob()
 
 TEST(JobFile, WhatItWritesReadsBackAlike)
 {
+    ScratchFolder scratch;
+    const std::string path = scratch.Path() + "/saved.json";
     for (const JobFile& written : {FullJob(), JobFile()})
     {
         JobFile read;
         std::string error;
         ASSERT_TRUE(ParseJob(JobText(written), read, error)) << error << JobText(written);
         EXPECT_EQ(written, read) << JobText(written);
+        // Saved over the last one: the file holds this job alone.
+        ASSERT_TRUE(WriteJobFile(path, written, error)) << error;
+        ASSERT_TRUE(ReadJobFile(path, read, error)) << error;
+        EXPECT_EQ(written, read);
     }
+    std::string error;
+    const std::string nowhere = scratch.Path() + "/no folder/saved.json";
+    EXPECT_FALSE(WriteJobFile(nowhere, FullJob(), error));
+    EXPECT_EQ(nowhere + ": the job file cannot be written", error);
 }
 
 TEST(JobFile, SectionsComeFromTheFilesNamedUnlessTheJobChoosesThem)

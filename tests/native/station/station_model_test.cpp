@@ -136,6 +136,12 @@ TEST(TileModel, EachWayADownloadEndsGivesItsVerdictCountAndHint)
         EXPECT_STREQ(end.hint, tile.LastHint());
         EXPECT_EQ(end.end.result.reason, tile.LastReason());
     }
+    // The tile's text, as a screen reader and the Wine tests read it: a pass clears the reason.
+    CTileModel tile;
+    Feed(tile, Unit("A", Ended(kExitAborted, FailureClass::ModelMismatch, "Model")));
+    EXPECT_EQ("ABORTED\nPassed 0   Failed 1\nModel", tile.Summary());
+    Feed(tile, Unit("B", Ended(kExitSuccess, FailureClass::None)));
+    EXPECT_EQ("PASSED\nPassed 1   Failed 1", tile.Summary());
 }
 
 TEST(TileModel, AStationKeepsTheVerdictUntilTheNextHandsetAnswersAndAStopWhileWaitingIsIdle)
