@@ -43,6 +43,12 @@ std::string CheckChoices(CliOptions& options)
     {
         return "No sections selected to download! Give --image, --lp or both.";
     }
+    // The check of the option passes "nan" and numbers past any clock (1e300); written so that a
+    // NaN fails it.
+    if (!(options.timeoutSeconds >= 0.0 && options.timeoutSeconds <= kMaxTimeoutSeconds))
+    {
+        return "--timeout must be a number of seconds from 0 to 1000000000.";
+    }
     if (options.bootCode && options.imagePath.empty())
     {
         return "--boot writes the boot code of the image: it needs --image.";

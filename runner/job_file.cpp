@@ -35,6 +35,11 @@ std::string Text(const Json& value, const char* field)
     {
         throw FieldError{field, "must be a text that is not empty"};
     }
+    // Paths and ports are opened by their C text, which would end at the NUL.
+    if (value.get<std::string>().find('\0') != std::string::npos)
+    {
+        throw FieldError{field, "must not hold a NUL character (\\u0000)"};
+    }
     return value.get<std::string>();
 }
 
@@ -185,6 +190,10 @@ void ReadField(const std::string& name, const Json& value, JobFile& job)
         if (!value.is_number() || value.get<double>() < 0)
         {
             throw FieldError{"timeout", "must be a number of seconds, 0 or more"};
+        }
+        if (value.get<double>() > kMaxTimeoutSeconds)
+        {
+            throw FieldError{"timeout", "must be at most 1000000000 seconds"};
         }
         job.timeoutSeconds = value.get<double>();
     }

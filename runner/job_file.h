@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+// The longest time-out: about 31 years, far inside what the port loop's clock deadline holds
+// (its nanoseconds overflow after 292 years).
+constexpr double kMaxTimeoutSeconds = 1e9;
+
 struct JobFile
 {
     std::string model;

@@ -45,7 +45,7 @@ struct JournalSetup
     std::string lpPath;    // empty: no language pack
 };
 
-class CJournal : public DownloadJournal
+class CJournal final : public DownloadJournal
 {
 public:
     // Opens the journal and fingerprints the release files; null with `error` set when the

@@ -5,6 +5,8 @@ packages=(
     cmake ninja-build g++ python3 ccache
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
     googletest libcli11-dev nlohmann-json3-dev
+    # The fuzz targets (scripts/fuzz.sh): clang with libFuzzer and its sanitizers.
+    clang libfuzzer-14-dev
     wine wine64
     xvfb xauth x11-utils
     fonts-wine imagemagick

@@ -56,6 +56,9 @@ public:
     std::string SlavePath() const;
 
 private:
+    // The control-command fuzz target (tests/fuzz) runs Execute without a terminal or a client.
+    friend class SimulatorFuzzAccess;
+
     // A piece of the PC's stream waiting for its line time (pacing).
     struct Incoming
     {

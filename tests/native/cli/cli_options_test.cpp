@@ -75,6 +75,9 @@ TEST(CliOptions, RefusesBadCommandLines)
         {{"--count", "3"}, "--station"},
         {{"--station", "--count", "0"}, "--count"},
         {{"--timeout", "-1"}, "--timeout"},
+        {{"--timeout", "nan"}, "--timeout"},   // would pass the option's own check
+        {{"--timeout", "1e300"}, "--timeout"}, // past the port loop's clock
+        {{"--timeout", "1e10"}, "--timeout"},
         {{"--colour"}, "--colour"},
     };
     for (const Bad& bad : bads)

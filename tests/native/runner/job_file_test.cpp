@@ -93,6 +93,12 @@ TEST(JobFile, ABadFieldIsRefusedByName)
              Bad{R"({"count": -2, "station": true})", "\"count\" must be a whole number"},
              Bad{R"({"count": 3})", "\"count\" needs \"station\": true"},
              Bad{R"({"timeout": -1})", "\"timeout\" must be a number"},
+             // Past the port loop's clock, which would overflow its deadline.
+             Bad{R"({"timeout": 1e300})", "\"timeout\" must be at most 1000000000"},
+             Bad{R"({"timeout": 3e10})", "\"timeout\" must be at most 1000000000"},
+             // The file opened would be "a.abs", past the check of a release file's name.
+             Bad{R"({"image": "a.abs\u0000.rel"})", "\"image\" must not hold a NUL"},
+             Bad{R"({"ports": ["COM3\u0000x"]})", "\"ports\" must not hold a NUL"},
              Bad{R"({"port": ["COM3"]})", "\"port\" is not a field of a job"},
          })
     {
