@@ -79,7 +79,6 @@ void CDownloadEngine::Begin(const DownloadSetup& setup)
     m_gangWaiting = false;
     // The stop routine ended timer 4 with the last download.
     m_partialCount = 0;
-    m_answerWaiting = false;
     ClearChecksums();
     ++m_downloadId;
     NewChannelEpoch();
@@ -239,6 +238,8 @@ bool CDownloadEngine::GatherPartialAnswer(const ReceivedBytes& received)
     {
         return false;
     }
+    // The wait runs from the answer's first byte, however many reads bring the rest.
+    const bool first = (m_partialCount == 0);
     // Only the first bytes are ever judged; what lies past them is left as a whole read's tail.
     const std::size_t room = kPartialCapacity - m_partialCount;
     const std::size_t taken = received.count < room ? received.count : room;
@@ -248,10 +249,8 @@ bool CDownloadEngine::GatherPartialAnswer(const ReceivedBytes& received)
     {
         return false;
     }
-    if (!m_answerWaiting)
+    if (first)
     {
-        // The wait runs from the answer's first byte, however many reads bring the rest.
-        m_answerWaiting = true;
         m_host.StartTimer(kAnswerTimer, kAnswerWaitMs);
     }
     return true;
@@ -266,7 +265,6 @@ void CDownloadEngine::OnAnswerWaitOver()
     }
     if (m_partialCount == 0)
     {
-        DropPartialAnswer();
         return;
     }
     {
@@ -290,12 +288,13 @@ void CDownloadEngine::JudgeGathered(const ReceivedBytes& received)
     Judge(Answer{answer, count, answer}, received);
 }
 
+// Timer 4 runs exactly while bytes are gathered: a read that starts an answer starts it, and
+// every read that completes the answer judges it and ends it here.
 void CDownloadEngine::DropPartialAnswer()
 {
-    m_partialCount = 0;
-    if (m_answerWaiting)
+    if (m_partialCount > 0)
     {
-        m_answerWaiting = false;
+        m_partialCount = 0;
         m_host.StopTimer(kAnswerTimer);
     }
 }

@@ -262,8 +262,7 @@ private:
     // The start of an answer that the reads brought only in part (a USB adapter hands bytes over
     // in packets), judged whole once the rest comes or when timer 4 ends the wait.
     std::uint8_t m_partial[kPartialCapacity] = {};
-    std::size_t m_partialCount = 0;
-    bool m_answerWaiting = false; // timer 4 runs
+    std::size_t m_partialCount = 0; // timer 4 runs while it is not 0
     std::size_t m_deferredHead = 0;
     std::size_t m_deferredCount = 0;
 };
